@@ -1,0 +1,19 @@
+#pragma once
+
+// Standard library
+#include <chrono>
+
+// Elapsed time of one measurement, on the steady clock.
+class KeshPerformanceCounter {
+public:
+    void start() { started_ = Clock::now(); } // dispid 1
+
+    // dispid 2: milliseconds since the last start(), with the fractional part.
+    double elapsedMilliseconds() const {
+        return std::chrono::duration<double, std::milli>(Clock::now() - started_).count();
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point started_ = Clock::now();
+};

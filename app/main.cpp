@@ -1,0 +1,8 @@
+// Qt
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Gavrel"));
+    return 0;
+}

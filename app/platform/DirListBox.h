@@ -1,0 +1,23 @@
+#pragma once
+
+// Qt
+#include <QListWidget>
+#include <QString>
+
+// The open folder, the way up to its root and its sub-folders. A folder is opened by
+// double-click or Enter, not by highlighting it; opening it changes path().
+class DirListBox : public QListWidget {
+    Q_OBJECT
+
+public:
+    explicit DirListBox(QWidget* parent = nullptr);
+
+    QString path() const; // native separators, no trailing separator except at a root
+    // Opens `path`; emits changed() synchronously when it differs from the current one.
+    // Throws RuntimeError when the folder cannot be opened (drive not ready, missing,
+    // unreadable, a link loop); the list then keeps its previous folder.
+    void setPath(const QString& path);
+
+signals:
+    void changed();
+};

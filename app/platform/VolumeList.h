@@ -1,0 +1,35 @@
+#pragma once
+
+// Standard library
+#include <vector>
+
+// Qt
+#include <QString>
+
+// The mounted volumes that stand for drives. One list is active for the whole process;
+// tests replace it (for instance to offer a volume that is not ready).
+class VolumeList {
+public:
+    struct Volume {
+        QString rootPath;    // native separators; "/" for the root volume
+        QString displayName; // what the drive list shows
+        bool ready = true;   // false: mounted but unreadable (the drive is "not ready")
+    };
+
+    virtual ~VolumeList() = default;
+    virtual std::vector<Volume> volumes() const = 0;
+
+    static const VolumeList& active();
+
+    // Makes `list` the active one while the Override lives.
+    class Override {
+    public:
+        explicit Override(const VolumeList& list);
+        ~Override();
+        Override(const Override&) = delete;
+        Override& operator=(const Override&) = delete;
+
+    private:
+        const VolumeList* previous_;
+    };
+};
