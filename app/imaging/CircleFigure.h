@@ -4,12 +4,12 @@
 // returns the last value put; whoever changes it redraws.
 class CircleFigure {
 public:
-    double centerX() const { return centerX_; }    // slot 1
-    void setCenterX(double x) { centerX_ = x; }    // slot 2
-    double centerY() const { return centerY_; }    // slot 3
-    void setCenterY(double y) { centerY_ = y; }    // slot 4
-    double radius() const { return radius_; }     // slot 5
-    void setRadius(double r) { radius_ = r; }      // slot 6
+    double centerX() const { return centerX_; } // slot 1
+    void setCenterX(double x) { centerX_ = x; } // slot 2
+    double centerY() const { return centerY_; } // slot 3
+    void setCenterY(double y) { centerY_ = y; } // slot 4
+    double radius() const { return radius_; }   // slot 5
+    void setRadius(double r) { radius_ = r; }   // slot 6
 
 private:
     double centerX_ = 0.0;

@@ -21,10 +21,10 @@ public:
     explicit KeshDisplayEx(QWidget* parent = nullptr);
     ~KeshDisplayEx() override;
 
-    void prepare();                                // dispid 101
-    void showImage(const KeshImage& image);        // dispid 103
-    void clearFigures();                           // dispid 115
-    void setFigureColor(quint32 windowsColor);     // dispid 6 (put): red in the low byte
+    void prepare();                                        // dispid 101
+    void showImage(const KeshImage& image);                // dispid 103
+    void clearFigures();                                   // dispid 115
+    void setFigureColor(quint32 windowsColor);             // dispid 6 (put): red in the low byte
     void drawCircle(int kind, const CircleFigure& circle); // dispid 113
 
 signals:

@@ -20,9 +20,9 @@ public:
         WriteFailed = -6,
     };
 
-    void setFileName(const QString& path);  // dispid 1 (put)
-    void read(KeshImage& image);            // dispid 112
-    void write(const KeshImage& image);     // dispid 111
+    void setFileName(const QString& path);       // dispid 1 (put)
+    void read(KeshImage& image);                 // dispid 112
+    void write(const KeshImage& image);          // dispid 111
     int errorCode() const { return errorCode_; } // dispid 101
 
 private:

@@ -9,8 +9,7 @@
 
 // First cut: 8-bit grey only; the reshaping of other formats is still to come.
 
-KeshImage::KeshImage()
-    : pixels_(static_cast<std::size_t>(kDefaultWidth) * kDefaultHeight, 0) {}
+KeshImage::KeshImage() : pixels_(static_cast<std::size_t>(kDefaultWidth) * kDefaultHeight, 0) {}
 
 qsizetype KeshImage::bytesPerLine() const {
     return (static_cast<qsizetype>(width_) * bitsPerPixel_ + 7) / 8;
@@ -18,7 +17,8 @@ qsizetype KeshImage::bytesPerLine() const {
 
 void KeshImage::setWidth(int width) {
     if (width <= 0) {
-        throw RuntimeError(RuntimeError::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+        throw RuntimeError(RuntimeError::InvalidPropertyValue,
+                           QStringLiteral("Invalid property value"));
     }
     std::vector<std::uint8_t> resized(static_cast<std::size_t>(width) * height_, 0);
     const int kept = std::min(width, width_);
@@ -32,7 +32,8 @@ void KeshImage::setWidth(int width) {
 
 void KeshImage::setHeight(int height) {
     if (height <= 0) {
-        throw RuntimeError(RuntimeError::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+        throw RuntimeError(RuntimeError::InvalidPropertyValue,
+                           QStringLiteral("Invalid property value"));
     }
     pixels_.resize(static_cast<std::size_t>(width_) * height, 0);
     height_ = height;
@@ -56,8 +57,7 @@ void KeshImage::assign(int width, int height, int bitsPerPixel, int colorFormat,
     palette_ = std::move(palette);
 }
 
-void KeshImage::assignGrey8(int width, int height, const std::uint8_t* firstRow,
-                            qsizetype stride) {
+void KeshImage::assignGrey8(int width, int height, const std::uint8_t* firstRow, qsizetype stride) {
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
         std::memcpy(pixels.data() + static_cast<std::size_t>(y) * width, firstRow + y * stride,

@@ -28,14 +28,14 @@ public:
 
     KeshImage();
 
-    int width() const { return width_; }           // dispid 1 (get)
-    void setWidth(int width);                      // dispid 1 (put)
-    int height() const { return height_; }         // dispid 2 (get)
-    void setHeight(int height);                    // dispid 2 (put)
+    int width() const { return width_; }               // dispid 1 (get)
+    void setWidth(int width);                          // dispid 1 (put)
+    int height() const { return height_; }             // dispid 2 (get)
+    void setHeight(int height);                        // dispid 2 (put)
     int bitsPerPixel() const { return bitsPerPixel_; } // dispid 3 (get)
-    void setBitsPerPixel(int bitsPerPixel);        // dispid 3 (put)
+    void setBitsPerPixel(int bitsPerPixel);            // dispid 3 (put)
     int colorFormat() const { return colorFormat_; }   // dispid 5 (get)
-    void setColorFormat(int colorFormat);          // dispid 5 (put)
+    void setColorFormat(int colorFormat);              // dispid 5 (put)
 
     // dispid 102: address of the pixel buffer; valid until the image next changes.
     const std::uint8_t* bufferAddress() const { return pixels_.data(); }

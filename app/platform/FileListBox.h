@@ -12,13 +12,13 @@ class FileListBox : public QListWidget {
 public:
     explicit FileListBox(QWidget* parent = nullptr);
 
-    QString path() const; // a root ends in its separator, any other folder does not
+    QString path() const;              // a root ends in its separator, any other folder does not
     void setPath(const QString& path); // clears the selection
     QString pattern() const;
     void setPattern(const QString& pattern);
-    int listIndex() const;           // -1 when nothing is selected
+    int listIndex() const; // -1 when nothing is selected
     void setListIndex(int index);
-    QString fileName() const;        // the selected name without folder; empty when none
+    QString fileName() const; // the selected name without folder; empty when none
 
 signals:
     // The selection changed (by the operator or through setListIndex()).
