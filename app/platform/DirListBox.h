@@ -10,6 +10,7 @@ class DirListBox : public QListWidget {
     Q_OBJECT
 
 public:
+    // Starts in the process's current folder.
     explicit DirListBox(QWidget* parent = nullptr);
 
     QString path() const; // native separators, no trailing separator except at a root
@@ -18,6 +19,21 @@ public:
     // unreadable, a link loop); the list then keeps its previous folder.
     void setPath(const QString& path);
 
+    // Lists the open folder's sub-folders again.
+    void refresh();
+
+    // The full path of the folder an item stands for.
+    static constexpr int PathRole = Qt::UserRole;
+
 signals:
     void changed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void openByOperator(const QListWidgetItem* item);
+
+    QString path_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 // Standard library
+#include <optional>
 #include <vector>
 
 // Qt
@@ -18,6 +19,12 @@ public:
 
     virtual ~VolumeList() = default;
     virtual std::vector<Volume> volumes() const = 0;
+
+    // The volume whose root is the longest one holding `path` (absolute, either
+    // separator); none when no volume holds it.
+    std::optional<Volume> volumeHolding(const QString& path) const;
+    // Whether `path` is `rootPath` itself or lies below it (whole components only).
+    static bool holds(const QString& rootPath, const QString& path);
 
     static const VolumeList& active();
 
