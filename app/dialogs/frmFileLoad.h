@@ -18,4 +18,18 @@ public:
     void setStrPattern(const QString& pattern); // strPattern (write only); loads the window
     QString strFilePath() const;                // the chosen full path; empty when cancelled
     void showModal();                           // returns when the window has been unloaded
+
+private:
+    struct Window;
+
+    Window& loaded();
+    void Form_Load();
+    void drvFile_Change();
+    void dirFile_Change();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    QString storedPattern_;
+    QString storedResult_;
+    std::unique_ptr<Window> window_;
 };

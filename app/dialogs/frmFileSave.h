@@ -19,4 +19,20 @@ public:
     void setStrPattern(const QString& pattern); // strPattern (write only); loads the window
     QString strFilePath() const;                // empty when cancelled
     void showModal();
+
+private:
+    struct Window;
+
+    Window& loaded();
+    void Form_Load();
+    void drvFile_Change();
+    void dirFile_Change();
+    void filFile_Click();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    QString storedDefaultExtension_;
+    QString storedPattern_;
+    QString storedResult_;
+    std::unique_ptr<Window> window_;
 };

@@ -1,12 +1,22 @@
 #pragma once
 
+// Standard library
+#include <memory>
+
 // Qt
 #include <QDialog>
 #include <QString>
 
+// Ours
+#include "DialogWindow.h"
+
+namespace Ui {
+class frmSelectVideoConfFile;
+}
+
 // The start-up chooser: a video configuration file for the camera, or none to work
 // from image files only.
-class frmSelectVideoConfFile : public QDialog {
+class frmSelectVideoConfFile : public DialogWindow {
     Q_OBJECT
 
 public:
@@ -29,4 +39,18 @@ public:
     private:
         QString previous_;
     };
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void startInCurrentFolder();
+    void Form_Load();
+    void drvConfFile_Change();
+    void dirConfFile_Change();
+    void chkNotUseCamera_Click();
+    void cmdOK_Click();
+
+    std::unique_ptr<Ui::frmSelectVideoConfFile> ui_;
+    static QString defaultFolderOverride_;
 };

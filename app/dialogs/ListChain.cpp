@@ -1,0 +1,35 @@
+#include "ListChain.h"
+
+// Qt
+#include <QDir>
+
+// Ours
+#include "DirListBox.h"
+#include "DriveListBox.h"
+#include "MessageBox.h"
+#include "RuntimeError.h"
+
+namespace {
+
+QString numberAndDescription(const RuntimeError& error) {
+    return QString::number(error.number()) + QStringLiteral(" : ") + error.description();
+}
+
+} // namespace
+
+void ListChain::changeDrive(DriveListBox& drive, DirListBox& folder, int messageStyle,
+                            const QString& messageTitle) {
+    try {
+        folder.setPath(DriveListBox::rootOf(drive.drive()));
+    } catch (const RuntimeError& error) {
+        MessageBox::show(numberAndDescription(error), messageStyle, messageTitle);
+        // Re-enters this function through the drive list's notification when the drive
+        // actually changes back; an unchanged drive ends the recovery.
+        drive.setDrive(folder.path());
+    }
+}
+
+QString ListChain::joinFolderAndName(const QString& folder, const QString& name) {
+    const QChar separator = QDir::separator();
+    return folder.endsWith(separator) ? folder + name : folder + separator + name;
+}
