@@ -1,13 +1,21 @@
 #pragma once
 
+// Standard library
+#include <vector>
+
 // Qt
 #include <QAbstractScrollArea>
+#include <QColor>
 #include <QImage>
 #include <QRgb>
 #include <QVector>
 
+// Ours
+#include "DiscRim.h"
+
 class CircleFigure;
 class KeshImage;
+class QMouseEvent;
 
 // Shows the image 1:1 from its top-left corner (scroll bars when the widget is smaller)
 // with figures drawn over it, and reports button presses and pointer moves in image
@@ -16,7 +24,8 @@ class KeshDisplayEx : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
-    enum Button : int { LeftButton = 1, RightButton = 2 };
+    enum Button : int { LeftButton = 1, RightButton = 2, MiddleButton = 4 };
+    enum Shift : int { ShiftKey = 1, ControlKey = 2, AltKey = 4 };
 
     explicit KeshDisplayEx(QWidget* parent = nullptr);
     ~KeshDisplayEx() override;
@@ -27,11 +36,39 @@ public:
     void setFigureColor(quint32 windowsColor);             // dispid 6 (put): red in the low byte
     void drawCircle(int kind, const CircleFigure& circle); // dispid 113
 
+    QSize sizeHint() const override;
+
 signals:
     // Event position 9: a button went down over the image.
     void mouseDown(int button, int shift, int x, int y, int spare);
     // Event position 11: the pointer moved over the image (reported while a button is held).
     void mouseMove(int button, int shift, int x, int y, int spare);
 
-    // (Implementation details below are the display's own.)
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    QSize viewportSizeHint() const override;
+
+private:
+    struct Figure {
+        int centerX;
+        int centerY;
+        int radius;
+        QColor color;
+        DiscRim rim;
+    };
+
+    QPoint scrollOffset() const;
+    QPoint imagePosition(const QPointF& viewportPosition) const;
+    QRect imageRect() const { return QRect(QPoint(0, 0), image_.size()); }
+    void updateImageArea(const QRect& imageArea);
+    void updateScrollBars();
+
+    QImage image_; // converted once per showImage(), drawn on every paint
+    std::vector<Figure> figures_;
+    QColor figureColor_;
 };

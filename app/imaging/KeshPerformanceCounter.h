@@ -2,6 +2,7 @@
 
 // Standard library
 #include <chrono>
+#include <ratio>
 
 // Elapsed time of one measurement, on the steady clock.
 class KeshPerformanceCounter {
@@ -15,5 +16,7 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+    static_assert(std::ratio_less_v<Clock::period, std::micro>,
+                  "the steady clock must resolve below a microsecond");
     Clock::time_point started_ = Clock::now();
 };

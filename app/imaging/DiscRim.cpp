@@ -1,0 +1,62 @@
+#include "DiscRim.h"
+
+// Standard library
+#include <algorithm>
+#include <cmath>
+
+DiscRim::DiscRim(int centerX, int centerY, int radius, const QRect& clip) {
+    if (radius < 0 || clip.isEmpty()) {
+        return;
+    }
+    const std::int64_t cx = centerX;
+    const std::int64_t cy = centerY;
+    const std::int64_t r = radius;
+    const auto rr = static_cast<std::uint64_t>(r * r);
+    // Half-width of the disc's row at vertical distance d from the centre; -1 beyond it.
+    const auto halfWidth = [&](std::int64_t d) -> std::int64_t {
+        if (d > r) {
+            return -1;
+        }
+        return static_cast<std::int64_t>(isqrt(rr - static_cast<std::uint64_t>(d * d)));
+    };
+
+    const std::int64_t firstRow = std::max<std::int64_t>(cy - r, clip.top());
+    const std::int64_t lastRow = std::min<std::int64_t>(cy + r, clip.bottom());
+    for (std::int64_t y = firstRow; y <= lastRow; ++y) {
+        const std::int64_t d = y >= cy ? y - cy : cy - y;
+        const std::int64_t w = halfWidth(d);
+        // The neighbour row further from the centre is the narrower one, so it alone decides
+        // which pixels of this row have a vertical neighbour outside; the row ends always do.
+        const std::int64_t inner = std::min(halfWidth(d + 1) + 1, w);
+        const int row = static_cast<int>(y);
+        if (inner == 0) {
+            addSpan(row, cx - w, cx + w, clip);
+        } else {
+            addSpan(row, cx - w, cx - inner, clip);
+            addSpan(row, cx + inner, cx + w, clip);
+        }
+    }
+}
+
+void DiscRim::addSpan(int y, std::int64_t x0, std::int64_t x1, const QRect& clip) {
+    x0 = std::max<std::int64_t>(x0, clip.left());
+    x1 = std::min<std::int64_t>(x1, clip.right());
+    if (x0 > x1) {
+        return;
+    }
+    const Span span{y, static_cast<int>(x0), static_cast<int>(x1)};
+    spans_.push_back(span);
+    bounds_ |= QRect(QPoint(span.x0, y), QPoint(span.x1, y));
+}
+
+std::uint64_t DiscRim::isqrt(std::uint64_t value) {
+    auto root = static_cast<std::uint64_t>(std::sqrt(static_cast<long double>(value)));
+    // The floating estimate can be off by one either way near large perfect squares.
+    while (root > 0 && (root > UINT32_MAX || root * root > value)) {
+        --root;
+    }
+    while (root < UINT32_MAX && (root + 1) * (root + 1) <= value) {
+        ++root;
+    }
+    return root;
+}

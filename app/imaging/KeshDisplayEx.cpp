@@ -1,0 +1,233 @@
+#include "KeshDisplayEx.h"
+
+// Standard library
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+// Qt
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QScrollBar>
+#include <QtMath>
+
+// Ours
+#include "CircleFigure.h"
+#include "KeshImage.h"
+
+namespace {
+
+constexpr quint32 kInitialFigureColor = 0x00FF0000; // pure blue
+constexpr int kScrollStep = 16;
+const QSize kInitialImageSize(KeshImage::kDefaultWidth, KeshImage::kDefaultHeight);
+
+QColor fromWindowsColor(quint32 windowsColor) {
+    return QColor(static_cast<int>(windowsColor & 0xFF),
+                  static_cast<int>((windowsColor >> 8) & 0xFF),
+                  static_cast<int>((windowsColor >> 16) & 0xFF));
+}
+
+// Figure values are whole numbers held in doubles; anything that does not round to a
+// 32-bit integer cannot be measured either, so it is not drawn.
+std::optional<int> toPixel(double value) {
+    if (!std::isfinite(value)) {
+        return std::nullopt;
+    }
+    const double rounded = std::nearbyint(value);
+    if (rounded < std::numeric_limits<int>::min() || rounded > std::numeric_limits<int>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(rounded);
+}
+
+int buttonMask(Qt::MouseButtons buttons) {
+    int mask = 0;
+    if (buttons & Qt::LeftButton) {
+        mask |= KeshDisplayEx::LeftButton;
+    }
+    if (buttons & Qt::RightButton) {
+        mask |= KeshDisplayEx::RightButton;
+    }
+    if (buttons & Qt::MiddleButton) {
+        mask |= KeshDisplayEx::MiddleButton;
+    }
+    return mask;
+}
+
+int shiftState(Qt::KeyboardModifiers modifiers) {
+    int state = 0;
+    if (modifiers & Qt::ShiftModifier) {
+        state |= KeshDisplayEx::ShiftKey;
+    }
+    if (modifiers & Qt::ControlModifier) {
+        state |= KeshDisplayEx::ControlKey;
+    }
+    if (modifiers & Qt::AltModifier) {
+        state |= KeshDisplayEx::AltKey;
+    }
+    return state;
+}
+
+} // namespace
+
+KeshDisplayEx::KeshDisplayEx(QWidget* parent)
+    : QAbstractScrollArea(parent), figureColor_(fromWindowsColor(kInitialFigureColor)) {
+    // No frame, so that widget and image share their top-left corner.
+    setFrameShape(QFrame::NoFrame);
+    // Every paint covers its whole rectangle, image or background.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    horizontalScrollBar()->setSingleStep(kScrollStep);
+    verticalScrollBar()->setSingleStep(kScrollStep);
+    updateScrollBars();
+}
+
+KeshDisplayEx::~KeshDisplayEx() = default;
+
+void KeshDisplayEx::prepare() {
+    figures_.clear();
+    figureColor_ = fromWindowsColor(kInitialFigureColor);
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+void KeshDisplayEx::showImage(const KeshImage& image) {
+    const QSize oldSize = image_.size();
+    image_ = image.toQImage().convertToFormat(QImage::Format_RGB32);
+    if (image_.size() != oldSize) {
+        for (Figure& figure : figures_) {
+            figure.rim = DiscRim(figure.centerX, figure.centerY, figure.radius, imageRect());
+        }
+        updateScrollBars();
+        updateGeometry();
+    }
+    viewport()->update();
+}
+
+void KeshDisplayEx::clearFigures() {
+    QRect drawn;
+    for (const Figure& figure : figures_) {
+        drawn |= figure.rim.bounds();
+    }
+    figures_.clear();
+    updateImageArea(drawn);
+}
+
+void KeshDisplayEx::setFigureColor(quint32 windowsColor) {
+    figureColor_ = fromWindowsColor(windowsColor);
+}
+
+// The kind is always 0, the circle outline; no other kind is defined.
+void KeshDisplayEx::drawCircle(int /*kind*/, const CircleFigure& circle) {
+    const std::optional<int> centerX = toPixel(circle.centerX());
+    const std::optional<int> centerY = toPixel(circle.centerY());
+    const std::optional<int> radius = toPixel(circle.radius());
+    if (!centerX || !centerY || !radius || *radius < 0) {
+        return;
+    }
+    Figure figure{*centerX, *centerY, *radius, figureColor_,
+                  DiscRim(*centerX, *centerY, *radius, imageRect())};
+    updateImageArea(figure.rim.bounds());
+    figures_.push_back(std::move(figure));
+}
+
+QSize KeshDisplayEx::sizeHint() const {
+    return viewportSizeHint();
+}
+
+QSize KeshDisplayEx::viewportSizeHint() const {
+    return image_.isNull() ? kInitialImageSize : image_.size();
+}
+
+void KeshDisplayEx::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const QRect exposed = event->rect();
+    const QPoint offset = scrollOffset();
+    const QRect imageOnViewport = imageRect().translated(-offset);
+
+    const QRegion background = QRegion(exposed).subtracted(imageOnViewport);
+    for (const QRect& rect : background) {
+        painter.fillRect(rect, palette().color(QPalette::Dark));
+    }
+    const QRect imagePart = exposed & imageOnViewport;
+    if (imagePart.isEmpty()) {
+        return;
+    }
+    painter.drawImage(imagePart.topLeft(), image_, imagePart.translated(offset));
+
+    const QRect exposedInImage = imagePart.translated(offset);
+    for (const Figure& figure : figures_) {
+        if (!figure.rim.bounds().intersects(exposedInImage)) {
+            continue;
+        }
+        const auto& spans = figure.rim.spans();
+        auto span = std::lower_bound(spans.begin(), spans.end(), exposedInImage.top(),
+                                     [](const DiscRim::Span& s, int row) { return s.y < row; });
+        for (; span != spans.end() && span->y <= exposedInImage.bottom(); ++span) {
+            const int x0 = std::max(span->x0, exposedInImage.left());
+            const int x1 = std::min(span->x1, exposedInImage.right());
+            if (x0 <= x1) {
+                painter.fillRect(QRect(x0 - offset.x(), span->y - offset.y(), x1 - x0 + 1, 1),
+                                 figure.color);
+            }
+        }
+    }
+}
+
+void KeshDisplayEx::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void KeshDisplayEx::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    const QPoint at = imagePosition(event->position());
+    // Nothing of this object is used after the emit: the handler may call back into it.
+    emit mouseDown(buttonMask(event->buttons()), shiftState(event->modifiers()), at.x(), at.y(), 0);
+}
+
+// The second press of a quick pair is still a press; a drag may start with it.
+void KeshDisplayEx::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+}
+
+void KeshDisplayEx::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    const int buttons = buttonMask(event->buttons());
+    if (buttons == 0) {
+        return;
+    }
+    const QPoint at = imagePosition(event->position());
+    emit mouseMove(buttons, shiftState(event->modifiers()), at.x(), at.y(), 0);
+}
+
+void KeshDisplayEx::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+QPoint KeshDisplayEx::scrollOffset() const {
+    return QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+// The one place where viewport positions become image pixels.
+QPoint KeshDisplayEx::imagePosition(const QPointF& viewportPosition) const {
+    return QPoint(qFloor(viewportPosition.x()), qFloor(viewportPosition.y())) + scrollOffset();
+}
+
+void KeshDisplayEx::updateImageArea(const QRect& imageArea) {
+    if (!imageArea.isEmpty()) {
+        viewport()->update(imageArea.translated(-scrollOffset()));
+    }
+}
+
+void KeshDisplayEx::updateScrollBars() {
+    const QSize visible = viewport()->size();
+    const QSize content = image_.size();
+    horizontalScrollBar()->setPageStep(visible.width());
+    horizontalScrollBar()->setRange(0, std::max(0, content.width() - visible.width()));
+    verticalScrollBar()->setPageStep(visible.height());
+    verticalScrollBar()->setRange(0, std::max(0, content.height() - visible.height()));
+}
