@@ -14,7 +14,10 @@
 // bytesPerLine(), which for 8 bits per pixel is the width).
 //
 // It starts as 512 x 480, 8 bits, grey, all pixels 0. Writing one of the four format
-// properties reshapes the image into a valid image of that format.
+// properties reshapes the image into a valid image of that format. Valid formats:
+//   8 bits Grey; 24 or 32 bits Rgb; 1, 4 or 8 bits Palette (1 and 4 bits pack the
+//   leftmost pixel in the high bits of a byte, as bitmaps do).
+// An invalid value throws RuntimeError 380 and leaves the image as it was.
 class KeshImage {
 public:
     enum ColorFormat : int {
@@ -25,27 +28,42 @@ public:
 
     static constexpr int kDefaultWidth = 512;
     static constexpr int kDefaultHeight = 480;
+    // Bounds that keep a hostile file or a typing error from exhausting memory.
+    static constexpr int kMaxDimension = 16384;
+    static constexpr qsizetype kMaxBufferBytes = qsizetype(256) * 1024 * 1024;
 
     KeshImage();
 
-    int width() const { return width_; }               // dispid 1 (get)
-    void setWidth(int width);                          // dispid 1 (put)
-    int height() const { return height_; }             // dispid 2 (get)
-    void setHeight(int height);                        // dispid 2 (put)
+    int width() const { return width_; }   // dispid 1 (get)
+    void setWidth(int width);              // dispid 1 (put): crops or pads right with 0
+    int height() const { return height_; } // dispid 2 (get)
+    void setHeight(int height);            // dispid 2 (put): crops or pads bottom with 0
     int bitsPerPixel() const { return bitsPerPixel_; } // dispid 3 (get)
-    void setBitsPerPixel(int bitsPerPixel);            // dispid 3 (put)
-    int colorFormat() const { return colorFormat_; }   // dispid 5 (get)
-    void setColorFormat(int colorFormat);              // dispid 5 (put)
+    // dispid 3 (put): 8 turns colour into grey (luma) and widens 1/4-bit palettes to 8 bits;
+    // 24/32 turn anything into colour; 1/4 repack a palette whose indices fit.
+    void setBitsPerPixel(int bitsPerPixel);
+    int colorFormat() const { return colorFormat_; } // dispid 5 (get)
+    // dispid 5 (put): Grey gives 8-bit luma, Rgb keeps 24/32 bits or widens to 24,
+    // Palette gives an 8-bit palette image (a grey image keeps its values).
+    void setColorFormat(int colorFormat);
 
     // dispid 102: address of the pixel buffer; valid until the image next changes.
     const std::uint8_t* bufferAddress() const { return pixels_.data(); }
     std::uint8_t* bufferAddress() { return pixels_.data(); }
 
-    qsizetype bytesPerLine() const;
+    qsizetype bytesPerLine() const { return bytesPerLine(width_, bitsPerPixel_); }
+    static qsizetype bytesPerLine(int width, int bitsPerPixel) {
+        return (static_cast<qsizetype>(width) * bitsPerPixel + 7) / 8;
+    }
     const QList<QRgb>& palette() const { return palette_; }
 
+    // Whether the format and size could be held; the buffer size is checked by assign().
+    static bool isValidFormat(int bitsPerPixel, int colorFormat);
+    static bool isValidSize(int width, int height, int bitsPerPixel);
+
     // Replaces the whole image. Rows in `pixels` are bytesPerLine() long for the
-    // new format; the palette is used for Palette images only.
+    // new format; the palette is used for Palette images only (1 to 2^bits entries).
+    // Throws RuntimeError 380 on an inconsistent argument, leaving the image unchanged.
     void assign(int width, int height, int bitsPerPixel, int colorFormat,
                 std::vector<std::uint8_t> pixels, QList<QRgb> palette = {});
 
@@ -54,6 +72,11 @@ public:
 
     // The image as it looks, for display and for writing files.
     QImage toQImage() const;
+
+    // The colour of pixel (x, y) as shown; black outside the image.
+    QRgb pixelColor(int x, int y) const;
+
+    bool operator==(const KeshImage& other) const = default;
 
 private:
     int width_ = kDefaultWidth;

@@ -1,0 +1,412 @@
+#include "BmpReader.h"
+
+// Standard library
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+// Qt
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <QList>
+#include <QRgb>
+
+// Ours
+#include "KeshFileAccess.h"
+#include "KeshImage.h"
+
+namespace {
+
+constexpr qint64 kFileHeaderBytes = 14;
+constexpr int kOs2CoreHeader = 12;
+constexpr int kInfoHeader = 40;
+constexpr int kOs2InfoHeader = 64;
+
+enum Compression : std::uint32_t { Uncompressed = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
+
+// The largest decode Qt has to make: a 64 MiB 24-bit image widened to 32 bits, with room.
+constexpr int kDecodeAllocationLimitMb = 128;
+
+struct Header {
+    int headerSize = 0;
+    int width = 0;
+    int height = 0; // rows, always positive
+    bool topDown = false;
+    int bitsPerPixel = 0;
+    std::uint32_t compression = Uncompressed;
+    qint64 dataOffset = 0;
+    QList<QRgb> palette;
+};
+
+class ByteView {
+public:
+    explicit ByteView(const QByteArray& bytes)
+        : data_(reinterpret_cast<const std::uint8_t*>(bytes.constData())), size_(bytes.size()) {}
+
+    qint64 size() const { return size_; }
+    bool has(qint64 offset, qint64 count) const {
+        return offset >= 0 && count >= 0 && offset <= size_ && count <= size_ - offset;
+    }
+    std::uint8_t u8(qint64 offset) const { return data_[offset]; }
+    std::uint16_t u16(qint64 offset) const {
+        return static_cast<std::uint16_t>(data_[offset] | (data_[offset + 1] << 8));
+    }
+    std::uint32_t u32(qint64 offset) const {
+        return static_cast<std::uint32_t>(data_[offset]) |
+               (static_cast<std::uint32_t>(data_[offset + 1]) << 8) |
+               (static_cast<std::uint32_t>(data_[offset + 2]) << 16) |
+               (static_cast<std::uint32_t>(data_[offset + 3]) << 24);
+    }
+    std::int32_t i32(qint64 offset) const { return static_cast<std::int32_t>(u32(offset)); }
+    const std::uint8_t* at(qint64 offset) const { return data_ + offset; }
+
+private:
+    const std::uint8_t* data_;
+    qint64 size_;
+};
+
+bool isKnownHeaderSize(std::uint32_t size) {
+    // OS/2 1.x, Windows 3 (40), the Adobe extensions (52, 56), OS/2 2.x, v4 and v5.
+    return size == 12 || size == 40 || size == 52 || size == 56 || size == 64 || size == 108 ||
+           size == 124;
+}
+
+qint64 uncompressedStride(int width, int bitsPerPixel) {
+    return ((static_cast<qint64>(width) * bitsPerPixel + 31) / 32) * 4;
+}
+
+int parseHeader(const ByteView& file, Header& header) {
+    if (!file.has(0, kFileHeaderBytes + 4) || file.u8(0) != 'B' || file.u8(1) != 'M') {
+        return KeshFileAccess::NotBitmap;
+    }
+    header.dataOffset = file.u32(10);
+    const std::uint32_t headerSize = file.u32(14);
+    if (!isKnownHeaderSize(headerSize)) {
+        return headerSize < kOs2CoreHeader ? KeshFileAccess::NotBitmap
+                                           : KeshFileAccess::UnsupportedVariant;
+    }
+    header.headerSize = static_cast<int>(headerSize);
+    const qint64 headerEnd = kFileHeaderBytes + header.headerSize;
+    if (!file.has(0, headerEnd)) {
+        return KeshFileAccess::NotBitmap;
+    }
+
+    int planes = 0;
+    std::uint32_t colorsUsed = 0;
+    int paletteEntryBytes = 4;
+    qint64 height = 0;
+    if (header.headerSize == kOs2CoreHeader) {
+        header.width = static_cast<std::int16_t>(file.u16(18));
+        height = static_cast<std::int16_t>(file.u16(20));
+        planes = file.u16(22);
+        header.bitsPerPixel = file.u16(24);
+        paletteEntryBytes = 3;
+        if (height < 0) {
+            return KeshFileAccess::NotBitmap;
+        }
+    } else {
+        header.width = file.i32(18);
+        height = file.i32(22);
+        planes = file.u16(26);
+        header.bitsPerPixel = file.u16(28);
+        header.compression = file.u32(30);
+        colorsUsed = file.u32(46);
+    }
+    if (planes != 1 || header.width <= 0 || height == 0) {
+        return KeshFileAccess::NotBitmap;
+    }
+    header.topDown = height < 0;
+    if (height < -static_cast<qint64>(std::numeric_limits<int>::max())) {
+        return KeshFileAccess::TooLarge;
+    }
+    header.height = static_cast<int>(height < 0 ? -height : height);
+
+    const int bits = header.bitsPerPixel;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) {
+        return KeshFileAccess::UnsupportedVariant;
+    }
+    switch (header.compression) {
+    case Uncompressed:
+        break;
+    case Rle8:
+    case Rle4:
+        if (bits != (header.compression == Rle8 ? 8 : 4)) {
+            return KeshFileAccess::NotBitmap;
+        }
+        if (header.topDown) {
+            return KeshFileAccess::UnsupportedVariant;
+        }
+        break;
+    case BitFields:
+        // For OS/2 2.x this value means Huffman coding.
+        if (bits != 32 || header.headerSize == kOs2InfoHeader) {
+            return KeshFileAccess::UnsupportedVariant;
+        }
+        break;
+    default:
+        return KeshFileAccess::UnsupportedVariant;
+    }
+
+    if (!KeshImage::isValidSize(header.width, header.height, bits)) {
+        return KeshFileAccess::TooLarge;
+    }
+
+    qint64 paletteOffset = headerEnd;
+    if (header.compression == BitFields) {
+        const bool masksAfterHeader = header.headerSize == kInfoHeader;
+        const qint64 masksOffset = masksAfterHeader ? headerEnd : kFileHeaderBytes + kInfoHeader;
+        if (!file.has(masksOffset, 12)) {
+            return KeshFileAccess::NotBitmap;
+        }
+        for (int channel = 0; channel < 3; ++channel) {
+            if (file.u32(masksOffset + 4 * channel) == 0) {
+                return KeshFileAccess::NotBitmap;
+            }
+        }
+        if (masksAfterHeader) {
+            paletteOffset += 12;
+        }
+    }
+
+    if (bits <= 8) {
+        const std::uint32_t maxColors = 1u << bits;
+        const std::uint32_t count = colorsUsed == 0 ? maxColors : colorsUsed;
+        if (count > maxColors) {
+            return KeshFileAccess::NotBitmap;
+        }
+        if (!file.has(paletteOffset, static_cast<qint64>(count) * paletteEntryBytes)) {
+            return KeshFileAccess::NotBitmap;
+        }
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const qint64 entry = paletteOffset + static_cast<qint64>(i) * paletteEntryBytes;
+            header.palette.append(qRgb(file.u8(entry + 2), file.u8(entry + 1), file.u8(entry)));
+        }
+        paletteOffset += static_cast<qint64>(count) * paletteEntryBytes;
+    }
+    if (header.dataOffset < paletteOffset || header.dataOffset >= file.size()) {
+        return KeshFileAccess::NotBitmap;
+    }
+    return KeshFileAccess::Ok;
+}
+
+bool indicesFit(const std::uint8_t* row, int width, int bitsPerPixel, int paletteSize) {
+    for (int x = 0; x < width; ++x) {
+        int index = 0;
+        switch (bitsPerPixel) {
+        case 1:
+            index = (row[x >> 3] >> (7 - (x & 7))) & 0x1;
+            break;
+        case 4:
+            index = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
+            break;
+        default:
+            index = row[x];
+        }
+        if (index >= paletteSize) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int checkUncompressedData(const ByteView& file, const Header& header) {
+    const qint64 stride = uncompressedStride(header.width, header.bitsPerPixel);
+    if (!file.has(header.dataOffset, stride * header.height)) {
+        return KeshFileAccess::NotBitmap;
+    }
+    const int paletteSize = static_cast<int>(header.palette.size());
+    if (header.bitsPerPixel <= 8 && paletteSize < (1 << header.bitsPerPixel)) {
+        for (int y = 0; y < header.height; ++y) {
+            if (!indicesFit(file.at(header.dataOffset + y * stride), header.width,
+                            header.bitsPerPixel, paletteSize)) {
+                return KeshFileAccess::NotBitmap;
+            }
+        }
+    }
+    return KeshFileAccess::Ok;
+}
+
+// Walks the RLE stream and accepts it only when it writes every pixel exactly once, in
+// order, with valid palette indices. Jumps (delta) and early ends of line or bitmap
+// would leave pixels unwritten, so they are refused.
+int checkRleData(const ByteView& file, const Header& header) {
+    const bool rle4 = header.compression == Rle4;
+    const int paletteSize = static_cast<int>(header.palette.size());
+    const auto fits = [paletteSize](int index) {
+        return index < paletteSize;
+    };
+    qint64 pos = header.dataOffset;
+    int x = 0;
+    int y = 0;
+    while (true) {
+        if (y == header.height - 1 && x == header.width) {
+            return KeshFileAccess::Ok; // anything after the last pixel is ignored
+        }
+        if (!file.has(pos, 2)) {
+            return KeshFileAccess::NotBitmap;
+        }
+        const int first = file.u8(pos);
+        const int second = file.u8(pos + 1);
+        pos += 2;
+        if (first > 0) {
+            if (x + first > header.width) {
+                return KeshFileAccess::NotBitmap;
+            }
+            const bool ok =
+                rle4 ? fits(second >> 4) && (first == 1 || fits(second & 0xF)) : fits(second);
+            if (!ok) {
+                return KeshFileAccess::NotBitmap;
+            }
+            x += first;
+            continue;
+        }
+        if (second == 0) { // end of line
+            if (x != header.width) {
+                return KeshFileAccess::NotBitmap;
+            }
+            x = 0;
+            ++y;
+            continue;
+        }
+        if (second == 1 || second == 2) { // end of bitmap or delta before the last pixel
+            return KeshFileAccess::NotBitmap;
+        }
+        const int count = second;
+        qint64 bytes = rle4 ? (count + 1) / 2 : count;
+        if (x + count > header.width || !file.has(pos, bytes)) {
+            return KeshFileAccess::NotBitmap;
+        }
+        for (int i = 0; i < count; ++i) {
+            const int index =
+                rle4 ? (file.u8(pos + i / 2) >> ((i & 1) ? 0 : 4)) & 0xF : file.u8(pos + i);
+            if (!fits(index)) {
+                return KeshFileAccess::NotBitmap;
+            }
+        }
+        bytes += bytes & 1; // runs are padded to a 16-bit boundary
+        pos += bytes;
+        x += count;
+    }
+}
+
+bool isGreyPalette(const QList<QRgb>& palette) {
+    for (const QRgb color : palette) {
+        if (qRed(color) != qGreen(color) || qGreen(color) != qBlue(color)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Turns Qt's decoded picture into the image's own layout, trusting nothing about it
+// beyond its size and format.
+int convertDecoded(const QImage& decoded, const Header& header, KeshImage& image) {
+    const int width = header.width;
+    const int height = header.height;
+    const int bits = header.bitsPerPixel;
+    if (decoded.width() != width || decoded.height() != height) {
+        return KeshFileAccess::NotBitmap;
+    }
+
+    if (bits >= 24) {
+        QImage rgb = decoded;
+        if (rgb.format() != QImage::Format_RGB32 && rgb.format() != QImage::Format_ARGB32) {
+            rgb = rgb.convertToFormat(QImage::Format_RGB32);
+        }
+        const int bytes = bits / 8;
+        const qsizetype line = KeshImage::bytesPerLine(width, bits);
+        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(line) * height, 0);
+        for (int y = 0; y < height; ++y) {
+            const auto* from = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+            std::uint8_t* to = pixels.data() + y * line;
+            for (int x = 0; x < width; ++x) {
+                to[x * bytes] = static_cast<std::uint8_t>(qBlue(from[x]));
+                to[x * bytes + 1] = static_cast<std::uint8_t>(qGreen(from[x]));
+                to[x * bytes + 2] = static_cast<std::uint8_t>(qRed(from[x]));
+            }
+        }
+        image.assign(width, height, bits, KeshImage::Rgb, std::move(pixels));
+        return KeshFileAccess::Ok;
+    }
+
+    if (decoded.format() != QImage::Format_Indexed8 && decoded.format() != QImage::Format_Mono &&
+        decoded.format() != QImage::Format_MonoLSB) {
+        return KeshFileAccess::UnsupportedVariant;
+    }
+    const QList<QRgb>& palette = header.palette;
+    const bool grey = bits == 8 && isGreyPalette(palette);
+    const qsizetype line = KeshImage::bytesPerLine(width, bits);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(line) * height, 0);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* from = decoded.constScanLine(y);
+        std::uint8_t* to = pixels.data() + y * line;
+        for (int x = 0; x < width; ++x) {
+            const int index =
+                decoded.format() == QImage::Format_Indexed8 ? from[x] : decoded.pixelIndex(x, y);
+            if (index >= palette.size()) {
+                return KeshFileAccess::NotBitmap;
+            }
+            switch (bits) {
+            case 1:
+                to[x >> 3] = static_cast<std::uint8_t>(to[x >> 3] | (index << (7 - (x & 7))));
+                break;
+            case 4:
+                to[x >> 1] = static_cast<std::uint8_t>(to[x >> 1] | (index << ((x & 1) ? 0 : 4)));
+                break;
+            default:
+                // A grey palette, even an inverted or partial one, becomes the grey level.
+                to[x] = static_cast<std::uint8_t>(grey ? qRed(palette[index]) : index);
+            }
+        }
+    }
+    if (grey) {
+        image.assign(width, height, 8, KeshImage::Grey, std::move(pixels));
+    } else {
+        image.assign(width, height, bits, KeshImage::Palette, std::move(pixels), palette);
+    }
+    return KeshFileAccess::Ok;
+}
+
+} // namespace
+
+qint64 BmpReader::maxFileBytes() {
+    // Room for the largest image in its worst RLE or 32-bit form, plus headers.
+    return 2 * KeshImage::kMaxBufferBytes + 64 * 1024;
+}
+
+int BmpReader::read(const QByteArray& file, KeshImage& image) {
+    if (file.size() > maxFileBytes()) {
+        return KeshFileAccess::TooLarge;
+    }
+    const ByteView view(file);
+    Header header;
+    int code = parseHeader(view, header);
+    if (code != KeshFileAccess::Ok) {
+        return code;
+    }
+    code = header.compression == Rle8 || header.compression == Rle4
+               ? checkRleData(view, header)
+               : checkUncompressedData(view, header);
+    if (code != KeshFileAccess::Ok) {
+        return code;
+    }
+
+    QBuffer device;
+    device.setData(file);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device, "bmp");
+    reader.setDecideFormatFromContent(false);
+    QImageReader::setAllocationLimit(kDecodeAllocationLimitMb);
+    QImage decoded;
+    if (!reader.read(&decoded)) {
+        return KeshFileAccess::UnsupportedVariant;
+    }
+    KeshImage result;
+    code = convertDecoded(decoded, header, result);
+    if (code == KeshFileAccess::Ok) {
+        image = std::move(result);
+    }
+    return code;
+}
