@@ -1,0 +1,28 @@
+#pragma once
+
+// The resize rule of the main window, in twips and single precision as the window's
+// container reckons it: the display takes the window's outer size less its own position
+// and fixed margins, and the help line sits just under the display.
+class MainLayout {
+public:
+    static constexpr float kDisplayLeft = 2760.0f;
+    static constexpr float kDisplayTop = 60.0f;
+    static constexpr float kRightMargin = 200.0f;
+    static constexpr float kBottomMargin = 800.0f;
+    static constexpr float kHelpLineGap = 100.0f;
+    static constexpr int kTwipsPerPixel = 15;
+
+    struct Result {
+        float displayWidth;  // twips
+        float displayHeight; // twips
+        float helpLineTop;   // twips
+    };
+
+    // `outerWidth` and `outerHeight` are the window's size with frame and title bar. A window
+    // too small for the margins keeps the display at a size of zero (never negative), and the
+    // help line then sits just under the display's top edge.
+    static Result fit(float outerWidth, float outerHeight);
+
+    // Twips to the nearest whole pixel.
+    static int toPixels(float twips);
+};

@@ -1,0 +1,266 @@
+#include "frmMain.h"
+
+// Standard library
+#include <chrono>
+#include <thread>
+
+// Qt
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QPalette>
+
+// Ours
+#include "CircleDrag.h"
+#include "DensityJudge.h"
+#include "HandlerGuard.h"
+#include "Int32Rounding.h"
+#include "MainLayout.h"
+#include "MessageBox.h"
+#include "NumberFormat.h"
+#include "PelmintBinding.h"
+#include "frmSelectVideoConfFile.h"
+
+namespace {
+
+constexpr quint32 kCircleColour = 0x00FF0000; // pure blue, red in the low byte
+constexpr double kRejected = -1.0;
+constexpr double kInitialCentreX = 100.0;
+constexpr double kInitialCentreY = 100.0;
+constexpr double kInitialRadius = 50.0;
+constexpr auto kSettleAfterOpen = std::chrono::milliseconds(350);
+
+const QString kErrorTitle = QStringLiteral("エラー");
+const QString kFilesOnly = QStringLiteral("画像ファイルのみの利用になります。");
+const QString kLineBreak = QStringLiteral("\r\n");
+
+// Start-up runs every step even when an earlier one failed; a failed step is dropped
+// without a word.
+template <typename Step> void skipOnError(Step&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+QString chooseWithDialog(QWidget* parent) {
+    frmSelectVideoConfFile chooser(parent);
+    chooser.exec();
+    return chooser.strVideoConfFilePath;
+}
+
+void paintLabel(QLabel* label, QPalette::ColorRole role, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(role, colour);
+    label->setPalette(palette);
+}
+
+} // namespace
+
+frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
+    : QWidget(parent),
+      chooseVideoConfFile_(chooseVideoConfFile ? std::move(chooseVideoConfFile)
+                                               : VideoConfFileChooser(chooseWithDialog)),
+      pelmint_(&PelmintBinding::shared()) {
+    ui.setupUi(this);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    KeshDisplayEx1 = ui.KeshDisplayEx1;
+    paintLabel(ui.lblJudge, QPalette::WindowText, QColor(0, 0, 255));
+
+    connect(ui.cmdRecalc, &QPushButton::clicked, this,
+            [this] { HandlerGuard::run([this] { cmdRecalc_Click(); }); });
+    connect(KeshDisplayEx1, &KeshDisplayEx::mouseDown, this,
+            [this](int button, int shift, int x, int y, int spare) {
+                HandlerGuard::run([&] { KeshDisplayEx1_MouseDown(button, shift, x, y, spare); });
+            });
+    connect(KeshDisplayEx1, &KeshDisplayEx::mouseMove, this,
+            [this](int button, int shift, int x, int y, int spare) {
+                HandlerGuard::run([&] { KeshDisplayEx1_MouseMove(button, shift, x, y, spare); });
+            });
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::Form_Load() {
+    skipOnError([&] { blnVideoReady = false; });
+    skipOnError([&] { ui.cmdGrab->setEnabled(false); });
+    skipOnError([&] { show(); });
+    QString chosen;
+    skipOnError([&] { chosen = chooseVideoConfFile_(this); });
+    skipOnError([&] { strConfFilePath = chosen; });
+
+    if (!strConfFilePath.isEmpty()) {
+        openCamera();
+    }
+
+    skipOnError([&] { KeshDisplayEx1->prepare(); });
+    skipOnError([&] { KeshDisplayEx1->showImage(KeshImage1); });
+    skipOnError([&] { objCircle.setCenterX(kInitialCentreX); });
+    skipOnError([&] { objCircle.setCenterY(kInitialCentreY); });
+    skipOnError([&] { objCircle.setRadius(kInitialRadius); });
+    skipOnError([&] { MeasureCircle(); });
+}
+
+void frmMain::openCamera() {
+    skipOnError([&] { KeshVideo1.setConfigFile(strConfFilePath); });
+    skipOnError([&] { KeshVideo1.open(); });
+    int status = 0;
+    skipOnError([&] { status = KeshVideo1.status(); });
+    if (status != 0) {
+        skipOnError([&] {
+            MessageBox::show(QStringLiteral("ビデオデバイスのオープンに失敗しました｡") +
+                                 kLineBreak + kFilesOnly,
+                             MessageBox::Exclamation, kErrorTitle);
+        });
+        return;
+    }
+
+    // The device needs a moment before its first frame; events are deliberately not run.
+    skipOnError([&] { std::this_thread::sleep_for(kSettleAfterOpen); });
+    skipOnError([&] { KeshVideo1.captureBegin(KeshImage1); });
+    skipOnError([&] { KeshVideo1.captureEnd(KeshImage1); });
+    skipOnError([&] { status = KeshVideo1.status(); });
+    if (status != 0) {
+        skipOnError([&] {
+            MessageBox::show(QStringLiteral("ビデオの取込に失敗しました｡") + kLineBreak +
+                                 kFilesOnly,
+                             MessageBox::Exclamation, kErrorTitle);
+        });
+        return;
+    }
+
+    skipOnError([&] { blnVideoReady = true; });
+    skipOnError([&] { ui.cmdGrab->setEnabled(true); });
+}
+
+void frmMain::Form_Unload() {
+    // The close is issued once even if the window is asked to close again.
+    if (blnVideoReady && !videoClosed_) {
+        videoClosed_ = true;
+        ++videoCloseCount_;
+        KeshVideo1.close();
+    }
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    HandlerGuard::run([this] { Form_Unload(); });
+    event->accept();
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    HandlerGuard::run([this] { Form_Resize(); });
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Restoring from the minimized state may keep the size and then raises no resize.
+    if (event->type() == QEvent::WindowStateChange) {
+        HandlerGuard::run([this] { Form_Resize(); });
+    }
+}
+
+void frmMain::Form_Resize() {
+    if (windowState() & Qt::WindowMinimized) {
+        return;
+    }
+    constexpr float twipsPerPixel = MainLayout::kTwipsPerPixel;
+    const QSize outer = frameGeometry().size();
+    const MainLayout::Result layout =
+        MainLayout::fit(static_cast<float>(outer.width()) * twipsPerPixel,
+                        static_cast<float>(outer.height()) * twipsPerPixel);
+    // The container keeps positions in twips, so the help line follows the display's
+    // height in twips rather than its height rounded to pixels.
+    KeshDisplayEx1->resize(MainLayout::toPixels(layout.displayWidth),
+                           MainLayout::toPixels(layout.displayHeight));
+    ui.Label5->move(ui.Label5->x(), MainLayout::toPixels(layout.helpLineTop));
+}
+
+void frmMain::cmdRecalc_Click() {
+    MeasureCircle();
+}
+
+void frmMain::KeshDisplayEx1_MouseDown(int button, int /*shift*/, int x, int y, int /*spare*/) {
+    if (button & KeshDisplayEx::LeftButton) {
+        moveCircleCentre(x, y);
+        MeasureCircle();
+    } else if (button & KeshDisplayEx::RightButton) {
+        CircleDrag::anchor(objDragStart, x, y);
+    }
+}
+
+void frmMain::KeshDisplayEx1_MouseMove(int button, int /*shift*/, int x, int y, int /*spare*/) {
+    if (button & KeshDisplayEx::LeftButton) {
+        moveCircleCentre(x, y);
+        MeasureCircle();
+    } else if (button & KeshDisplayEx::RightButton) {
+        CircleDrag::resize(objCircle, objDragStart, x, y);
+        MeasureCircle();
+    }
+}
+
+void frmMain::moveCircleCentre(int x, int y) {
+    CircleDrag::moveCentre(objCircle, x, y, KeshImage1.width(), KeshImage1.height());
+}
+
+void frmMain::MeasureCircle() {
+    if (pumpingEvents_) {
+        measureAgain_ = true;
+        return;
+    }
+    measureOnce();
+
+    // Pending events run so that the display and the boxes repaint during a drag. Drag
+    // events handled meanwhile only change the circle; their measurement follows here
+    // instead of nesting, so a flood of moves cannot deepen the stack.
+    struct PumpScope {
+        bool& flag;
+        explicit PumpScope(bool& f) : flag(f) { flag = true; }
+        ~PumpScope() { flag = false; }
+    } scope(pumpingEvents_);
+    measureAgain_ = false;
+    QCoreApplication::processEvents();
+    while (measureAgain_) {
+        measureAgain_ = false;
+        measureOnce();
+        QCoreApplication::processEvents();
+    }
+}
+
+void frmMain::measureOnce() {
+    KeshDisplayEx1->clearFigures();
+    KeshDisplayEx1->setFigureColor(kCircleColour);
+    KeshDisplayEx1->drawCircle(0, objCircle);
+
+    ui.lblCircleCenterX->setText(NumberFormat::general(objCircle.centerX()));
+    ui.lblCircleCenterY->setText(NumberFormat::general(objCircle.centerY()));
+    ui.lblCircleRadius->setText(NumberFormat::general(objCircle.radius()));
+
+    KeshPerformanceCounter1.start();
+    const std::uint8_t* pixels = KeshImage1.bufferAddress();
+    const std::int32_t width = KeshImage1.width();
+    const std::int32_t height = KeshImage1.height();
+    const std::int32_t bitsPerPixel = KeshImage1.bitsPerPixel();
+    const std::int32_t centreX = Int32Rounding::toNearestEven(objCircle.centerX());
+    const std::int32_t centreY = Int32Rounding::toNearestEven(objCircle.centerY());
+    const std::int32_t radius = Int32Rounding::toNearestEven(objCircle.radius());
+    const double average =
+        pelmint_->CircleAreaAverage(pixels, width, height, bitsPerPixel, centreX, centreY, radius);
+    const double elapsed = KeshPerformanceCounter1.elapsedMilliseconds();
+
+    if (average == kRejected) {
+        ui.txtAverageDensity->setText(QStringLiteral("エラー"));
+    } else {
+        ui.txtAverageDensity->setText(NumberFormat::fixed(average, 1));
+        JudgeDensity(average);
+    }
+    ui.txtExecuteTime->setText(NumberFormat::fixed(elapsed, 2) + QStringLiteral("ms"));
+}
+
+void frmMain::JudgeDensity(double average) {
+    const bool ok = DensityJudge::judge(ui.txtStandard->text(), ui.txtTolerance->text(), average) ==
+                    DensityJudge::Verdict::OK;
+    ui.lblJudge->setText(ok ? QStringLiteral("OK") : QStringLiteral("NG"));
+    paintLabel(ui.lblJudge, QPalette::Window, ok ? QColor(255, 255, 255) : QColor(255, 0, 0));
+    paintLabel(ui.lblJudge, QPalette::WindowText, ok ? QColor(0, 0, 255) : QColor(0, 0, 0));
+}

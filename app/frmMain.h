@@ -1,0 +1,81 @@
+#pragma once
+
+// Standard library
+#include <functional>
+
+// Qt
+#include <QString>
+#include <QWidget>
+
+// Ours
+#include "CircleFigure.h"
+#include "DragAnchor.h"
+#include "KeshDisplayEx.h"
+#include "KeshFileAccess.h"
+#include "KeshImage.h"
+#include "KeshPerformanceCounter.h"
+#include "KeshVideo.h"
+#include "ui_frmMain.h"
+
+class PelmintBinding;
+
+// The inspection window: the operator drags a circle over the image and every change is
+// measured through Pelmint and judged OK or NG against the standard and tolerance.
+class frmMain : public QWidget {
+    Q_OBJECT
+
+public:
+    // Asks the operator for the video configuration file at start-up; empty means no camera.
+    using VideoConfFileChooser = std::function<QString(QWidget* parent)>;
+
+    // Without a chooser the real frmSelectVideoConfFile is shown.
+    explicit frmMain(VideoConfFileChooser chooseVideoConfFile = {}, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Start-up: shows the window and the chooser, brings the camera into service when one
+    // was chosen, and runs the first measurement. Whoever opens the window calls it once.
+    void Form_Load();
+
+    // The hosted controls; only the display is seen.
+    KeshDisplayEx* KeshDisplayEx1 = nullptr;
+    KeshVideo KeshVideo1;
+    KeshImage KeshImage1;
+    KeshFileAccess KeshFileAccess1;
+    KeshPerformanceCounter KeshPerformanceCounter1;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend class frmMainProbe; // tests look at the state behind the widgets
+
+    void Form_Resize();
+    void Form_Unload();
+    void MeasureCircle();
+    void JudgeDensity(double average);
+    void cmdRecalc_Click();
+    void KeshDisplayEx1_MouseDown(int button, int shift, int x, int y, int spare);
+    void KeshDisplayEx1_MouseMove(int button, int shift, int x, int y, int spare);
+
+    void openCamera();
+    void measureOnce();
+    void moveCircleCentre(int x, int y);
+
+    Ui::frmMain ui;
+    VideoConfFileChooser chooseVideoConfFile_;
+    PelmintBinding* pelmint_;
+
+    CircleFigure objCircle;
+    DragAnchor objDragStart;
+    bool blnVideoReady = false;
+    QString strConfFilePath;
+
+    bool videoClosed_ = false;
+    int videoCloseCount_ = 0;
+    // While pending events run at the end of a measurement, measurements asked for by the
+    // events handled meanwhile are folded into one that runs after them.
+    bool pumpingEvents_ = false;
+    bool measureAgain_ = false;
+};

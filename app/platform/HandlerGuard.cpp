@@ -1,0 +1,39 @@
+#include "HandlerGuard.h"
+
+// Standard library
+#include <new>
+#include <stdexcept>
+
+// Ours
+#include "MessageBox.h"
+#include "RuntimeError.h"
+
+namespace {
+
+// Numbers the desktop runtime uses for failures that carry none of their own.
+constexpr int kOutOfMemory = 7;
+constexpr int kInternalError = 51;
+
+QString line(int number, const QString& description) {
+    return QString::number(number) + QStringLiteral(" : ") + description;
+}
+
+} // namespace
+
+QString HandlerGuard::describe(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const RuntimeError& e) {
+        return line(e.number(), e.description());
+    } catch (const std::bad_alloc&) {
+        return line(kOutOfMemory, QStringLiteral("Out of memory"));
+    } catch (const std::exception& e) {
+        return line(kInternalError, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        return line(kInternalError, QStringLiteral("Internal error"));
+    }
+}
+
+void HandlerGuard::report(std::exception_ptr error) {
+    MessageBox::show(describe(error), MessageBox::Exclamation, QStringLiteral("エラー"));
+}

@@ -1,0 +1,89 @@
+#include "PelmintBinding.h"
+
+// Qt
+#include <QDir>
+#include <QFileInfo>
+
+// Ours
+#include "ProgramFolder.h"
+#include "RuntimeError.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+void* openLibrary(const QString& path) {
+#ifdef _WIN32
+    return reinterpret_cast<void*>(
+        LoadLibraryW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16())));
+#else
+    return dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+#endif
+}
+
+void* findSymbol(void* library, const QString& name) {
+#ifdef _WIN32
+    return reinterpret_cast<void*>(
+        GetProcAddress(static_cast<HMODULE>(library), name.toLatin1().constData()));
+#else
+    return dlsym(library, name.toLatin1().constData());
+#endif
+}
+
+} // namespace
+
+PelmintBinding::PelmintBinding(QString baseName, QString exportName)
+    : baseName_(std::move(baseName)), exportName_(std::move(exportName)) {}
+
+PelmintBinding& PelmintBinding::shared() {
+    static PelmintBinding binding;
+    return binding;
+}
+
+QString PelmintBinding::fileNameFor(const QString& baseName) {
+#ifdef _WIN32
+    return baseName + QStringLiteral(".dll");
+#elif defined(__APPLE__)
+    return QStringLiteral("lib") + baseName + QStringLiteral(".dylib");
+#else
+    return QStringLiteral("lib") + baseName + QStringLiteral(".so");
+#endif
+}
+
+CircleAreaAverageFn PelmintBinding::resolve() {
+    const QString fileName = fileNameFor(baseName_);
+    const QString besideProgram = QDir(ProgramFolder::path()).filePath(fileName);
+
+    QString from = besideProgram;
+    void* library = QFileInfo::exists(besideProgram) ? openLibrary(besideProgram) : nullptr;
+    if (library == nullptr) {
+        from = fileName;
+        library = openLibrary(fileName);
+    }
+    if (library == nullptr) {
+        throw RuntimeError(RuntimeError::DllNotFound,
+                           QStringLiteral("File not found: %1").arg(baseName_));
+    }
+    void* symbol = findSymbol(library, exportName_);
+    if (symbol == nullptr) {
+        throw RuntimeError(
+            RuntimeError::DllEntryPointNotFound,
+            QStringLiteral("Can't find DLL entry point %1 in %2").arg(exportName_, baseName_));
+    }
+    loadedFrom_ = from;
+    return reinterpret_cast<CircleAreaAverageFn>(symbol);
+}
+
+double PelmintBinding::CircleAreaAverage(const std::uint8_t* pixels, std::int32_t width,
+                                         std::int32_t height, std::int32_t bitsPerPixel,
+                                         std::int32_t centreX, std::int32_t centreY,
+                                         std::int32_t radius) {
+    if (function_ == nullptr) {
+        function_ = resolve();
+    }
+    return function_(pixels, width, height, bitsPerPixel, centreX, centreY, radius);
+}

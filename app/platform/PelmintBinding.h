@@ -1,0 +1,46 @@
+#pragma once
+
+// Standard library
+#include <cstdint>
+
+// Qt
+#include <QString>
+
+// Ours
+#include "pelmint.h"
+
+// The program's late binding of CircleAreaAverage: the library is looked up by its base
+// name at the first call and the resolved function is kept for every later call (it is
+// never unloaded). The program's own folder is searched first, then the system's library
+// search. A failed lookup is not kept, so a later call tries again.
+class PelmintBinding {
+public:
+    explicit PelmintBinding(QString baseName = QStringLiteral("Pelmint"),
+                            QString exportName = QStringLiteral("CircleAreaAverage"));
+    PelmintBinding(const PelmintBinding&) = delete;
+    PelmintBinding& operator=(const PelmintBinding&) = delete;
+
+    // The binding the program uses.
+    static PelmintBinding& shared();
+
+    // Throws RuntimeError(DllNotFound) when the library cannot be loaded and
+    // RuntimeError(DllEntryPointNotFound) when it lacks the export.
+    double CircleAreaAverage(const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                             std::int32_t bitsPerPixel, std::int32_t centreX, std::int32_t centreY,
+                             std::int32_t radius);
+
+    bool isBound() const { return function_ != nullptr; }
+    // Where the library was loaded from, once bound.
+    const QString& loadedFrom() const { return loadedFrom_; }
+
+    // The file name of a library with this base name on this platform ("libPelmint.so").
+    static QString fileNameFor(const QString& baseName);
+
+private:
+    CircleAreaAverageFn resolve();
+
+    QString baseName_;
+    QString exportName_;
+    CircleAreaAverageFn function_ = nullptr;
+    QString loadedFrom_;
+};
