@@ -336,6 +336,23 @@ int convertDecoded(const QImage& decoded, const Header& header, KeshImage& image
         return KeshFileAccess::UnsupportedVariant;
     }
     const QList<QRgb>& palette = header.palette;
+    // Qt may reorder the colour table (it swaps a two-colour one so that 0 is the
+    // lighter); map its indices back to the file's own.
+    const QList<QRgb> decodedTable = decoded.colorTable();
+    std::vector<int> fileIndex(static_cast<std::size_t>(decodedTable.size()), -1);
+    for (qsizetype i = 0; i < decodedTable.size(); ++i) {
+        const QRgb wanted = decodedTable[i] & RGB_MASK;
+        if (i < palette.size() && (palette[i] & RGB_MASK) == wanted) {
+            fileIndex[i] = static_cast<int>(i);
+            continue;
+        }
+        for (qsizetype j = 0; j < palette.size(); ++j) {
+            if ((palette[j] & RGB_MASK) == wanted) {
+                fileIndex[i] = static_cast<int>(j);
+                break;
+            }
+        }
+    }
     const bool grey = bits == 8 && isGreyPalette(palette);
     const qsizetype line = KeshImage::bytesPerLine(width, bits);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(line) * height, 0);
@@ -343,11 +360,12 @@ int convertDecoded(const QImage& decoded, const Header& header, KeshImage& image
         const std::uint8_t* from = decoded.constScanLine(y);
         std::uint8_t* to = pixels.data() + y * line;
         for (int x = 0; x < width; ++x) {
-            const int index =
+            const int decodedIndex =
                 decoded.format() == QImage::Format_Indexed8 ? from[x] : decoded.pixelIndex(x, y);
-            if (index >= palette.size()) {
+            if (decodedIndex >= decodedTable.size() || fileIndex[decodedIndex] < 0) {
                 return KeshFileAccess::NotBitmap;
             }
+            const int index = fileIndex[decodedIndex];
             switch (bits) {
             case 1:
                 to[x >> 3] = static_cast<std::uint8_t>(to[x >> 3] | (index << (7 - (x & 7))));

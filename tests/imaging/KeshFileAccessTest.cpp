@@ -1,0 +1,641 @@
+// Standard library
+#include <csignal>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// Qt
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+
+// Ours
+#include "BmpWriter.h"
+#include "KeshFileAccess.h"
+#include "KeshImage.h"
+#include "testutils.h"
+
+#include <gtest/gtest.h>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+using testutils::Sandbox;
+
+void putU16(QByteArray& b, qsizetype at, std::uint32_t v) {
+    b[at] = static_cast<char>(v & 0xFF);
+    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+
+void putU32(QByteArray& b, qsizetype at, std::uint32_t v) {
+    putU16(b, at, v & 0xFFFF);
+    putU16(b, at + 2, v >> 16);
+}
+
+void appendU32(QByteArray& b, std::uint32_t v) {
+    b.append(4, '\0');
+    putU32(b, b.size() - 4, v);
+}
+
+// A bitmap file assembled field by field, so that each test can break one field.
+struct Bmp {
+    int headerSize = 40;
+    int width = 13;
+    int height = 3; // negative: rows stored top-down
+    int bits = 8;
+    std::uint32_t compression = 0;
+    std::uint32_t colorsUsed = 0;
+    QList<QRgb> palette;
+    QByteArray data;
+    std::uint32_t masks[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
+    qint64 dataOffset = -1; // -1: right after the palette
+
+    QByteArray build() const {
+        QByteArray header(headerSize, '\0');
+        putU32(header, 0, static_cast<std::uint32_t>(headerSize));
+        if (headerSize == 12) {
+            putU16(header, 4, static_cast<std::uint32_t>(width));
+            putU16(header, 6, static_cast<std::uint32_t>(height));
+            putU16(header, 8, 1);
+            putU16(header, 10, static_cast<std::uint32_t>(bits));
+        } else {
+            putU32(header, 4, static_cast<std::uint32_t>(width));
+            putU32(header, 8, static_cast<std::uint32_t>(height));
+            putU16(header, 12, 1);
+            putU16(header, 14, static_cast<std::uint32_t>(bits));
+            putU32(header, 16, compression);
+            putU32(header, 20, static_cast<std::uint32_t>(data.size()));
+            putU32(header, 32, colorsUsed);
+            for (int i = 0; i < 4 && 40 + 4 * i + 4 <= headerSize; ++i) {
+                putU32(header, 40 + 4 * i, masks[i]);
+            }
+        }
+        if (compression == 3 && headerSize == 40) {
+            for (int i = 0; i < 3; ++i) {
+                appendU32(header, masks[i]);
+            }
+        }
+        for (const QRgb c : palette) {
+            header.append(static_cast<char>(qBlue(c)));
+            header.append(static_cast<char>(qGreen(c)));
+            header.append(static_cast<char>(qRed(c)));
+            if (headerSize != 12) {
+                header.append('\0');
+            }
+        }
+        const qint64 offset = dataOffset >= 0 ? dataOffset : 14 + header.size();
+        QByteArray file("BM");
+        appendU32(file, static_cast<std::uint32_t>(14 + header.size() + data.size()));
+        appendU32(file, 0);
+        appendU32(file, static_cast<std::uint32_t>(offset));
+        return file + header + data;
+    }
+};
+
+QList<QRgb> greyRamp(bool inverted = false) {
+    QList<QRgb> ramp;
+    for (int i = 0; i < 256; ++i) {
+        const int level = inverted ? 255 - i : i;
+        ramp.append(qRgb(level, level, level));
+    }
+    return ramp;
+}
+
+const QList<QRgb> kColours{
+    qRgb(0, 0, 0),    qRgb(250, 0, 0),   qRgb(0, 250, 0),   qRgb(0, 0, 250),
+    qRgb(90, 90, 90), qRgb(30, 60, 90),  qRgb(255, 255, 0), qRgb(1, 2, 3),
+    qRgb(9, 8, 7),    qRgb(100, 0, 100), qRgb(0, 100, 100), qRgb(200, 200, 200),
+    qRgb(17, 34, 51), qRgb(70, 0, 0),    qRgb(0, 70, 0),    qRgb(255, 255, 255)};
+
+int indexAt(int x, int y, int count) {
+    return (3 * x + 5 * y) % count;
+}
+
+QRgb colourAt(int x, int y) {
+    return qRgb(x * 19, y * 70, (x + y) * 11);
+}
+
+// Pixel data as a bitmap stores it: rows padded to 4 bytes, bottom row first unless topDown.
+QByteArray pixelRows(int width, int height, int bits, bool topDown,
+                     const std::function<std::uint32_t(int, int)>& value) {
+    const int stride = ((width * bits + 31) / 32) * 4;
+    QByteArray data(stride * height, '\0');
+    for (int row = 0; row < height; ++row) {
+        const int y = topDown ? row : height - 1 - row;
+        auto* line = reinterpret_cast<std::uint8_t*>(data.data()) + row * stride;
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t v = value(x, y);
+            if (bits >= 24) {
+                line[x * bits / 8] = static_cast<std::uint8_t>(qBlue(v));
+                line[x * bits / 8 + 1] = static_cast<std::uint8_t>(qGreen(v));
+                line[x * bits / 8 + 2] = static_cast<std::uint8_t>(qRed(v));
+            } else {
+                line[x * bits / 8] |= static_cast<std::uint8_t>(v << (8 - bits - (x * bits) % 8));
+            }
+        }
+    }
+    return data;
+}
+
+// RLE rows, bottom row first: an absolute run of five pixels (odd, to exercise the
+// padding), then encoded runs of up to two pixels, an end of line after every row.
+QByteArray rleRows(int width, int height, bool rle4) {
+    QByteArray data;
+    for (int y = height - 1; y >= 0; --y) {
+        data.append('\0');
+        data.append('\5');
+        QByteArray literal;
+        for (int x = 0; x < 5; ++x) {
+            const int index = indexAt(x, y, 16);
+            if (!rle4) {
+                literal.append(static_cast<char>(index));
+            } else if (x % 2 == 0) {
+                literal.append(static_cast<char>(index << 4));
+            } else {
+                literal[literal.size() - 1] = static_cast<char>(literal.back() | index);
+            }
+        }
+        data.append(literal);
+        if (literal.size() % 2 != 0) {
+            data.append('\0');
+        }
+        for (int x = 5; x < width; x += rle4 ? 2 : 1) {
+            const int count = rle4 ? std::min(2, width - x) : 1;
+            const int next = count == 2 ? indexAt(x + 1, y, 16) : 0;
+            data.append(static_cast<char>(count));
+            data.append(
+                static_cast<char>(rle4 ? (indexAt(x, y, 16) << 4) | next : indexAt(x, y, 16)));
+        }
+        data.append('\0');
+        data.append('\0');
+    }
+    data.append('\0');
+    data.append('\1');
+    return data;
+}
+
+Bmp greyBmp() {
+    Bmp bmp;
+    bmp.palette = greyRamp();
+    bmp.data = pixelRows(13, 3, 8, false, [](int x, int y) { return indexAt(x, y, 256); });
+    return bmp;
+}
+
+Bmp rleBmp(bool rle4) {
+    Bmp bmp;
+    bmp.bits = rle4 ? 4 : 8;
+    bmp.compression = rle4 ? 2 : 1;
+    bmp.palette = kColours;
+    bmp.colorsUsed = 16;
+    bmp.data = rleRows(13, 3, rle4);
+    return bmp;
+}
+
+KeshImage distinctiveImage() {
+    KeshImage image;
+    std::vector<std::uint8_t> pixels(7 * 5);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i * 5 + 1);
+    }
+    image.assign(7, 5, 8, KeshImage::Grey, std::move(pixels));
+    return image;
+}
+
+KeshImage patternImage(int width, int height) {
+    KeshImage image;
+    image.setWidth(width);
+    image.setHeight(height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            image.bufferAddress()[y * width + x] = static_cast<std::uint8_t>(x ^ (y * 3));
+        }
+    }
+    return image;
+}
+
+int readBytes(const Sandbox& sandbox, const QByteArray& bytes, KeshImage& image,
+              const QString& name = QStringLiteral("image.bmp")) {
+    KeshFileAccess access;
+    access.setFileName(sandbox.write(name, bytes));
+    access.read(image);
+    return access.errorCode();
+}
+
+int writeImage(const QString& path, const KeshImage& image) {
+    KeshFileAccess access;
+    access.setFileName(path);
+    access.write(image);
+    return access.errorCode();
+}
+
+QStringList listing(const QString& folder) {
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+bool runningAsRoot() {
+#ifdef Q_OS_UNIX
+    return geteuid() == 0;
+#else
+    return false;
+#endif
+}
+
+} // namespace
+
+TEST(KeshFileAccessTest, Grey8RoundTripIsExactAndWritesA256LevelPalette) {
+    Sandbox sandbox;
+    const KeshImage original = patternImage(512, 480);
+    const QString path = sandbox.filePath(QStringLiteral("round.bmp"));
+
+    KeshFileAccess access;
+    access.setFileName(sandbox.filePath(QStringLiteral("missing.bmp")));
+    KeshImage image;
+    access.read(image);
+    ASSERT_EQ(access.errorCode(), KeshFileAccess::FileNotFound);
+    access.setFileName(path);
+    access.write(original);
+    ASSERT_EQ(access.errorCode(), KeshFileAccess::Ok); // a success clears the old code
+    access.read(image);
+    ASSERT_EQ(access.errorCode(), KeshFileAccess::Ok);
+    EXPECT_TRUE(image == original);
+
+    const QByteArray file = testutils::readAll(path);
+    ASSERT_EQ(file.size(), 14 + 40 + 256 * 4 + 512 * 480);
+    EXPECT_EQ(file[28], 8);                                // bits per pixel
+    EXPECT_EQ(file.mid(46, 4), QByteArray("\0\1\0\0", 4)); // 256 colours
+    for (int i = 0; i < 256; ++i) {
+        const QByteArray entry = file.mid(54 + 4 * i, 3);
+        ASSERT_EQ(entry, QByteArray(3, static_cast<char>(i)));
+    }
+    // Common tools read it as the same grey picture.
+    const QImage viaQt(path, "BMP");
+    ASSERT_FALSE(viaQt.isNull());
+    EXPECT_EQ(qGray(viaQt.pixel(100, 7)), original.bufferAddress()[7 * 512 + 100]);
+
+    ASSERT_EQ(writeImage(sandbox.filePath(QStringLiteral("again.bmp")), image), 0);
+    EXPECT_EQ(testutils::readAll(sandbox.filePath(QStringLiteral("again.bmp"))), file);
+}
+
+TEST(KeshFileAccessTest, OtherFormatsRoundTripWithTheirLooks) {
+    Sandbox sandbox;
+    std::vector<KeshImage> images;
+    KeshImage colour;
+    std::vector<std::uint8_t> rgb(13 * 3 * 4);
+    for (std::size_t i = 0; i < rgb.size(); ++i) {
+        rgb[i] = static_cast<std::uint8_t>(i * 37);
+    }
+    colour.assign(13, 3, 32, KeshImage::Rgb, rgb);
+    images.push_back(colour); // written as 24 bits
+    colour.setBitsPerPixel(24);
+    images.push_back(colour);
+    KeshImage indexed = colour;
+    indexed.setColorFormat(KeshImage::Palette);
+    images.push_back(indexed);
+    for (const int bits : {1, 4}) {
+        const qsizetype line = KeshImage::bytesPerLine(13, bits);
+        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(line) * 3);
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            pixels[i] = static_cast<std::uint8_t>(i * 71);
+        }
+        for (int y = 0; y < 3; ++y) { // the unused low bits of each row stay clear
+            pixels[y * line + line - 1] &=
+                static_cast<std::uint8_t>(0xFF << (line * 8 - 13 * bits));
+        }
+        KeshImage small;
+        small.assign(13, 3, bits, KeshImage::Palette, pixels, kColours.mid(0, 1 << bits));
+        images.push_back(small);
+    }
+    for (const KeshImage& original : images) {
+        SCOPED_TRACE(original.bitsPerPixel());
+        const QString path = sandbox.filePath(QStringLiteral("other.bmp"));
+        ASSERT_EQ(writeImage(path, original), 0);
+        KeshImage image;
+        ASSERT_EQ(readBytes(sandbox, testutils::readAll(path), image), 0);
+        EXPECT_EQ(image.bitsPerPixel(),
+                  original.bitsPerPixel() == 32 ? 24 : original.bitsPerPixel());
+        EXPECT_EQ(image.colorFormat(), original.colorFormat());
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 13; ++x) {
+                ASSERT_EQ(image.pixelColor(x, y), original.pixelColor(x, y)) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(KeshFileAccessTest, ReadsEveryVariantWithHonestProperties) {
+    struct Variant {
+        const char* name;
+        Bmp bmp;
+        int bits;
+        int colorFormat;
+        std::function<QRgb(int, int)> looks;
+    };
+    const auto indexed = [](int count) {
+        return [count](int x, int y) {
+            return kColours[indexAt(x, y, count)];
+        };
+    };
+    const auto grey = [](int x, int y) {
+        const int level = indexAt(x, y, 256);
+        return qRgb(level, level, level);
+    };
+    std::vector<Variant> variants;
+
+    variants.push_back({"8-bit grey", greyBmp(), 8, KeshImage::Grey, grey});
+    {
+        Bmp bmp = greyBmp();
+        bmp.palette = greyRamp(true);
+        variants.push_back({"8-bit inverted grey", bmp, 8, KeshImage::Grey, [](int x, int y) {
+                                const int level = 255 - indexAt(x, y, 256);
+                                return qRgb(level, level, level);
+                            }});
+    }
+    for (const int bits : {1, 4, 8}) {
+        const int count = bits == 1 ? 2 : 16;
+        Bmp bmp;
+        bmp.bits = bits;
+        bmp.palette = kColours.mid(0, count);
+        bmp.colorsUsed = bits == 8 ? 16 : 0;
+        bmp.data =
+            pixelRows(13, 3, bits, false, [count](int x, int y) { return indexAt(x, y, count); });
+        variants.push_back({"palette", bmp, bits, KeshImage::Palette, indexed(count)});
+    }
+    {
+        Bmp bmp = greyBmp();
+        bmp.height = -3;
+        bmp.data = pixelRows(13, 3, 8, true, [](int x, int y) { return indexAt(x, y, 256); });
+        variants.push_back({"top-down", bmp, 8, KeshImage::Grey, grey});
+    }
+    for (const int headerSize : {12, 40, 64, 108, 124}) {
+        Bmp bmp;
+        bmp.headerSize = headerSize;
+        bmp.bits = 24;
+        bmp.data = pixelRows(13, 3, 24, false, colourAt);
+        variants.push_back({"24-bit", bmp, 24, KeshImage::Rgb, colourAt});
+    }
+    {
+        Bmp bmp = greyBmp();
+        bmp.headerSize = 12;
+        variants.push_back({"OS/2 8-bit", bmp, 8, KeshImage::Grey, grey});
+    }
+    {
+        Bmp bmp;
+        bmp.bits = 32;
+        bmp.data = pixelRows(13, 3, 32, false, colourAt);
+        variants.push_back({"32-bit", bmp, 32, KeshImage::Rgb, colourAt});
+        bmp.compression = 3;
+        variants.push_back({"32-bit bit fields", bmp, 32, KeshImage::Rgb, colourAt});
+        bmp.headerSize = 124;
+        bmp.masks[3] = 0xFF000000;
+        variants.push_back({"32-bit v5 with alpha mask", bmp, 32, KeshImage::Rgb, colourAt});
+    }
+    variants.push_back({"RLE8", rleBmp(false), 8, KeshImage::Palette, indexed(16)});
+    variants.push_back({"RLE4", rleBmp(true), 4, KeshImage::Palette, indexed(16)});
+
+    Sandbox sandbox;
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(testing::Message() << v.name << " header " << v.bmp.headerSize);
+        KeshImage image;
+        ASSERT_EQ(readBytes(sandbox, v.bmp.build(), image), 0);
+        EXPECT_EQ(image.width(), 13);
+        EXPECT_EQ(image.height(), 3);
+        EXPECT_EQ(image.bitsPerPixel(), v.bits);
+        EXPECT_EQ(image.colorFormat(), v.colorFormat);
+        EXPECT_EQ(image.bytesPerLine(), KeshImage::bytesPerLine(13, v.bits));
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 13; ++x) {
+                ASSERT_EQ(image.pixelColor(x, y), v.looks(x, y)) << x << "," << y;
+            }
+        }
+        if (v.colorFormat == KeshImage::Grey) { // the value is the level shown
+            EXPECT_EQ(image.bufferAddress()[2 * 13 + 5], qRed(v.looks(5, 2)));
+        }
+    }
+}
+
+TEST(KeshFileAccessTest, MalformedFilesFailAndKeepTheImage) {
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        int code = 0; // 0: any failure
+    };
+    std::vector<Case> cases;
+    const QByteArray good = greyBmp().build();
+    const auto with = [](std::function<void(Bmp&)> change) {
+        Bmp bmp = greyBmp();
+        change(bmp);
+        return bmp.build();
+    };
+    const auto withRle = [](std::function<void(QByteArray&)> change) {
+        Bmp bmp = rleBmp(false);
+        change(bmp.data);
+        return bmp.build();
+    };
+
+    cases.push_back({"empty", QByteArray(), KeshFileAccess::NotBitmap});
+    cases.push_back({"short header", good.left(20), KeshFileAccess::NotBitmap});
+    cases.push_back({"wrong magic", QByteArray("MZ") + good.mid(2), KeshFileAccess::NotBitmap});
+    cases.push_back({"header size 0",
+                     [&] {
+                         QByteArray b = good;
+                         putU32(b, 14, 0);
+                         return b;
+                     }(),
+                     KeshFileAccess::NotBitmap});
+    cases.push_back({"zero width", with([](Bmp& b) { b.width = 0; })});
+    cases.push_back({"negative width", with([](Bmp& b) { b.width = -13; })});
+    cases.push_back({"zero height", with([](Bmp& b) { b.height = 0; })});
+    cases.push_back({"two planes", [&] {
+                         QByteArray b = good;
+                         putU16(b, 26, 2);
+                         return b;
+                     }()});
+    cases.push_back(
+        {"huge width", with([](Bmp& b) { b.width = 100000; }), KeshFileAccess::TooLarge});
+    cases.push_back({"tiny file declaring 12000 x 12000", with([](Bmp& b) {
+                         b.width = 12000;
+                         b.height = 12000;
+                     })});
+    cases.push_back({"tiny file declaring 4000 x 4000", with([](Bmp& b) {
+                         b.width = 4000;
+                         b.height = -4000;
+                     }),
+                     KeshFileAccess::NotBitmap});
+    cases.push_back(
+        {"pixel data one byte short", good.left(good.size() - 1), KeshFileAccess::NotBitmap});
+    cases.push_back({"data offset past the end", with([](Bmp& b) { b.dataOffset = 100000; }),
+                     KeshFileAccess::NotBitmap});
+    cases.push_back({"data offset inside the palette", with([](Bmp& b) { b.dataOffset = 60; })});
+    cases.push_back({"palette count over 256", with([](Bmp& b) { b.colorsUsed = 257; })});
+    cases.push_back({"palette cut short", good.left(54 + 100)});
+    cases.push_back({"index beyond the palette", with([](Bmp& b) {
+                         b.palette = kColours.mid(0, 4);
+                         b.colorsUsed = 4;
+                         b.data =
+                             pixelRows(13, 3, 8, false, [](int x, int) { return x == 12 ? 9 : 1; });
+                     }),
+                     KeshFileAccess::NotBitmap});
+    cases.push_back({"16 bits", with([](Bmp& b) {
+                         b.bits = 16;
+                         b.palette.clear();
+                     }),
+                     KeshFileAccess::UnsupportedVariant});
+    cases.push_back({"JPEG inside", with([](Bmp& b) { b.compression = 4; }),
+                     KeshFileAccess::UnsupportedVariant});
+    cases.push_back({"RLE8 on 4 bits", with([](Bmp& b) {
+                         b.bits = 4;
+                         b.compression = 1;
+                     })});
+    cases.push_back({"RLE ending after one row", withRle([](QByteArray& d) {
+                         d = d.left(d.indexOf(QByteArray("\0\0", 2), 2) + 2) +
+                             QByteArray("\0\1", 2);
+                     })});
+    cases.push_back({"RLE cut short", withRle([](QByteArray& d) { d.chop(9); })});
+    cases.push_back({"RLE delta skipping pixels",
+                     withRle([](QByteArray& d) { d.prepend(QByteArray("\0\2\1\0", 4)); })});
+    cases.push_back({"RLE run past the row",
+                     withRle([](QByteArray& d) { d.prepend(QByteArray("\x14\1", 2)); })});
+    cases.push_back({"RLE index beyond the palette", withRle([](QByteArray& d) {
+                         d.prepend(QByteArray("\1\x30", 2)); // 48 of 16 colours
+                     })});
+    {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(13, 3, QImage::Format_Grayscale8).save(&buffer, "PNG");
+        cases.push_back({"PNG named .bmp", png, KeshFileAccess::NotBitmap});
+    }
+
+    Sandbox sandbox;
+    const KeshImage before = distinctiveImage();
+    for (const Case& c : cases) {
+        KeshImage image = before;
+        const int code = readBytes(sandbox, c.bytes, image);
+        if (c.code != 0) {
+            EXPECT_EQ(code, c.code) << c.name;
+        } else {
+            EXPECT_LT(code, 0) << c.name;
+        }
+        EXPECT_TRUE(image == before) << c.name << ": image changed";
+    }
+
+    KeshImage image = before;
+    KeshFileAccess access;
+    access.setFileName(sandbox.mkdir(QStringLiteral("a-folder.bmp")));
+    access.read(image);
+    EXPECT_LT(access.errorCode(), 0);
+    access.setFileName(QString());
+    access.read(image);
+    EXPECT_EQ(access.errorCode(), KeshFileAccess::FileNotFound);
+    EXPECT_TRUE(image == before);
+}
+
+TEST(KeshFileAccessTest, UnreadableFileIsPermissionDenied) {
+    if (runningAsRoot()) {
+        GTEST_SKIP() << "root reads every file";
+    }
+    Sandbox sandbox;
+    const QString path = sandbox.write(QStringLiteral("locked.bmp"), greyBmp().build());
+    QFile::setPermissions(path, QFileDevice::WriteOwner);
+    KeshImage image = distinctiveImage();
+    KeshFileAccess access;
+    access.setFileName(path);
+    access.read(image);
+    EXPECT_EQ(access.errorCode(), KeshFileAccess::PermissionDenied);
+    EXPECT_TRUE(image == distinctiveImage());
+}
+
+TEST(KeshFileAccessTest, FailedWritesKeepTheOldFileAndLeaveNoTemporary) {
+    Sandbox sandbox;
+    const KeshImage image = patternImage(512, 480);
+
+    // A folder where the file should go, and a missing parent folder.
+    const QString folder = sandbox.mkdir(QStringLiteral("in-the-way.bmp"));
+    EXPECT_EQ(writeImage(folder, image), KeshFileAccess::WriteFailed);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(writeImage(sandbox.filePath(QStringLiteral("missing/new.bmp")), image),
+              KeshFileAccess::WriteFailed);
+    EXPECT_EQ(writeImage(sandbox.filePath(QString(300, QLatin1Char('n')) + ".bmp"), image),
+              KeshFileAccess::WriteFailed);
+    EXPECT_EQ(writeImage(QString(), image), KeshFileAccess::WriteFailed);
+    EXPECT_EQ(listing(sandbox.path()), QStringList{QStringLiteral("in-the-way.bmp")});
+}
+
+TEST(KeshFileAccessTest, WriteIntoReadOnlyFolderOrOverReadOnlyFileKeepsOldFile) {
+    Sandbox sandbox;
+    const QByteArray old("old contents");
+    const QString folder = sandbox.mkdir(QStringLiteral("locked"));
+    const QString inFolder = sandbox.write(QStringLiteral("locked/old.bmp"), old);
+    const QString readOnlyFile = sandbox.write(QStringLiteral("open/old.bmp"), old);
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(readOnlyFile, QFileDevice::ReadOwner);
+    if (QFileInfo(folder).isWritable() || QFileInfo(readOnlyFile).isWritable()) {
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+        GTEST_SKIP() << "permissions do not bind this user (root)";
+    }
+    const KeshImage image = patternImage(16, 16);
+    EXPECT_EQ(writeImage(inFolder, image), KeshFileAccess::PermissionDenied);
+    EXPECT_EQ(writeImage(readOnlyFile, image), KeshFileAccess::PermissionDenied);
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(testutils::readAll(inFolder), old);
+    EXPECT_EQ(testutils::readAll(readOnlyFile), old);
+    EXPECT_EQ(listing(folder), QStringList{QStringLiteral("old.bmp")});
+    EXPECT_EQ(listing(QFileInfo(readOnlyFile).absolutePath()),
+              QStringList{QStringLiteral("old.bmp")});
+}
+
+#ifdef Q_OS_UNIX
+// A file size limit makes every write past it fail as a full disk does, for root too.
+TEST(KeshFileAccessTest, FullDiskKeepsOldFileAndReportsFailure) {
+    Sandbox sandbox;
+    const QByteArray old = BmpWriter::encode(distinctiveImage());
+    const QString path = sandbox.write(QStringLiteral("full.bmp"), old);
+    const KeshImage image = patternImage(512, 480);
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 20000;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int code = writeImage(path, image);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(code, KeshFileAccess::WriteFailed);
+    EXPECT_EQ(testutils::readAll(path), old);
+    EXPECT_EQ(listing(sandbox.path()), QStringList{QStringLiteral("full.bmp")});
+
+    ASSERT_EQ(writeImage(path, image), KeshFileAccess::Ok);
+    EXPECT_EQ(testutils::readAll(path), BmpWriter::encode(image));
+}
+
+TEST(KeshFileAccessTest, WritingThroughSymbolicLinksUpdatesTheTargetAndKeepsTheLinks) {
+    Sandbox sandbox;
+    const QString target = sandbox.write(QStringLiteral("store/real.bmp"), QByteArray("old"));
+    const QString link = sandbox.filePath(QStringLiteral("link.bmp"));
+    const QString chain = sandbox.filePath(QStringLiteral("chain.bmp"));
+    ASSERT_EQ(symlink("store/real.bmp", link.toLocal8Bit().constData()), 0);
+    ASSERT_EQ(symlink("link.bmp", chain.toLocal8Bit().constData()), 0);
+
+    const KeshImage first = patternImage(8, 4);
+    ASSERT_EQ(writeImage(link, first), KeshFileAccess::Ok);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(testutils::readAll(target), BmpWriter::encode(first));
+
+    const KeshImage second = distinctiveImage();
+    ASSERT_EQ(writeImage(chain, second), KeshFileAccess::Ok);
+    EXPECT_TRUE(QFileInfo(chain).isSymLink());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(testutils::readAll(target), BmpWriter::encode(second));
+    EXPECT_EQ(listing(QFileInfo(target).absolutePath()), QStringList{QStringLiteral("real.bmp")});
+}
+#endif
