@@ -1,0 +1,355 @@
+// Standard library
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <ostream>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+// Qt
+#include <QApplication>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QWindow>
+
+// Ours
+#include "CircleFigure.h"
+#include "KeshDisplayEx.h"
+#include "KeshImage.h"
+
+// The window-system entry point through which QTest delivers mouse input: events take the
+// real path (implicit grab on press, modifiers, double-click detection).
+void qt_handleMouseEvent(QWindow* window, const QPointF& local, const QPointF& global,
+                         Qt::MouseButtons state, Qt::MouseButton button, QEvent::Type type,
+                         Qt::KeyboardModifiers mods, int timestamp);
+
+namespace {
+
+constexpr quint32 kBlue = 0x00FF0000;
+constexpr quint32 kRed = 0x000000FF;
+
+struct Report {
+    int button;
+    int shift;
+    int x;
+    int y;
+    int spare;
+    bool operator==(const Report&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Report& r) {
+    return out << "{" << r.button << ", " << r.shift << ", " << r.x << ", " << r.y << ", "
+               << r.spare << "}";
+}
+
+struct Circle {
+    int cx;
+    int cy;
+    int r;
+    QRgb color;
+};
+
+bool insideDisc(std::int64_t x, std::int64_t y, const Circle& c) {
+    const std::int64_t dx = x - c.cx;
+    const std::int64_t dy = y - c.cy;
+    return dx * dx + dy * dy <= std::int64_t{c.r} * c.r;
+}
+
+bool onRim(int x, int y, const Circle& c) {
+    return insideDisc(x, y, c) && (!insideDisc(x - 1, y, c) || !insideDisc(x + 1, y, c) ||
+                                   !insideDisc(x, y - 1, c) || !insideDisc(x, y + 1, c));
+}
+
+void fillPattern(KeshImage& image, int seed) {
+    std::uint8_t* pixels = image.bufferAddress();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            pixels[y * image.width() + x] =
+                static_cast<std::uint8_t>(20 + (x * 3 + y * 5 + seed) % 200);
+        }
+    }
+}
+
+class KeshDisplayExTest : public testing::Test {
+protected:
+    // The shared test main provides the application when it is built with Qt; a widget
+    // test cannot run without one.
+    static void SetUpTestSuite() {
+        if (QCoreApplication::instance() == nullptr) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            static int argc = 1;
+            static char name[] = "KeshDisplayExTest";
+            static char* argv[] = {name, nullptr};
+            static QApplication application(argc, argv);
+        }
+    }
+
+    void SetUp() override {
+        fillPattern(image, 0);
+        display.resize(600, 520);
+        display.show();
+        display.prepare();
+        display.showImage(image);
+        QCoreApplication::processEvents();
+    }
+
+    void draw(const Circle& c) {
+        CircleFigure figure;
+        figure.setCenterX(c.cx);
+        figure.setCenterY(c.cy);
+        figure.setRadius(c.r);
+        display.setFigureColor(c.color == qRgb(0, 0, 255) ? kBlue : kRed);
+        display.drawCircle(0, figure);
+    }
+
+    QImage screen() {
+        return display.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    // Every visible pixel of the image shows the last figure whose rim holds it, or the
+    // image's own grey; beyond the image only the background shows.
+    void expectScreen(const std::vector<Circle>& figures) {
+        const QImage shown = screen();
+        const QPoint offset(display.horizontalScrollBar()->value(),
+                            display.verticalScrollBar()->value());
+        const QRgb background = display.palette().color(QPalette::Dark).rgb();
+        int mismatches = 0;
+        for (int vy = 0; vy < shown.height(); ++vy) {
+            for (int vx = 0; vx < shown.width(); ++vx) {
+                const int x = vx + offset.x();
+                const int y = vy + offset.y();
+                QRgb expected = background;
+                if (x < image.width() && y < image.height()) {
+                    const int grey = image.bufferAddress()[y * image.width() + x];
+                    expected = qRgb(grey, grey, grey);
+                    for (const Circle& c : figures) {
+                        if (onRim(x, y, c)) {
+                            expected = c.color;
+                        }
+                    }
+                }
+                const QRgb actual = shown.pixel(vx, vy) | 0xFF000000;
+                if (actual != expected && ++mismatches <= 5) {
+                    ADD_FAILURE() << "image pixel (" << x << ", " << y << ") shows " << std::hex
+                                  << actual << ", expected " << expected;
+                }
+            }
+        }
+        EXPECT_EQ(mismatches, 0);
+    }
+
+    void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons state,
+               Qt::MouseButton button = Qt::NoButton, Qt::KeyboardModifiers mods = {}) {
+        QWindow* window = display.window()->windowHandle();
+        const QPoint local = display.viewport()->mapTo(display.window(), at);
+        // A release is followed by a long pause, so that no two tests' clicks pair up.
+        timestamp_ += 10;
+        const int stamp = timestamp_;
+        if (type == QEvent::MouseButtonRelease) {
+            timestamp_ += 1000;
+        }
+        qt_handleMouseEvent(window, local, window->mapToGlobal(local), state, button, type, mods,
+                            stamp);
+        QCoreApplication::processEvents();
+    }
+
+    void recordReports() {
+        QObject::connect(&display, &KeshDisplayEx::mouseDown, &display,
+                         [this](int b, int s, int x, int y, int spare) {
+                             downs.push_back({b, s, x, y, spare});
+                         });
+        QObject::connect(&display, &KeshDisplayEx::mouseMove, &display,
+                         [this](int b, int s, int x, int y, int spare) {
+                             moves.push_back({b, s, x, y, spare});
+                         });
+    }
+
+    KeshImage image;
+    KeshDisplayEx display;
+    std::vector<Report> downs;
+    std::vector<Report> moves;
+    // Qt remembers the last press across tests, so time only moves forward.
+    static inline int timestamp_ = 1000;
+};
+
+const QRgb kBlueRgb = qRgb(0, 0, 255);
+const QRgb kRedRgb = qRgb(255, 0, 0);
+
+TEST_F(KeshDisplayExTest, OutlineLiesExactlyOnTheRimOfTheMeasuredDisc) {
+    const Circle circles[] = {
+        {100, 100, 50, kBlueRgb},        {256, 240, 0, kBlueRgb},    {256, 240, 1, kBlueRgb},
+        {256, 240, 3, kBlueRgb},         {3, 4, 20, kBlueRgb},       {-3, 479, 10, kBlueRgb},
+        {511, 0, 2, kBlueRgb},           {600, -100, 700, kBlueRgb}, {256, 240, 100000, kBlueRgb},
+        {256, 100240, 100000, kBlueRgb},
+    };
+    for (const Circle& c : circles) {
+        SCOPED_TRACE(testing::Message()
+                     << "centre (" << c.cx << ", " << c.cy << ") radius " << c.r);
+        display.clearFigures();
+        draw(c);
+        expectScreen({c});
+    }
+}
+
+TEST_F(KeshDisplayExTest, ShowsExactlyTheFiguresDrawnSinceTheLastClear) {
+    const Circle red{100, 100, 30, kRedRgb};
+    const Circle blue{120, 110, 40, kBlueRgb};
+    draw(red);
+    draw(blue);
+    expectScreen({red, blue});
+
+    display.clearFigures();
+    expectScreen({});
+
+    // Nothing that cannot be measured is drawn: a negative radius, values that are not numbers
+    // or do not fit 32 bits.
+    CircleFigure unusable;
+    unusable.setCenterX(100);
+    unusable.setCenterY(100);
+    unusable.setRadius(-1);
+    display.drawCircle(0, unusable);
+    unusable.setRadius(std::numeric_limits<double>::quiet_NaN());
+    display.drawCircle(0, unusable);
+    unusable.setRadius(10);
+    unusable.setCenterX(1e12);
+    display.drawCircle(0, unusable);
+    expectScreen({});
+
+    // Whole numbers held in doubles are rounded to the nearest pixel.
+    CircleFigure rounded;
+    rounded.setCenterX(199.6);
+    rounded.setCenterY(150.4);
+    rounded.setRadius(9.5);
+    display.setFigureColor(kBlue);
+    display.drawCircle(0, rounded);
+    expectScreen({{200, 150, 10, kBlueRgb}});
+}
+
+TEST_F(KeshDisplayExTest, EachShowImageShowsTheImagesCurrentPixelsAndSize) {
+    const Circle figure{290, 190, 25, kBlueRgb};
+    draw(figure);
+
+    fillPattern(image, 77);
+    display.showImage(image);
+    expectScreen({figure});
+
+    image.setWidth(300);
+    image.setHeight(200);
+    display.showImage(image);
+    expectScreen({figure}); // clipped to the smaller image, background beyond it
+
+    image.setWidth(800);
+    image.setHeight(700);
+    fillPattern(image, 5);
+    display.showImage(image);
+    QCoreApplication::processEvents();
+    EXPECT_GT(display.horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(display.verticalScrollBar()->maximum(), 0);
+    display.horizontalScrollBar()->setValue(display.horizontalScrollBar()->maximum());
+    display.verticalScrollBar()->setValue(display.verticalScrollBar()->maximum());
+    expectScreen({figure});
+}
+
+TEST_F(KeshDisplayExTest, ScrolledViewShowsAndReportsImagePixels) {
+    recordReports();
+    display.resize(200, 150);
+    QCoreApplication::processEvents();
+    ASSERT_GT(display.horizontalScrollBar()->maximum(), 100);
+    ASSERT_GT(display.verticalScrollBar()->maximum(), 50);
+    display.horizontalScrollBar()->setValue(100);
+    display.verticalScrollBar()->setValue(50);
+    const Circle c{150, 100, 20, kBlueRgb};
+    draw(c);
+    expectScreen({c});
+
+    mouse(QEvent::MouseButtonPress, {10, 20}, Qt::LeftButton, Qt::LeftButton);
+    mouse(QEvent::MouseMove, {11, 22}, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, {11, 22}, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(downs, (std::vector<Report>{{1, 0, 110, 70, 0}}));
+    EXPECT_EQ(moves, (std::vector<Report>{{1, 0, 111, 72, 0}}));
+}
+
+TEST_F(KeshDisplayExTest, ButtonsAndModifiersAreReportedAsTheDesktopNumbersThem) {
+    recordReports();
+    mouse(QEvent::MouseButtonPress, {30, 40}, Qt::LeftButton, Qt::LeftButton, Qt::ShiftModifier);
+    mouse(QEvent::MouseMove, {35, 45}, Qt::LeftButton, Qt::NoButton, Qt::ShiftModifier);
+    // The second button goes down where the pointer already is; elsewhere Qt would first
+    // report a move there.
+    mouse(QEvent::MouseButtonPress, {35, 45}, Qt::LeftButton | Qt::RightButton, Qt::RightButton);
+    mouse(QEvent::MouseMove, {37, 47}, Qt::LeftButton | Qt::RightButton);
+    mouse(QEvent::MouseButtonRelease, {37, 47}, Qt::RightButton, Qt::LeftButton);
+    // Held buttons keep reporting far outside the widget and the image.
+    mouse(QEvent::MouseMove, {-20, 700}, Qt::RightButton, Qt::NoButton,
+          Qt::ControlModifier | Qt::AltModifier);
+    mouse(QEvent::MouseMove, {900, -5}, Qt::RightButton);
+    mouse(QEvent::MouseButtonRelease, {900, -5}, Qt::NoButton, Qt::RightButton);
+    // Without a button, moves are not reported.
+    mouse(QEvent::MouseMove, {50, 50}, Qt::NoButton);
+
+    EXPECT_EQ(downs, (std::vector<Report>{{1, 1, 30, 40, 0}, {3, 0, 35, 45, 0}}));
+    EXPECT_EQ(moves,
+              (std::vector<Report>{
+                  {1, 1, 35, 45, 0}, {3, 0, 37, 47, 0}, {2, 6, -20, 700, 0}, {2, 0, 900, -5, 0}}));
+}
+
+TEST_F(KeshDisplayExTest, SecondPressOfADoubleClickIsStillAPress) {
+    recordReports();
+    mouse(QEvent::MouseButtonPress, {60, 70}, Qt::LeftButton, Qt::LeftButton);
+    // Released and pressed again at once: Qt delivers this press as a double-click.
+    QWindow* window = display.window()->windowHandle();
+    const QPoint local = display.viewport()->mapTo(display.window(), QPoint(60, 70));
+    const int pressed = timestamp_;
+    qt_handleMouseEvent(window, local, window->mapToGlobal(local), Qt::NoButton, Qt::LeftButton,
+                        QEvent::MouseButtonRelease, {}, pressed + 1);
+    qt_handleMouseEvent(window, local, window->mapToGlobal(local), Qt::LeftButton, Qt::LeftButton,
+                        QEvent::MouseButtonPress, {}, pressed + 2);
+    QCoreApplication::processEvents();
+    mouse(QEvent::MouseButtonRelease, {60, 70}, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(downs, (std::vector<Report>{{1, 0, 60, 70, 0}, {1, 0, 60, 70, 0}}));
+}
+
+// A drag handler redraws, re-shows the image and lets pending events run, so the next move
+// is delivered inside the handler of the previous one.
+TEST_F(KeshDisplayExTest, HandlersMayCallBackIntoTheDisplayWhileEventsArrive) {
+    int depth = 0;
+    int deepest = 0;
+    int handled = 0;
+    const auto dragStep = [&](int, int, int x, int y, int) {
+        ++depth;
+        deepest = std::max(deepest, depth);
+        ++handled;
+        display.clearFigures();
+        display.setFigureColor(kBlue);
+        CircleFigure figure;
+        figure.setCenterX(x);
+        figure.setCenterY(y);
+        figure.setRadius(12);
+        display.drawCircle(0, figure);
+        display.showImage(image);
+        QCoreApplication::processEvents();
+        --depth;
+    };
+    QObject::connect(&display, &KeshDisplayEx::mouseDown, &display, dragStep);
+    QObject::connect(&display, &KeshDisplayEx::mouseMove, &display, dragStep);
+
+    mouse(QEvent::MouseButtonPress, {40, 40}, Qt::LeftButton, Qt::LeftButton);
+    // Queued moves: each handler's processEvents() delivers the next one inside it.
+    constexpr int kMoves = 60;
+    for (int i = 1; i <= kMoves; ++i) {
+        const QPointF at(40 + 5 * i, 40 + 3 * i);
+        QCoreApplication::postEvent(display.viewport(),
+                                    new QMouseEvent(QEvent::MouseMove, at,
+                                                    display.viewport()->mapToGlobal(at),
+                                                    Qt::NoButton, Qt::LeftButton, Qt::NoModifier));
+    }
+    QCoreApplication::processEvents();
+    mouse(QEvent::MouseButtonRelease, {40, 40}, Qt::NoButton, Qt::LeftButton);
+
+    EXPECT_EQ(handled, kMoves + 1);
+    EXPECT_GT(deepest, 1) << "no event was delivered inside a handler";
+    expectScreen({{40 + 5 * kMoves, 40 + 3 * kMoves, 12, kBlueRgb}});
+}
+
+} // namespace
