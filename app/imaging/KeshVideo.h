@@ -1,7 +1,9 @@
 #pragma once
 
 // Standard library
+#include <chrono>
 #include <memory>
+#include <optional>
 
 // Qt
 #include <QString>
@@ -15,9 +17,19 @@ public:
     // Status of the last open or capture. 0 is success.
     enum Status : int {
         Ok = 0,
-        // (distinct non-zero codes: file unreadable, no pipeline, does not parse,
-        //  fails to start, timeout, end of stream, stream error, wrong frame format)
+        FileUnreadable = 1,   // the configuration file is missing or cannot be read
+        NoPipeline = 2,       // the file names no source
+        PipelineInvalid = 3,  // the source does not parse (unknown element or property)
+        SourceFailed = 4,     // the source fails to start (no such device, busy...)
+        Timeout = 5,          // no frame within the timeout
+        EndOfStream = 6,      // the source ended
+        StreamError = 7,      // the source failed while running
+        WrongFrameFormat = 8, // a frame that is not 512 x 480 GRAY8, or a short buffer
+        NotOpen = 9,          // capture without an open camera
     };
+
+    static constexpr std::chrono::milliseconds kDefaultOpenTimeout{5000};
+    static constexpr std::chrono::milliseconds kDefaultCaptureTimeout{2000};
 
     KeshVideo();
     ~KeshVideo();
@@ -30,4 +42,37 @@ public:
     void captureBegin(KeshImage& image);     // dispid 103
     void captureEnd(KeshImage& image);       // dispid 200
     void close();                            // dispid 102
+
+    // Used when the configuration file sets no timeout of its own.
+    void setOpenTimeout(std::chrono::milliseconds timeout) { openTimeout_ = timeout; }
+    void setCaptureTimeout(std::chrono::milliseconds timeout) { captureTimeout_ = timeout; }
+
+    bool isOpen() const;
+    // What went wrong, in GStreamer's words where it said something; empty after success.
+    const QString& statusText() const { return statusText_; }
+    // Running time of the frame last captured, or -1 before the first capture.
+    std::chrono::nanoseconds lastFrameRunningTime() const { return lastFrameRunningTime_; }
+    // The full pipeline description of the last open.
+    const QString& pipelineDescription() const { return pipelineDescription_; }
+
+private:
+    struct Pipeline;
+
+    int openPipeline();
+    int waitForFrame(std::chrono::milliseconds timeout, KeshImage* image, bool framesArrived);
+    void drainFrames();
+    int pendingFailure(bool framesArrived);
+    int fail(int status);
+
+    QString configFile_;
+    std::unique_ptr<Pipeline> pipeline_;
+    int status_ = NotOpen;
+    int statusWhenLost_ = NotOpen; // reported by captures after the pipeline failed
+    bool captureArmed_ = false;
+    QString statusText_;
+    QString pipelineDescription_;
+    std::chrono::milliseconds openTimeout_ = kDefaultOpenTimeout;
+    std::chrono::milliseconds captureTimeout_ = kDefaultCaptureTimeout;
+    std::optional<std::chrono::milliseconds> configCaptureTimeout_;
+    std::chrono::nanoseconds lastFrameRunningTime_{-1};
 };

@@ -1,0 +1,290 @@
+// GoogleTest
+#include <gtest/gtest.h>
+
+// Standard library
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+// Qt
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QSet>
+
+// Ours
+#include "KeshImage.h"
+#include "KeshVideo.h"
+#include "ProgramFolder.h"
+#include "testutils.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kMovingPattern =
+    QStringLiteral("videotestsrc pattern=ball is-live=true ! video/x-raw,framerate=30/1");
+
+std::vector<std::uint8_t> pixelsOf(const KeshImage& image) {
+    const auto* first = image.bufferAddress();
+    return {first, first + image.bytesPerLine() * image.height()};
+}
+
+int openDescriptorCount() {
+    return int(QDir(QStringLiteral("/proc/self/fd"))
+                   .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+long residentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLong();
+        }
+    }
+    return -1;
+}
+
+class KeshVideoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sandbox.isValid());
+        video.setOpenTimeout(3000ms);
+        video.setCaptureTimeout(2000ms);
+    }
+
+    QString writeConfig(const QString& pipeline, const QString& extra = {}) {
+        return sandbox.write(
+            QStringLiteral("camera.ini"),
+            QStringLiteral("[Video]\nPipeline=%1\n%2").arg(pipeline, extra).toUtf8());
+    }
+
+    int openWith(const QString& pipeline, const QString& extra = {}) {
+        video.setConfigFile(writeConfig(pipeline, extra));
+        video.open();
+        return video.status();
+    }
+
+    int capture() {
+        video.captureBegin(image);
+        video.captureEnd(image);
+        return video.status();
+    }
+
+    testutils::Sandbox sandbox;
+    KeshVideo video;
+    KeshImage image;
+};
+
+TEST_F(KeshVideoTest, SampleTestPatternCapturesChangingFramesAndReopens) {
+    video.setConfigFile(QStringLiteral(GAVREL_SOURCE_DIR "/samples/video/test-pattern.ini"));
+    video.open();
+    ASSERT_EQ(video.status(), KeshVideo::Ok) << video.statusText().toStdString();
+
+    ASSERT_EQ(capture(), KeshVideo::Ok) << video.statusText().toStdString();
+    EXPECT_EQ(image.width(), 512);
+    EXPECT_EQ(image.height(), 480);
+    EXPECT_EQ(image.bitsPerPixel(), 8);
+    EXPECT_EQ(image.colorFormat(), KeshImage::Grey);
+    const auto first = pixelsOf(image);
+    ASSERT_EQ(capture(), KeshVideo::Ok);
+    EXPECT_NE(pixelsOf(image), first) << "the ball moves between two grabs";
+
+    video.close();
+    EXPECT_FALSE(video.isOpen());
+    EXPECT_NE(capture(), KeshVideo::Ok);
+    video.open();
+    EXPECT_EQ(video.status(), KeshVideo::Ok);
+    EXPECT_EQ(capture(), KeshVideo::Ok);
+}
+
+TEST_F(KeshVideoTest, CaptureASecondAfterOpenIsFresh) {
+    ASSERT_EQ(openWith(kMovingPattern), KeshVideo::Ok) << video.statusText().toStdString();
+    std::this_thread::sleep_for(1s);
+    ASSERT_EQ(capture(), KeshVideo::Ok);
+    EXPECT_GE(video.lastFrameRunningTime(), 950ms);
+}
+
+TEST_F(KeshVideoTest, ReplayConfigPlaysTheNumberedImagesInTurn) {
+    const QString ini =
+        testutils::readAll(QStringLiteral(GAVREL_SOURCE_DIR "/samples/video/sample-images.ini"));
+    ASSERT_FALSE(ini.isEmpty());
+    // A folder with a space checks that $(IniFolder) survives gst-launch quoting.
+    const QString config = sandbox.write(QStringLiteral("my videos/replay.ini"), ini.toUtf8());
+    const QList<int> levels{40, 120, 200};
+    for (int i = 0; i < levels.size(); ++i) {
+        QImage frame(512, 480, QImage::Format_Grayscale8);
+        frame.fill(QColor(levels[i], levels[i], levels[i]));
+        const QString name =
+            sandbox.filePath(QStringLiteral("my videos/replay/frame-%1.bmp").arg(i));
+        QDir().mkpath(QFileInfo(name).absolutePath());
+        ASSERT_TRUE(frame.save(name, "BMP"));
+    }
+    video.setConfigFile(config);
+    video.open();
+    ASSERT_EQ(video.status(), KeshVideo::Ok) << video.statusText().toStdString();
+
+    QSet<int> seen;
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(capture(), KeshVideo::Ok) << video.statusText().toStdString();
+        const auto pixels = pixelsOf(image);
+        const int level = pixels.front();
+        EXPECT_TRUE(levels.contains(level)) << level;
+        EXPECT_EQ(std::count(pixels.begin(), pixels.end(), pixels.front()),
+                  qsizetype(pixels.size()));
+        seen.insert(level);
+    }
+    EXPECT_GE(seen.size(), 2);
+}
+
+TEST_F(KeshVideoTest, BuiltReplayOfTheSampleImagesCaptures) {
+    const QString built = ProgramFolder::path() + QStringLiteral("/../video/sample-images.ini");
+    if (!QFileInfo::exists(QFileInfo(built).absolutePath() +
+                           QStringLiteral("/replay/frame-0.bmp"))) {
+        GTEST_SKIP() << "the build found no 512 x 480 8-bit sample images to replay";
+    }
+    video.setConfigFile(built);
+    video.open();
+    ASSERT_EQ(video.status(), KeshVideo::Ok) << video.statusText().toStdString();
+    EXPECT_EQ(capture(), KeshVideo::Ok) << video.statusText().toStdString();
+}
+
+struct OpenFailure {
+    const char* name;
+    const char* pipeline;
+    int status;
+};
+
+class KeshVideoOpenFailureTest : public KeshVideoTest,
+                                 public ::testing::WithParamInterface<OpenFailure> {};
+
+TEST_P(KeshVideoOpenFailureTest, ReportsItsStatusWithinTheTimeoutAndLeavesTheImage) {
+    const auto before = pixelsOf(image);
+    video.setOpenTimeout(500ms);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(openWith(QString::fromUtf8(GetParam().pipeline)), GetParam().status)
+        << video.statusText().toStdString();
+    EXPECT_LT(timer.elapsed(), 4000);
+    EXPECT_FALSE(video.isOpen());
+    EXPECT_FALSE(video.statusText().isEmpty());
+
+    EXPECT_EQ(capture(), KeshVideo::NotOpen);
+    EXPECT_EQ(pixelsOf(image), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, KeshVideoOpenFailureTest,
+    ::testing::Values(
+        OpenFailure{"MissingDevice", "v4l2src device=/dev/video99", KeshVideo::SourceFailed},
+        OpenFailure{"UnknownElement", "nosuchcamerasrc", KeshVideo::PipelineInvalid},
+        OpenFailure{"UnknownProperty", "videotestsrc no-such-property=1",
+                    KeshVideo::PipelineInvalid},
+        OpenFailure{"BadPropertyValue", "videotestsrc pattern=no-such-pattern",
+                    KeshVideo::PipelineInvalid},
+        OpenFailure{"EndsBeforeFirstFrame", "videotestsrc num-buffers=0", KeshVideo::EndOfStream},
+        OpenFailure{"NeverDelivers", "videotestsrc is-live=true ! valve drop=true",
+                    KeshVideo::Timeout},
+        OpenFailure{"BuffersShorterThanTheirCaps",
+                    "videotestsrc ! video/x-raw,format=GRAY8,width=256,height=240"
+                    " ! capssetter caps=\"video/x-raw,width=512,height=480\"",
+                    KeshVideo::WrongFrameFormat}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(KeshVideoTest, ConfigurationFileProblemsHaveTheirOwnStatus) {
+    video.setConfigFile(sandbox.filePath(QStringLiteral("missing.ini")));
+    video.open();
+    EXPECT_EQ(video.status(), KeshVideo::FileUnreadable);
+
+    video.setConfigFile(sandbox.mkdir(QStringLiteral("folder.ini")));
+    video.open();
+    EXPECT_EQ(video.status(), KeshVideo::FileUnreadable);
+
+    video.setConfigFile(QString());
+    video.open();
+    EXPECT_EQ(video.status(), KeshVideo::FileUnreadable);
+
+    video.setConfigFile(sandbox.write(QStringLiteral("empty.ini"), QByteArray()));
+    video.open();
+    EXPECT_EQ(video.status(), KeshVideo::NoPipeline);
+
+    video.setConfigFile(sandbox.write(QStringLiteral("blank.ini"), "[Video]\nPipeline=  \n"));
+    video.open();
+    EXPECT_EQ(video.status(), KeshVideo::NoPipeline);
+    EXPECT_FALSE(video.isOpen());
+}
+
+TEST_F(KeshVideoTest, FailureMidStreamNeverReturnsTheFrameLeftBehind) {
+    ASSERT_EQ(openWith(kMovingPattern + QStringLiteral(" ! identity error-after=4")), KeshVideo::Ok)
+        << video.statusText().toStdString();
+    const auto before = pixelsOf(image);
+    // By now the error has happened and a good frame from before it waits in the sink.
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(capture(), KeshVideo::StreamError);
+    EXPECT_EQ(pixelsOf(image), before);
+    EXPECT_FALSE(video.isOpen());
+
+    EXPECT_EQ(capture(), KeshVideo::StreamError) << "the next grab fails too, without hanging";
+    EXPECT_EQ(pixelsOf(image), before);
+}
+
+TEST_F(KeshVideoTest, SlowSourceTimesOutKeepingTheImageThenDeliversAgain) {
+    // One frame every 0.8 s: the grab right after opening has nothing new within 200 ms.
+    ASSERT_EQ(openWith(kMovingPattern + QStringLiteral(" ! identity sleep-time=800000")),
+              KeshVideo::Ok)
+        << video.statusText().toStdString();
+    const auto before = pixelsOf(image);
+    video.setCaptureTimeout(200ms);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(capture(), KeshVideo::Timeout);
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(pixelsOf(image), before);
+    EXPECT_TRUE(video.isOpen());
+
+    video.setCaptureTimeout(3000ms);
+    EXPECT_EQ(capture(), KeshVideo::Ok) << video.statusText().toStdString();
+}
+
+TEST_F(KeshVideoTest, CallsWithoutOpenFailWithoutTouchingTheImage) {
+    const auto before = pixelsOf(image);
+    EXPECT_EQ(video.status(), KeshVideo::NotOpen);
+    video.captureEnd(image);
+    EXPECT_EQ(video.status(), KeshVideo::NotOpen);
+    EXPECT_EQ(capture(), KeshVideo::NotOpen);
+    video.close();
+    video.close();
+    EXPECT_EQ(pixelsOf(image), before);
+}
+
+TEST_F(KeshVideoTest, HundredCapturesGrowNeitherMemoryNorDescriptors) {
+    const QString fastPattern =
+        QStringLiteral("videotestsrc pattern=ball is-live=true ! video/x-raw,framerate=100/1");
+    ASSERT_EQ(openWith(fastPattern), KeshVideo::Ok);
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(capture(), KeshVideo::Ok);
+    }
+    const int descriptors = openDescriptorCount();
+    const long resident = residentKiB();
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(capture(), KeshVideo::Ok) << "capture " << i;
+    }
+    EXPECT_EQ(openDescriptorCount(), descriptors);
+    EXPECT_LT(residentKiB() - resident, 4096);
+
+    video.close();
+    const int closedDescriptors = openDescriptorCount();
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(openWith(fastPattern), KeshVideo::Ok);
+        video.close();
+    }
+    EXPECT_EQ(openDescriptorCount(), closedDescriptors);
+}
+
+} // namespace
