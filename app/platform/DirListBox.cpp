@@ -13,6 +13,7 @@
 #include <QStyle>
 
 // Ours
+#include "IndentedItemDelegate.h"
 #include "OperatorErrorReport.h"
 #include "RuntimeError.h"
 #include "VolumeList.h"
@@ -130,6 +131,7 @@ QString nameOf(const QString& folder) {
 
 DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setItemDelegate(new IndentedItemDelegate(this));
     try {
         path_ = openableFolder(QDir::currentPath());
     } catch (const RuntimeError&) {
@@ -155,13 +157,16 @@ void DirListBox::setPath(const QString& path) {
 
 void DirListBox::refresh() {
     clear();
+    const QStringList ancestors = waysUp(path_);
+    const int subFolderDepth = int(ancestors.size());
     const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
 
-    const QStringList ancestors = waysUp(path_);
-    for (const QString& folder : ancestors) {
+    for (int depth = 0; depth < ancestors.size(); ++depth) {
+        const QString& folder = ancestors.at(depth);
         auto* item = new QListWidgetItem(openIcon, nameOf(folder), this);
         item->setData(PathRole, folder);
+        item->setData(IndentedItemDelegate::DepthRole, depth);
         item->setToolTip(folder);
     }
     QListWidgetItem* open = item(count() - 1);
@@ -176,6 +181,7 @@ void DirListBox::refresh() {
         const QString folder = QDir::toNativeSeparators(dir.filePath(name));
         auto* item = new QListWidgetItem(closedIcon, name, this);
         item->setData(PathRole, folder);
+        item->setData(IndentedItemDelegate::DepthRole, subFolderDepth);
         item->setToolTip(folder);
     }
     setCurrentItem(open);

@@ -82,10 +82,19 @@ QString DriveListBox::rootOf(const QString& drive) {
 }
 
 void DriveListBox::refresh() {
-    const QSignalBlocker blocker(this);
-    clear();
-    for (const VolumeList::Volume& volume : VolumeList::active().volumes()) {
-        addItem(volume.displayName, driveNameOf(volume));
+    const std::vector<VolumeList::Volume> volumes = VolumeList::active().volumes();
+    bool same = int(volumes.size()) == count();
+    for (int row = 0; same && row < count(); ++row) {
+        same = itemText(row) == volumes[row].displayName &&
+               itemData(row, DriveRole).toString() == driveNameOf(volumes[row]);
+    }
+    // Rebuilt only when the volumes changed: this also runs inside the operator's choice.
+    if (!same) {
+        const QSignalBlocker blocker(this);
+        clear();
+        for (const VolumeList::Volume& volume : volumes) {
+            addItem(volume.displayName, driveNameOf(volume));
+        }
     }
     showCurrent();
 }
