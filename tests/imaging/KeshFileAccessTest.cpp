@@ -639,3 +639,41 @@ TEST(KeshFileAccessTest, WritingThroughSymbolicLinksUpdatesTheTargetAndKeepsTheL
     EXPECT_EQ(listing(QFileInfo(target).absolutePath()), QStringList{QStringLiteral("real.bmp")});
 }
 #endif
+
+// The shipped samples: the grey ones load as the working format with their stated
+// densities, the others with the properties that the load command's format check catches.
+TEST(KeshFileAccessTest, SampleImagesReadWithTheirStatedFormatAndDensities) {
+    struct Sample {
+        const char* name;
+        int width;
+        int height;
+        int bits;
+        int x; // a pixel whose level the name promises
+        int y;
+        int level;
+    };
+    const Sample samples[] = {
+        {"flat-128_512x480_grey8.bmp", 512, 480, 8, 300, 400, 128},
+        {"gradient-0-left-to-255-right_512x480_grey8.bmp", 512, 480, 8, 511, 0, 255},
+        {"disc-200-at-100-100-radius-60-on-50_512x480_grey8.bmp", 512, 480, 8, 100, 160, 200},
+        {"discs-64-128-192-radius-60-on-32_512x480_grey8.bmp", 512, 480, 8, 384, 240, 192},
+        {"test-chart-8x6-patches-0-to-255_512x480_grey8.bmp", 512, 480, 8, 511, 479, 255},
+        {"wrong-size-640x480_grey8.bmp", 640, 480, 8, 639, 0, 255},
+        {"wrong-size-512x512_grey8.bmp", 512, 512, 8, 100, 100, 200},
+        {"wrong-format-colour-bars_512x480_rgb24.bmp", 512, 480, 24, 0, 0, 255},
+    };
+    for (const Sample& s : samples) {
+        SCOPED_TRACE(s.name);
+        KeshFileAccess access;
+        access.setFileName(QStringLiteral(GAVREL_SOURCE_DIR "/samples/images/") +
+                           QLatin1String(s.name));
+        KeshImage image;
+        access.read(image);
+        ASSERT_EQ(access.errorCode(), 0);
+        EXPECT_EQ(image.width(), s.width);
+        EXPECT_EQ(image.height(), s.height);
+        EXPECT_EQ(image.bitsPerPixel(), s.bits);
+        EXPECT_EQ(image.colorFormat(), s.bits == 8 ? KeshImage::Grey : KeshImage::Rgb);
+        EXPECT_EQ(qRed(image.pixelColor(s.x, s.y)), s.level);
+    }
+}
