@@ -19,6 +19,7 @@
 #include "NumberFormat.h"
 #include "PelmintBinding.h"
 #include "frmSelectVideoConfFile.h"
+#include "ui_frmMain.h"
 
 namespace {
 
@@ -56,8 +57,12 @@ void paintLabel(QLabel* label, QPalette::ColorRole role, const QColor& colour) {
 
 } // namespace
 
+struct frmMain::Form {
+    Ui::frmMain ui;
+};
+
 frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
-    : QWidget(parent),
+    : QWidget(parent), form_(std::make_unique<Form>()), ui(form_->ui),
       chooseVideoConfFile_(chooseVideoConfFile ? std::move(chooseVideoConfFile)
                                                : VideoConfFileChooser(chooseWithDialog)),
       pelmint_(&PelmintBinding::shared()) {

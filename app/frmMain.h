@@ -2,6 +2,7 @@
 
 // Standard library
 #include <functional>
+#include <memory>
 
 // Qt
 #include <QString>
@@ -15,9 +16,11 @@
 #include "KeshImage.h"
 #include "KeshPerformanceCounter.h"
 #include "KeshVideo.h"
-#include "ui_frmMain.h"
 
 class PelmintBinding;
+namespace Ui {
+class frmMain;
+}
 
 // The inspection window: the operator drags a circle over the image and every change is
 // measured through Pelmint and judged OK or NG against the standard and tolerance.
@@ -63,7 +66,9 @@ private:
     void measureOnce();
     void moveCircleCentre(int x, int y);
 
-    Ui::frmMain ui;
+    struct Form; // the generated form, kept out of this header
+    std::unique_ptr<Form> form_;
+    Ui::frmMain& ui;
     VideoConfFileChooser chooseVideoConfFile_;
     PelmintBinding* pelmint_;
 

@@ -1,0 +1,86 @@
+// Standard library
+#include <vector>
+
+// Qt
+#include <QCoreApplication>
+#include <QFile>
+
+// Ours
+#include "PelmintBinding.h"
+#include "ProgramFolder.h"
+#include "RuntimeError.h"
+#include "testutils.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The program folder is the test program's own folder, which needs an application.
+class PelmintBindingTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (QCoreApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "PelmintBindingTest";
+            static char* argv[] = {name, nullptr};
+            static QCoreApplication application(argc, argv);
+        }
+    }
+};
+
+int errorNumberOf(PelmintBinding& binding) {
+    const std::uint8_t pixel = 0;
+    try {
+        binding.CircleAreaAverage(&pixel, 1, 1, 8, 0, 0, 0);
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// The build puts libPelmint beside the test programs, as beside Gavrel.
+TEST_F(PelmintBindingTest, BindsFromTheProgramFolderAtTheFirstCallAndKeepsIt) {
+    PelmintBinding binding;
+    EXPECT_FALSE(binding.isBound());
+    std::vector<std::uint8_t> pixels = {10, 20, 30, 40};
+    EXPECT_DOUBLE_EQ(binding.CircleAreaAverage(pixels.data(), 2, 2, 8, 0, 0, 5), 25.0);
+    EXPECT_EQ(binding.CircleAreaAverage(pixels.data(), 2, 2, 24, 0, 0, 5), -1.0);
+    ASSERT_TRUE(binding.isBound());
+    EXPECT_EQ(binding.loadedFrom(),
+              QDir(ProgramFolder::path()).filePath(PelmintBinding::fileNameFor("Pelmint")));
+
+    // Once bound, the folder no longer matters.
+    testutils::Sandbox empty;
+    ProgramFolder::Override elsewhere(empty.path());
+    EXPECT_DOUBLE_EQ(binding.CircleAreaAverage(pixels.data(), 2, 2, 8, 1, 1, 0), 40.0);
+}
+
+TEST_F(PelmintBindingTest, MissingLibraryOrExportRaisesAndIsRetried) {
+    PelmintBinding missingLibrary(QStringLiteral("NoSuchPelmint"));
+    const std::uint8_t pixel = 0;
+    try {
+        missingLibrary.CircleAreaAverage(&pixel, 1, 1, 8, 0, 0, 0);
+        ADD_FAILURE() << "bound a missing library";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), RuntimeError::DllNotFound);
+        EXPECT_EQ(e.description(), QStringLiteral("File not found: NoSuchPelmint"));
+    }
+
+    PelmintBinding missingExport(QStringLiteral("Pelmint"), QStringLiteral("CircleAreaMedian"));
+    EXPECT_EQ(errorNumberOf(missingExport), RuntimeError::DllEntryPointNotFound);
+    EXPECT_FALSE(missingExport.isBound());
+
+    // A library that appears later in the program folder is found on the next call.
+    testutils::Sandbox folder;
+    ProgramFolder::Override programFolder(folder.path());
+    PelmintBinding late(QStringLiteral("LatePelmint"));
+    EXPECT_EQ(errorNumberOf(late), RuntimeError::DllNotFound);
+    const QString real = QCoreApplication::applicationDirPath() + "/" +
+                         PelmintBinding::fileNameFor(QStringLiteral("Pelmint"));
+    ASSERT_TRUE(QFile::copy(
+        real, folder.filePath(PelmintBinding::fileNameFor(QStringLiteral("LatePelmint")))));
+    EXPECT_EQ(errorNumberOf(late), 0);
+    EXPECT_TRUE(late.isBound());
+}
+
+} // namespace
