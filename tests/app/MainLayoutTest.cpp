@@ -134,7 +134,6 @@ Qt::Alignment horizontalAlignmentOf(QWidget* widget) {
 }
 
 TEST(MainLayoutTest, WindowMatchesTheDesignBeforeItIsShown) {
-    probe::ensureApplication();
     frmMain window([](QWidget*) { return QString(); });
     EXPECT_EQ(window.windowTitle(),
               QStringLiteral("KeshVovadu - 手動センサボールによる平均濃度検査"));
@@ -183,7 +182,6 @@ TEST(MainLayoutTest, WindowMatchesTheDesignBeforeItIsShown) {
 }
 
 TEST(MainLayoutTest, DisplayAndHelpLineFollowRealResizes) {
-    probe::ensureApplication();
     MessageBox::Recorder messages;
     frmMain window([](QWidget*) { return QString(); });
     window.Form_Load();

@@ -25,19 +25,6 @@ public:
 
 namespace probe {
 
-// The shared test main creates the application only when it is built with Qt; these tests
-// cannot run without one.
-inline void ensureApplication() {
-    if (QCoreApplication::instance() == nullptr) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "frmMainTest";
-        static char* argv[] = {name, nullptr};
-        static QApplication application(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("Gavrel"));
-    }
-}
-
 template <typename T> T* child(QWidget& window, const char* name) {
     return window.findChild<T*>(QString::fromLatin1(name));
 }

@@ -17,8 +17,6 @@ namespace {
 // A window started without a camera, on the image control's initial all-zero image.
 class frmMainTest : public testing::Test {
 protected:
-    static void SetUpTestSuite() { probe::ensureApplication(); }
-
     frmMainTest() : window([](QWidget*) { return QString(); }) { window.Form_Load(); }
 
     KeshImage& image() { return window.KeshImage1; }

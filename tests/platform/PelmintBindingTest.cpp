@@ -15,19 +15,6 @@
 
 namespace {
 
-// The program folder is the test program's own folder, which needs an application.
-class PelmintBindingTest : public testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "PelmintBindingTest";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication application(argc, argv);
-        }
-    }
-};
-
 int errorNumberOf(PelmintBinding& binding) {
     const std::uint8_t pixel = 0;
     try {
@@ -39,7 +26,7 @@ int errorNumberOf(PelmintBinding& binding) {
 }
 
 // The build puts libPelmint beside the test programs, as beside Gavrel.
-TEST_F(PelmintBindingTest, BindsFromTheProgramFolderAtTheFirstCallAndKeepsIt) {
+TEST(PelmintBindingTest, BindsFromTheProgramFolderAtTheFirstCallAndKeepsIt) {
     PelmintBinding binding;
     EXPECT_FALSE(binding.isBound());
     std::vector<std::uint8_t> pixels = {10, 20, 30, 40};
@@ -55,7 +42,7 @@ TEST_F(PelmintBindingTest, BindsFromTheProgramFolderAtTheFirstCallAndKeepsIt) {
     EXPECT_DOUBLE_EQ(binding.CircleAreaAverage(pixels.data(), 2, 2, 8, 1, 1, 0), 40.0);
 }
 
-TEST_F(PelmintBindingTest, MissingLibraryOrExportRaisesAndIsRetried) {
+TEST(PelmintBindingTest, MissingLibraryOrExportRaisesAndIsRetried) {
     PelmintBinding missingLibrary(QStringLiteral("NoSuchPelmint"));
     const std::uint8_t pixel = 0;
     try {
