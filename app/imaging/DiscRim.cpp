@@ -50,7 +50,7 @@ void DiscRim::addSpan(int y, std::int64_t x0, std::int64_t x1, const QRect& clip
 }
 
 std::uint64_t DiscRim::isqrt(std::uint64_t value) {
-    auto root = static_cast<std::uint64_t>(std::sqrt(static_cast<long double>(value)));
+    auto root = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(value)));
     // The floating estimate can be off by one either way near large perfect squares.
     while (root > 0 && (root > UINT32_MAX || root * root > value)) {
         --root;

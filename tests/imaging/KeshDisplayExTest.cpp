@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -72,20 +73,30 @@ void fillPattern(KeshImage& image, int seed) {
     }
 }
 
-class KeshDisplayExTest : public testing::Test {
-protected:
-    // The shared test main provides the application when it is built with Qt; a widget
-    // test cannot run without one.
-    static void SetUpTestSuite() {
+// The shared test main provides the application when it is built with Qt; otherwise this
+// one does, and removes it before Qt's own globals go.
+class QtApplicationEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
         if (QCoreApplication::instance() == nullptr) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "KeshDisplayExTest";
-            static char* argv[] = {name, nullptr};
-            static QApplication application(argc, argv);
+            application_ = std::make_unique<QApplication>(argc_, argv_);
         }
     }
+    void TearDown() override { application_.reset(); }
 
+private:
+    int argc_ = 1;
+    char name_[18] = "KeshDisplayExTest";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> application_;
+};
+
+[[maybe_unused]] testing::Environment* const qtEnvironment =
+    testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
+class KeshDisplayExTest : public testing::Test {
+protected:
     void SetUp() override {
         fillPattern(image, 0);
         display.resize(600, 520);
