@@ -5,7 +5,6 @@
 
 // Standard library
 #include <functional>
-#include <memory>
 #include <vector>
 
 // Qt
@@ -28,30 +27,6 @@
 #include <gtest/gtest.h>
 
 namespace dialogtest {
-
-// The shared test main makes the application only when its build saw Qt; the dialogs
-// need one either way, on the offscreen platform unless the caller chose another.
-class ApplicationEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        if (QApplication::instance() == nullptr) {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-                qputenv("QT_QPA_PLATFORM", "offscreen");
-            }
-            app_ = std::make_unique<QApplication>(argc_, argv_);
-        }
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[8] = "dialogs";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-
-inline testing::Environment* const applicationEnvironment =
-    testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
 class FakeVolumes : public VolumeList {
 public:
