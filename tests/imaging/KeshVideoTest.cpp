@@ -17,7 +17,6 @@
 // Ours
 #include "KeshImage.h"
 #include "KeshVideo.h"
-#include "ProgramFolder.h"
 #include "testutils.h"
 
 using namespace std::chrono_literals;
@@ -144,7 +143,10 @@ TEST_F(KeshVideoTest, ReplayConfigPlaysTheNumberedImagesInTurn) {
 }
 
 TEST_F(KeshVideoTest, BuiltReplayOfTheSampleImagesCaptures) {
-    const QString built = ProgramFolder::path() + QStringLiteral("/../video/sample-images.ini");
+    // The build puts video/ beside bin/, where the test programs live.
+    const QString bin = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString built =
+        QFileInfo(bin).dir().filePath(QStringLiteral("../video/sample-images.ini"));
     if (!QFileInfo::exists(QFileInfo(built).absolutePath() +
                            QStringLiteral("/replay/frame-0.bmp"))) {
         GTEST_SKIP() << "the build found no 512 x 480 8-bit sample images to replay";
@@ -152,7 +154,22 @@ TEST_F(KeshVideoTest, BuiltReplayOfTheSampleImagesCaptures) {
     video.setConfigFile(built);
     video.open();
     ASSERT_EQ(video.status(), KeshVideo::Ok) << video.statusText().toStdString();
-    EXPECT_EQ(capture(), KeshVideo::Ok) << video.statusText().toStdString();
+    ASSERT_EQ(capture(), KeshVideo::Ok) << video.statusText().toStdString();
+
+    // A replayed frame is one of the images, pixel for pixel.
+    const QDir replay(QFileInfo(built).absolutePath() + QStringLiteral("/replay"));
+    bool matched = false;
+    for (const QString& name : replay.entryList({QStringLiteral("*.bmp")})) {
+        const QImage frame =
+            QImage(replay.filePath(name)).convertToFormat(QImage::Format_Grayscale8);
+        std::vector<std::uint8_t> expected;
+        for (int y = 0; y < frame.height(); ++y) {
+            expected.insert(expected.end(), frame.constScanLine(y),
+                            frame.constScanLine(y) + frame.width());
+        }
+        matched = matched || expected == pixelsOf(image);
+    }
+    EXPECT_TRUE(matched);
 }
 
 struct OpenFailure {
@@ -276,7 +293,12 @@ TEST_F(KeshVideoTest, HundredCapturesGrowNeitherMemoryNorDescriptors) {
         ASSERT_EQ(capture(), KeshVideo::Ok) << "capture " << i;
     }
     EXPECT_EQ(openDescriptorCount(), descriptors);
+#ifndef __SANITIZE_ADDRESS__
+    // AddressSanitizer keeps freed frames in quarantine; there LeakSanitizer has the say.
     EXPECT_LT(residentKiB() - resident, 4096);
+#else
+    static_cast<void>(resident);
+#endif
 
     video.close();
     const int closedDescriptors = openDescriptorCount();
