@@ -46,7 +46,9 @@ extern "C" {
  *               is looked at.
  * centreX       Column of the centre; may lie outside the image.
  * centreY       Row of the centre; may lie outside the image.
- * radius        Radius in pixels. A negative radius selects nothing.
+ * radius        Radius in pixels. A negative radius selects nothing. Any radius
+ *               and any image size give the exact mean: squares, sum and count
+ *               are kept in 64 bits.
  *
  * Returns the unrounded mean (0.0 to 255.0), or exactly -1.0 when the call is
  * rejected: bits per pixel other than 8, a NULL buffer, a bounding square of
@@ -55,12 +57,11 @@ extern "C" {
  */
 PELMINT_API double PELMINT_CALL CircleAreaAverage(const uint8_t* pixels, int32_t width,
                                                   int32_t height, int32_t bitsPerPixel,
-                                                  int32_t centreX, int32_t centreY,
-                                                  int32_t radius);
+                                                  int32_t centreX, int32_t centreY, int32_t radius);
 
 /* The function's type, for callers that resolve it at run time. */
 typedef double(PELMINT_CALL* CircleAreaAverageFn)(const uint8_t*, int32_t, int32_t, int32_t,
-                                                   int32_t, int32_t, int32_t);
+                                                  int32_t, int32_t, int32_t);
 
 #ifdef __cplusplus
 }

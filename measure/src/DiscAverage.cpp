@@ -68,8 +68,15 @@ double discAverage(SumPath path, const uint8_t* pixels, int32_t width, int32_t h
     if (r < 0 || width <= 0 || height <= 0) {
         return -1.0;
     }
-    const DiscRows rows(pixels, width, height, centreX, centreY, radius);
     const int64_t size = int64_t{width} * height;
+#ifdef PELMINT_HAVE_SSE2
+    if (path != SumPath::Scalar && r <= kSmallDiscRadius && x - r >= 0 && x + r < width &&
+        y - r >= 0 && y + r < height && (y + r) * width + (x - r) + 16 <= size) {
+        const DiscTotal total = sumSmallDiscSse2(pixels + y * width + x, width, radius);
+        return static_cast<double>(total.sum) / static_cast<double>(total.count);
+    }
+#endif
+    const DiscRows rows(pixels, width, height, centreX, centreY, radius);
     DiscTotal total;
     switch (path) {
 #ifdef PELMINT_HAVE_AVX2

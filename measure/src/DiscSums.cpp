@@ -32,6 +32,30 @@ alignas(64) const uint8_t kMaskBytes[96] = {
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
+// Row masks of the small discs, over a 16-byte load from the bounding square's left edge:
+// masks[radius][dy] keeps the columns within floor(sqrt(radius^2 - dy^2)) of the centre.
+struct SmallDiscTable {
+    alignas(16) uint8_t masks[kSmallDiscRadius + 1][kSmallDiscRadius + 1][16];
+    int64_t counts[kSmallDiscRadius + 1];
+};
+
+constexpr SmallDiscTable makeSmallDiscTable() {
+    SmallDiscTable table{};
+    for (int radius = 0; radius <= kSmallDiscRadius; ++radius) {
+        for (int dy = -radius; dy <= radius; ++dy) {
+            for (int dx = -radius; dx <= radius; ++dx) {
+                if (dx * dx + dy * dy <= radius * radius) {
+                    table.masks[radius][dy < 0 ? -dy : dy][radius + dx] = 0xFF;
+                    ++table.counts[radius];
+                }
+            }
+        }
+    }
+    return table;
+}
+
+constexpr SmallDiscTable kSmallDiscTable = makeSmallDiscTable();
+
 PELMINT_ALWAYS_INLINE __m128i load16(const uint8_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
@@ -116,6 +140,20 @@ DiscTotal sumDiscScalar(DiscRows rows) {
 }
 
 #ifdef PELMINT_HAVE_SSE2
+DiscTotal sumSmallDiscSse2(const uint8_t* centre, int64_t width, int radius) {
+    const auto& masks = kSmallDiscTable.masks[radius];
+    const uint8_t* row = centre - radius * width - radius;
+    __m128i lanes = _mm_setzero_si128();
+    for (int dy = -radius; dy <= radius; ++dy, row += width) {
+        const __m128i mask =
+            _mm_load_si128(reinterpret_cast<const __m128i*>(masks[dy < 0 ? -dy : dy]));
+        lanes = addBytes16(lanes, _mm_and_si128(load16(row), mask));
+    }
+    uint64_t parts[2];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(parts), lanes);
+    return DiscTotal{parts[0] + parts[1], kSmallDiscTable.counts[radius]};
+}
+
 DiscTotal sumDiscSse2(DiscRows rows, const uint8_t* pixels, int64_t size) {
     __m128i upperLanes = _mm_setzero_si128();
     __m128i lowerLanes = _mm_setzero_si128();

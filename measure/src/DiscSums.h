@@ -26,6 +26,14 @@ struct DiscTotal {
 // never outside [pixels, pixels + size), and mask them off.
 DiscTotal sumDiscScalar(DiscRows rows);
 #ifdef PELMINT_HAVE_SSE2
+// Small discs wholly inside the image, where the per-row work of the general walk would cost
+// more than the pixels: one masked 16-byte load per row from a table of row masks.
+constexpr int kSmallDiscRadius = 7;
+
+// `centre` is the centre pixel; 16 bytes from the left edge of the bounding square must be
+// readable on every row of it.
+DiscTotal sumSmallDiscSse2(const uint8_t* centre, int64_t width, int radius);
+
 DiscTotal sumDiscSse2(DiscRows rows, const uint8_t* pixels, int64_t size);
 #endif
 #ifdef PELMINT_HAVE_AVX2
