@@ -16,8 +16,9 @@
 #endif
 
 // Ours
-#include <benchmark/benchmark.h>
 #include <pelmint.h>
+
+#include <benchmark/benchmark.h>
 
 namespace {
 

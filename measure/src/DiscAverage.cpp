@@ -68,7 +68,7 @@ double discAverage(SumPath path, const uint8_t* pixels, int32_t width, int32_t h
     if (r < 0 || width <= 0 || height <= 0) {
         return -1.0;
     }
-    const int64_t size = int64_t{width} * height;
+    [[maybe_unused]] const int64_t size = int64_t{width} * height;
 #ifdef PELMINT_HAVE_SSE2
     if (path != SumPath::Scalar && r <= kSmallDiscRadius && x - r >= 0 && x + r < width &&
         y - r >= 0 && y + r < height && (y + r) * width + (x - r) + 16 <= size) {
@@ -93,7 +93,6 @@ double discAverage(SumPath path, const uint8_t* pixels, int32_t width, int32_t h
         total = sumDiscScalar(rows);
         break;
     }
-    (void)size;
     if (total.count == 0) {
         return -1.0;
     }
