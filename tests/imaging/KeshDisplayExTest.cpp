@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -13,18 +12,13 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTest>
 #include <QWindow>
 
 // Ours
 #include "CircleFigure.h"
 #include "KeshDisplayEx.h"
 #include "KeshImage.h"
-
-// The window-system entry point through which QTest delivers mouse input: events take the
-// real path (implicit grab on press, modifiers, double-click detection).
-void qt_handleMouseEvent(QWindow* window, const QPointF& local, const QPointF& global,
-                         Qt::MouseButtons state, Qt::MouseButton button, QEvent::Type type,
-                         Qt::KeyboardModifiers mods, int timestamp);
 
 namespace {
 
@@ -72,28 +66,6 @@ void fillPattern(KeshImage& image, int seed) {
         }
     }
 }
-
-// The shared test main provides the application when it is built with Qt; otherwise this
-// one does, and removes it before Qt's own globals go.
-class QtApplicationEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        if (QCoreApplication::instance() == nullptr) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            application_ = std::make_unique<QApplication>(argc_, argv_);
-        }
-    }
-    void TearDown() override { application_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[18] = "KeshDisplayExTest";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> application_;
-};
-
-[[maybe_unused]] testing::Environment* const qtEnvironment =
-    testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 class KeshDisplayExTest : public testing::Test {
 protected:
@@ -151,19 +123,18 @@ protected:
         EXPECT_EQ(mismatches, 0);
     }
 
-    void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons state,
-               Qt::MouseButton button = Qt::NoButton, Qt::KeyboardModifiers mods = {}) {
-        QWindow* window = display.window()->windowHandle();
-        const QPoint local = display.viewport()->mapTo(display.window(), at);
-        // A release is followed by a long pause, so that no two tests' clicks pair up.
-        timestamp_ += 10;
-        const int stamp = timestamp_;
-        if (type == QEvent::MouseButtonRelease) {
-            timestamp_ += 1000;
-        }
-        qt_handleMouseEvent(window, local, window->mapToGlobal(local), state, button, type, mods,
-                            stamp);
-        QCoreApplication::processEvents();
+    // Input goes through the window, as the window system delivers it: a press grabs the
+    // pointer for the pressed widget.
+    QWindow* window() { return display.window()->windowHandle(); }
+    QPoint inWindow(QPoint atViewport) {
+        return display.viewport()->mapTo(display.window(), atViewport);
+    }
+    void press(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers mods = {}) {
+        QTest::mousePress(window(), button, mods, inWindow(at));
+    }
+    void move(QPoint at) { QTest::mouseMove(window(), inWindow(at)); }
+    void release(Qt::MouseButton button, QPoint at) {
+        QTest::mouseRelease(window(), button, {}, inWindow(at));
     }
 
     void recordReports() {
@@ -181,8 +152,6 @@ protected:
     KeshDisplayEx display;
     std::vector<Report> downs;
     std::vector<Report> moves;
-    // Qt remembers the last press across tests, so time only moves forward.
-    static inline int timestamp_ = 1000;
 };
 
 const QRgb kBlueRgb = qRgb(0, 0, 255);
@@ -275,49 +244,40 @@ TEST_F(KeshDisplayExTest, ScrolledViewShowsAndReportsImagePixels) {
     draw(c);
     expectScreen({c});
 
-    mouse(QEvent::MouseButtonPress, {10, 20}, Qt::LeftButton, Qt::LeftButton);
-    mouse(QEvent::MouseMove, {11, 22}, Qt::LeftButton);
-    mouse(QEvent::MouseButtonRelease, {11, 22}, Qt::NoButton, Qt::LeftButton);
+    press(Qt::LeftButton, {10, 20});
+    move({11, 22});
+    release(Qt::LeftButton, {11, 22});
     EXPECT_EQ(downs, (std::vector<Report>{{1, 0, 110, 70, 0}}));
     EXPECT_EQ(moves, (std::vector<Report>{{1, 0, 111, 72, 0}}));
 }
 
 TEST_F(KeshDisplayExTest, ButtonsAndModifiersAreReportedAsTheDesktopNumbersThem) {
     recordReports();
-    mouse(QEvent::MouseButtonPress, {30, 40}, Qt::LeftButton, Qt::LeftButton, Qt::ShiftModifier);
-    mouse(QEvent::MouseMove, {35, 45}, Qt::LeftButton, Qt::NoButton, Qt::ShiftModifier);
+    press(Qt::LeftButton, {30, 40}, Qt::ShiftModifier);
+    move({35, 45});
     // The second button goes down where the pointer already is; elsewhere Qt would first
     // report a move there.
-    mouse(QEvent::MouseButtonPress, {35, 45}, Qt::LeftButton | Qt::RightButton, Qt::RightButton);
-    mouse(QEvent::MouseMove, {37, 47}, Qt::LeftButton | Qt::RightButton);
-    mouse(QEvent::MouseButtonRelease, {37, 47}, Qt::RightButton, Qt::LeftButton);
+    press(Qt::RightButton, {35, 45}, Qt::ControlModifier | Qt::AltModifier);
+    move({37, 47});
+    release(Qt::LeftButton, {37, 47});
     // Held buttons keep reporting far outside the widget and the image.
-    mouse(QEvent::MouseMove, {-20, 700}, Qt::RightButton, Qt::NoButton,
-          Qt::ControlModifier | Qt::AltModifier);
-    mouse(QEvent::MouseMove, {900, -5}, Qt::RightButton);
-    mouse(QEvent::MouseButtonRelease, {900, -5}, Qt::NoButton, Qt::RightButton);
+    move({-20, 700});
+    move({900, -5});
+    release(Qt::RightButton, {900, -5});
     // Without a button, moves are not reported.
-    mouse(QEvent::MouseMove, {50, 50}, Qt::NoButton);
+    move({50, 50});
 
-    EXPECT_EQ(downs, (std::vector<Report>{{1, 1, 30, 40, 0}, {3, 0, 35, 45, 0}}));
+    EXPECT_EQ(downs, (std::vector<Report>{{1, 1, 30, 40, 0}, {3, 6, 35, 45, 0}}));
     EXPECT_EQ(moves,
               (std::vector<Report>{
-                  {1, 1, 35, 45, 0}, {3, 0, 37, 47, 0}, {2, 6, -20, 700, 0}, {2, 0, 900, -5, 0}}));
+                  {1, 0, 35, 45, 0}, {3, 0, 37, 47, 0}, {2, 0, -20, 700, 0}, {2, 0, 900, -5, 0}}));
 }
 
 TEST_F(KeshDisplayExTest, SecondPressOfADoubleClickIsStillAPress) {
     recordReports();
-    mouse(QEvent::MouseButtonPress, {60, 70}, Qt::LeftButton, Qt::LeftButton);
-    // Released and pressed again at once: Qt delivers this press as a double-click.
-    QWindow* window = display.window()->windowHandle();
-    const QPoint local = display.viewport()->mapTo(display.window(), QPoint(60, 70));
-    const int pressed = timestamp_;
-    qt_handleMouseEvent(window, local, window->mapToGlobal(local), Qt::NoButton, Qt::LeftButton,
-                        QEvent::MouseButtonRelease, {}, pressed + 1);
-    qt_handleMouseEvent(window, local, window->mapToGlobal(local), Qt::LeftButton, Qt::LeftButton,
-                        QEvent::MouseButtonPress, {}, pressed + 2);
-    QCoreApplication::processEvents();
-    mouse(QEvent::MouseButtonRelease, {60, 70}, Qt::NoButton, Qt::LeftButton);
+    // Press, release and press again at once: Qt delivers the second press as a double-click.
+    QTest::mouseDClick(window(), Qt::LeftButton, {}, inWindow({60, 70}));
+    release(Qt::LeftButton, {60, 70});
     EXPECT_EQ(downs, (std::vector<Report>{{1, 0, 60, 70, 0}, {1, 0, 60, 70, 0}}));
 }
 
@@ -345,7 +305,7 @@ TEST_F(KeshDisplayExTest, HandlersMayCallBackIntoTheDisplayWhileEventsArrive) {
     QObject::connect(&display, &KeshDisplayEx::mouseDown, &display, dragStep);
     QObject::connect(&display, &KeshDisplayEx::mouseMove, &display, dragStep);
 
-    mouse(QEvent::MouseButtonPress, {40, 40}, Qt::LeftButton, Qt::LeftButton);
+    press(Qt::LeftButton, {40, 40});
     // Queued moves: each handler's processEvents() delivers the next one inside it.
     constexpr int kMoves = 60;
     for (int i = 1; i <= kMoves; ++i) {
@@ -356,7 +316,7 @@ TEST_F(KeshDisplayExTest, HandlersMayCallBackIntoTheDisplayWhileEventsArrive) {
                                                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier));
     }
     QCoreApplication::processEvents();
-    mouse(QEvent::MouseButtonRelease, {40, 40}, Qt::NoButton, Qt::LeftButton);
+    release(Qt::LeftButton, {40, 40});
 
     EXPECT_EQ(handled, kMoves + 1);
     EXPECT_GT(deepest, 1) << "no event was delivered inside a handler";
