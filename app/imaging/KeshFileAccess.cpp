@@ -57,16 +57,17 @@ int KeshFileAccess::readFile(KeshImage& image) const {
     if (!info.isFile()) {
         return NotBitmap;
     }
-    if (info.size() > BmpReader::maxFileBytes()) {
-        return TooLarge;
-    }
     QFile file(fileName_);
     if (!file.open(QIODevice::ReadOnly)) {
         return file.exists() ? PermissionDenied : FileNotFound;
     }
-    // Bounded again: the file may have grown since it was looked at.
-    const QByteArray bytes = file.read(BmpReader::maxFileBytes() + 1);
-    if (file.error() != QFileDevice::NoError) {
+    // The size of the file actually opened bounds the read, even if the file grows meanwhile.
+    const qint64 size = file.size();
+    if (size > BmpReader::maxFileBytes()) {
+        return TooLarge;
+    }
+    const QByteArray bytes = file.read(size);
+    if (bytes.size() != size || file.error() != QFileDevice::NoError) {
         return NotBitmap;
     }
     return BmpReader::read(bytes, image);

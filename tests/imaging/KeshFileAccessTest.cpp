@@ -11,6 +11,7 @@
 #include <QImage>
 
 // Ours
+#include "BmpReader.h"
 #include "BmpWriter.h"
 #include "KeshFileAccess.h"
 #include "KeshImage.h"
@@ -533,6 +534,13 @@ TEST(KeshFileAccessTest, MalformedFilesFailAndKeepTheImage) {
     access.setFileName(QString());
     access.read(image);
     EXPECT_EQ(access.errorCode(), KeshFileAccess::FileNotFound);
+
+    // Refused by its size before anything is read (sparse, so it costs no disk).
+    QFile huge(sandbox.write(QStringLiteral("huge.bmp"), good));
+    ASSERT_TRUE(huge.resize(BmpReader::maxFileBytes() + 1));
+    access.setFileName(huge.fileName());
+    access.read(image);
+    EXPECT_EQ(access.errorCode(), KeshFileAccess::TooLarge);
     EXPECT_TRUE(image == before);
 }
 
