@@ -79,7 +79,8 @@ TEST_F(frmMainStartupTest, CameraFailuresAreReportedOnceAndWorkGoesOnWithFiles) 
         {"missing file", sandbox.filePath(QStringLiteral("absent.ini")), kOpenFailed},
         {"missing device", ini("device.ini", "v4l2src device=/dev/video99"), kOpenFailed},
         {"unparsable", ini("bad.ini", "videotestsrc no-such-property=1"), kOpenFailed},
-        {"ends after its first frame", ini("short.ini", "videotestsrc num-buffers=1"),
+        {"ends while settling after open",
+         ini("short.ini", "videotestsrc num-buffers=2 is-live=true ! video/x-raw,framerate=10/1"),
          kCaptureFailed},
     };
     for (const Case& c : cases) {
