@@ -18,6 +18,8 @@
 #include "MessageBox.h"
 #include "NumberFormat.h"
 #include "PelmintBinding.h"
+#include "frmFileLoad.h"
+#include "frmFileSave.h"
 #include "frmSelectVideoConfFile.h"
 #include "ui_frmMain.h"
 
@@ -29,6 +31,9 @@ constexpr double kInitialCentreX = 100.0;
 constexpr double kInitialCentreY = 100.0;
 constexpr double kInitialRadius = 50.0;
 constexpr auto kSettleAfterOpen = std::chrono::milliseconds(350);
+constexpr int kRequiredWidth = 512;
+constexpr int kRequiredHeight = 480;
+constexpr int kRequiredBitsPerPixel = 8;
 
 const QString kErrorTitle = QStringLiteral("エラー");
 const QString kFilesOnly = QStringLiteral("画像ファイルのみの利用になります。");
@@ -41,6 +46,20 @@ template <typename Step> void skipOnError(Step&& step) {
         step();
     } catch (...) {
     }
+}
+
+// The load and save commands take a test that cannot be evaluated as passed, so that
+// they go on into its branch.
+template <typename Test> bool trueOnError(Test&& test) {
+    try {
+        return test();
+    } catch (...) {
+        return true;
+    }
+}
+
+QString withErrorCode(const QString& text, int code) {
+    return text + QStringLiteral("(ErrCode=") + QString::number(code) + QLatin1Char(')');
 }
 
 QString chooseWithDialog(QWidget* parent) {
@@ -74,6 +93,12 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
 
     connect(ui.cmdRecalc, &QPushButton::clicked, this,
             [this] { HandlerGuard::run([this] { cmdRecalc_Click(); }); });
+    connect(ui.cmdGrab, &QPushButton::clicked, this,
+            [this] { HandlerGuard::run([this] { cmdGrab_Click(); }); });
+    connect(ui.cmdLoadImage, &QPushButton::clicked, this,
+            [this] { HandlerGuard::run([this] { cmdLoadImage_Click(); }); });
+    connect(ui.cmdSaveImage, &QPushButton::clicked, this,
+            [this] { HandlerGuard::run([this] { cmdSaveImage_Click(); }); });
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseDown, this,
             [this](int button, int shift, int x, int y, int spare) {
                 HandlerGuard::run([&] { KeshDisplayEx1_MouseDown(button, shift, x, y, spare); });
@@ -183,6 +208,93 @@ void frmMain::Form_Resize() {
 
 void frmMain::cmdRecalc_Click() {
     MeasureCircle();
+}
+
+void frmMain::cmdGrab_Click() {
+    KeshVideo1.captureBegin(KeshImage1);
+    KeshVideo1.captureEnd(KeshImage1);
+    // A lost camera leaves the previous image in place; the operator is told and can go
+    // on with it or with image files.
+    if (const int status = KeshVideo1.status(); status != 0) {
+        MessageBox::show(withErrorCode(QStringLiteral("画像の取込に失敗しました。"), status),
+                         MessageBox::Exclamation, QStringLiteral("取込失敗"));
+    }
+    KeshDisplayEx1->showImage(KeshImage1);
+    MeasureCircle();
+}
+
+void frmMain::cmdLoadImage_Click() {
+    skipOnError([&] { fileLoadDialog().setStrPattern(QStringLiteral("*.bmp")); });
+    skipOnError([&] { fileLoadDialog().showModal(); });
+
+    if (trueOnError([&] { return !fileLoadDialog().strFilePath().isEmpty(); })) {
+        skipOnError([&] { KeshFileAccess1.setFileName(fileLoadDialog().strFilePath()); });
+        skipOnError([&] { KeshFileAccess1.read(KeshImage1); });
+        int errorCode = 0;
+        skipOnError([&] { errorCode = KeshFileAccess1.errorCode(); });
+        if (errorCode != 0) {
+            skipOnError([&] {
+                MessageBox::show(withErrorCode(QStringLiteral("読込みに失敗しました。"), errorCode),
+                                 MessageBox::Exclamation, QStringLiteral("読み込み失敗"));
+            });
+        }
+
+        const bool wrongFormat = trueOnError([&] {
+            const int bitsPerPixel = KeshImage1.bitsPerPixel();
+            const int colorFormat = KeshImage1.colorFormat();
+            const int width = KeshImage1.width();
+            const int height = KeshImage1.height();
+            return bitsPerPixel != kRequiredBitsPerPixel || colorFormat != KeshImage::Grey ||
+                   width != kRequiredWidth || height != kRequiredHeight;
+        });
+        if (wrongFormat) {
+            skipOnError([&] {
+                MessageBox::show(QStringLiteral("512*480 8bitグレイの画像ではありません"),
+                                 MessageBox::OkOnly, QStringLiteral("error"));
+            });
+            // Pelmint reads a 512 x 480 grey buffer, whatever the file held.
+            skipOnError([&] { KeshImage1.setBitsPerPixel(kRequiredBitsPerPixel); });
+            skipOnError([&] { KeshImage1.setColorFormat(KeshImage::Grey); });
+            skipOnError([&] { KeshImage1.setWidth(kRequiredWidth); });
+            skipOnError([&] { KeshImage1.setHeight(kRequiredHeight); });
+        }
+        skipOnError([&] { KeshDisplayEx1->showImage(KeshImage1); });
+    }
+    skipOnError([&] { MeasureCircle(); });
+}
+
+void frmMain::cmdSaveImage_Click() {
+    skipOnError([&] { fileSaveDialog().setStrDefaultExtension(QStringLiteral("bmp")); });
+    skipOnError([&] { fileSaveDialog().setStrPattern(QStringLiteral("*.bmp")); });
+    skipOnError([&] { fileSaveDialog().showModal(); });
+
+    if (!trueOnError([&] { return !fileSaveDialog().strFilePath().isEmpty(); })) {
+        return;
+    }
+    skipOnError([&] { KeshFileAccess1.setFileName(fileSaveDialog().strFilePath()); });
+    skipOnError([&] { KeshFileAccess1.write(KeshImage1); });
+    int errorCode = 0;
+    skipOnError([&] { errorCode = KeshFileAccess1.errorCode(); });
+    if (errorCode != 0) {
+        skipOnError([&] {
+            MessageBox::show(withErrorCode(QStringLiteral("保存に失敗しました。"), errorCode),
+                             MessageBox::Exclamation, QStringLiteral("保存失敗"));
+        });
+    }
+}
+
+frmFileLoad& frmMain::fileLoadDialog() {
+    if (!fileLoadDialog_) {
+        fileLoadDialog_ = std::make_unique<frmFileLoad>();
+    }
+    return *fileLoadDialog_;
+}
+
+frmFileSave& frmMain::fileSaveDialog() {
+    if (!fileSaveDialog_) {
+        fileSaveDialog_ = std::make_unique<frmFileSave>();
+    }
+    return *fileSaveDialog_;
 }
 
 void frmMain::KeshDisplayEx1_MouseDown(int button, int /*shift*/, int x, int y, int /*spare*/) {

@@ -18,6 +18,8 @@
 #include "KeshVideo.h"
 
 class PelmintBinding;
+class frmFileLoad;
+class frmFileSave;
 namespace Ui {
 class frmMain;
 }
@@ -59,12 +61,17 @@ private:
     void MeasureCircle();
     void JudgeDensity(double average);
     void cmdRecalc_Click();
+    void cmdGrab_Click();
+    void cmdLoadImage_Click();
+    void cmdSaveImage_Click();
     void KeshDisplayEx1_MouseDown(int button, int shift, int x, int y, int spare);
     void KeshDisplayEx1_MouseMove(int button, int shift, int x, int y, int spare);
 
     void openCamera();
     void measureOnce();
     void moveCircleCentre(int x, int y);
+    frmFileLoad& fileLoadDialog();
+    frmFileSave& fileSaveDialog();
 
     struct Form; // the generated form, kept out of this header
     std::unique_ptr<Form> form_;
@@ -76,6 +83,10 @@ private:
     DragAnchor objDragStart;
     bool blnVideoReady = false;
     QString strConfFilePath;
+
+    // Created on first use and kept, so that they remember their last result.
+    std::unique_ptr<frmFileLoad> fileLoadDialog_;
+    std::unique_ptr<frmFileSave> fileSaveDialog_;
 
     bool videoClosed_ = false;
     int videoCloseCount_ = 0;
