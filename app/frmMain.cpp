@@ -7,6 +7,7 @@
 // Qt
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QMoveEvent>
 #include <QPalette>
 
 // Ours
@@ -179,6 +180,13 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 void frmMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    HandlerGuard::run([this] { Form_Resize(); });
+}
+
+// The window manager's frame is often known only after the first layout, and it comes with
+// a move rather than a resize; the layout is reckoned on the outer size, frame included.
+void frmMain::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
     HandlerGuard::run([this] { Form_Resize(); });
 }
 
