@@ -1,5 +1,6 @@
 // Qt
 #include <QApplication>
+#include <QFont>
 
 // Ours
 #include "frmMain.h"
@@ -7,6 +8,11 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Gavrel"));
+    // The fixed layouts were drawn for a compact user-interface font; at 11 pixels the
+    // longest captions (the chooser's check box, the help line) fit their boxes.
+    QFont font = QApplication::font();
+    font.setPixelSize(11);
+    QApplication::setFont(font);
 
     frmMain mainWindow;
     mainWindow.Form_Load();

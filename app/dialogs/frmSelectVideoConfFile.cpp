@@ -40,8 +40,9 @@ frmSelectVideoConfFile::DefaultFolderOverride::~DefaultFolderOverride() {
 }
 
 frmSelectVideoConfFile::frmSelectVideoConfFile(QWidget* parent)
-    : DialogWindow(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : DialogWindow(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                               Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                               Qt::WindowCloseButtonHint),
       ui_(std::make_unique<Ui::frmSelectVideoConfFile>()) {
     ui_->setupUi(this);
     setFixedSize(size());
