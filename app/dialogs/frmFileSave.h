@@ -1,38 +1,24 @@
 #pragma once
 
-// Standard library
-#include <memory>
-
 // Qt
 #include <QString>
 
+// Ours
+#include "ImageFileDialog.h"
+
+class QLineEdit;
+
 // The save-image dialog: the open-image dialog with a typed file name and a default
 // extension added to a path without a dot.
-class frmFileSave {
+class frmFileSave : public ImageFileDialog {
 public:
-    frmFileSave(); // Form_Initialize
-    ~frmFileSave();
-    frmFileSave(const frmFileSave&) = delete;
-    frmFileSave& operator=(const frmFileSave&) = delete;
-
     void setStrDefaultExtension(const QString& extension); // strDefaultExtension (write only)
-    void setStrPattern(const QString& pattern); // strPattern (write only); loads the window
-    QString strFilePath() const;                // empty when cancelled
-    void showModal();
 
 private:
-    struct Window;
-
-    Window& loaded();
-    void Form_Load();
-    void drvFile_Change();
-    void dirFile_Change();
+    SharedWidgets setUpForm(DialogWindow& dialog) override;
     void filFile_Click();
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void cmdOK_Click() override;
 
     QString storedDefaultExtension_;
-    QString storedPattern_;
-    QString storedResult_;
-    std::unique_ptr<Window> window_;
+    QLineEdit* txtFilename_ = nullptr; // of the loaded window
 };
