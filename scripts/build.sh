@@ -19,6 +19,7 @@ case " ${options[*]} " in
   *) options+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
 esac
 
-cmake -S "$root" -B "$build_dir" -G Ninja "${options[@]}" >/dev/null
-cmake --build "$build_dir"
+# Progress goes to stderr; stdout carries only the build folder, for the other scripts.
+cmake -S "$root" -B "$build_dir" -G Ninja "${options[@]}" >&2
+cmake --build "$build_dir" >&2
 echo "$build_dir"

@@ -6,9 +6,9 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"
-build_dir=$("$root/scripts/build.sh" "$@" | tail -n 1)
+build_dir=$("$root/scripts/build.sh" -DGAVREL_BUILD_TESTS=ON -DGAVREL_BUILD_BENCH=ON "$@" | tail -n 1)
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_suppressions=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
-ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"
+ctest --test-dir "$build_dir" --output-on-failure --no-tests=error -j "$(nproc)"
