@@ -38,14 +38,6 @@ QString fromFsPath(const fs::path& path) {
 #endif
 }
 
-Qt::CaseSensitivity fileNameCase() {
-#ifdef Q_OS_WIN
-    return Qt::CaseInsensitive;
-#else
-    return Qt::CaseSensitive;
-#endif
-}
-
 RuntimeError pathNotFound() {
     return RuntimeError(RuntimeError::PathNotFound, QStringLiteral("Path not found"));
 }
@@ -146,7 +138,7 @@ QString DirListBox::path() const {
 
 void DirListBox::setPath(const QString& path) {
     const QString folder = openableFolder(path);
-    const bool differs = folder.compare(path_, fileNameCase()) != 0;
+    const bool differs = folder.compare(path_, VolumeList::fileNameCase()) != 0;
     path_ = folder;
     refresh();
     if (differs) {

@@ -10,15 +10,15 @@ namespace {
 
 const VolumeList* overridden = nullptr;
 
-Qt::CaseSensitivity fileNameCase() {
+} // namespace
+
+Qt::CaseSensitivity VolumeList::fileNameCase() {
 #ifdef Q_OS_WIN
     return Qt::CaseInsensitive;
 #else
     return Qt::CaseSensitive;
 #endif
 }
-
-} // namespace
 
 bool VolumeList::holds(const QString& rootPath, const QString& path) {
     if (rootPath.isEmpty() || path.isEmpty()) {

@@ -25,6 +25,8 @@ public:
     std::optional<Volume> volumeHolding(const QString& path) const;
     // Whether `path` is `rootPath` itself or lies below it (whole components only).
     static bool holds(const QString& rootPath, const QString& path);
+    // How the platform compares file and folder names.
+    static Qt::CaseSensitivity fileNameCase();
 
     static const VolumeList& active();
 
