@@ -9,8 +9,10 @@ class DensityJudge {
 public:
     enum class Verdict { OK, NG };
 
-    // Both texts are read leniently (LenientNumber). Limits beyond the double range, an
-    // average that is not a number, or limits that are not numbers all judge NG.
+    // Both texts are read leniently (LenientNumber), so a number beyond the double range is
+    // an infinity: an infinite standard judges NG, an infinite tolerance around a finite
+    // standard judges every finite average OK. An average or a limit that is not a number
+    // judges NG.
     static Verdict judge(const QString& standardText, const QString& toleranceText, double average);
     static Verdict judge(double standard, double tolerance, double average);
 };
