@@ -200,11 +200,11 @@ int KeshVideo::openPipeline() {
     if (config.captureTimeoutMs()) {
         configCaptureTimeout_ = milliseconds(*config.captureTimeoutMs());
     }
-    pipelineDescription_ = config.pipeline() + completion(config.fit());
+    const QString description = config.pipeline() + completion(config.fit());
 
     // Fatal errors: an unknown element or property yields nothing, not a half-built pipeline.
     GError* error = nullptr;
-    GstElement* element = gst_parse_launch_full(pipelineDescription_.toUtf8().constData(), nullptr,
+    GstElement* element = gst_parse_launch_full(description.toUtf8().constData(), nullptr,
                                                 GST_PARSE_FLAG_FATAL_ERRORS, &error);
     if (error || !element || !GST_IS_PIPELINE(element)) {
         statusText_ = error ? QString::fromUtf8(error->message)

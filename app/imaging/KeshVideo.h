@@ -52,8 +52,6 @@ public:
     const QString& statusText() const { return statusText_; }
     // Running time of the frame last captured, or -1 before the first capture.
     std::chrono::nanoseconds lastFrameRunningTime() const { return lastFrameRunningTime_; }
-    // The full pipeline description of the last open.
-    const QString& pipelineDescription() const { return pipelineDescription_; }
 
 private:
     struct Pipeline;
@@ -70,7 +68,6 @@ private:
     int statusWhenLost_ = NotOpen; // reported by captures after the pipeline failed
     bool captureArmed_ = false;
     QString statusText_;
-    QString pipelineDescription_;
     std::chrono::milliseconds openTimeout_ = kDefaultOpenTimeout;
     std::chrono::milliseconds captureTimeout_ = kDefaultCaptureTimeout;
     std::optional<std::chrono::milliseconds> configCaptureTimeout_;
