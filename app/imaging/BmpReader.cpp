@@ -193,18 +193,7 @@ int parseHeader(const ByteView& file, Header& header) {
 
 bool indicesFit(const std::uint8_t* row, int width, int bitsPerPixel, int paletteSize) {
     for (int x = 0; x < width; ++x) {
-        int index = 0;
-        switch (bitsPerPixel) {
-        case 1:
-            index = (row[x >> 3] >> (7 - (x & 7))) & 0x1;
-            break;
-        case 4:
-            index = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
-            break;
-        default:
-            index = row[x];
-        }
-        if (index >= paletteSize) {
+        if (KeshImage::indexAt(row, x, bitsPerPixel) >= paletteSize) {
             return false;
         }
     }
@@ -366,17 +355,8 @@ int convertDecoded(const QImage& decoded, const Header& header, KeshImage& image
                 return KeshFileAccess::NotBitmap;
             }
             const int index = fileIndex[decodedIndex];
-            switch (bits) {
-            case 1:
-                to[x >> 3] = static_cast<std::uint8_t>(to[x >> 3] | (index << (7 - (x & 7))));
-                break;
-            case 4:
-                to[x >> 1] = static_cast<std::uint8_t>(to[x >> 1] | (index << ((x & 1) ? 0 : 4)));
-                break;
-            default:
-                // A grey palette, even an inverted or partial one, becomes the grey level.
-                to[x] = static_cast<std::uint8_t>(grey ? qRed(palette[index]) : index);
-            }
+            // A grey palette, even an inverted or partial one, becomes the grey level.
+            KeshImage::setIndexAt(to, x, bits, grey ? qRed(palette[index]) : index);
         }
     }
     if (grey) {

@@ -18,34 +18,6 @@ bool isPaletteDepth(int bitsPerPixel) {
     return bitsPerPixel == 1 || bitsPerPixel == 4 || bitsPerPixel == 8;
 }
 
-int indexAt(const std::uint8_t* row, int x, int bitsPerPixel) {
-    switch (bitsPerPixel) {
-    case 1:
-        return (row[x >> 3] >> (7 - (x & 7))) & 0x1;
-    case 4:
-        return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
-    default:
-        return row[x];
-    }
-}
-
-void setIndexAt(std::uint8_t* row, int x, int bitsPerPixel, int index) {
-    switch (bitsPerPixel) {
-    case 1: {
-        const int shift = 7 - (x & 7);
-        row[x >> 3] = static_cast<std::uint8_t>((row[x >> 3] & ~(1 << shift)) | (index << shift));
-        break;
-    }
-    case 4: {
-        const int shift = (x & 1) ? 0 : 4;
-        row[x >> 1] = static_cast<std::uint8_t>((row[x >> 1] & ~(0xF << shift)) | (index << shift));
-        break;
-    }
-    default:
-        row[x] = static_cast<std::uint8_t>(index);
-    }
-}
-
 // ITU-R BT.601 weights, rounded.
 std::uint8_t luma(QRgb color) {
     return static_cast<std::uint8_t>(
@@ -67,6 +39,34 @@ std::size_t bufferSize(int width, int height, int bitsPerPixel) {
 }
 
 } // namespace
+
+int KeshImage::indexAt(const std::uint8_t* row, int x, int bitsPerPixel) {
+    switch (bitsPerPixel) {
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 0x1;
+    case 4:
+        return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
+    default:
+        return row[x];
+    }
+}
+
+void KeshImage::setIndexAt(std::uint8_t* row, int x, int bitsPerPixel, int index) {
+    switch (bitsPerPixel) {
+    case 1: {
+        const int shift = 7 - (x & 7);
+        row[x >> 3] = static_cast<std::uint8_t>((row[x >> 3] & ~(1 << shift)) | (index << shift));
+        break;
+    }
+    case 4: {
+        const int shift = (x & 1) ? 0 : 4;
+        row[x >> 1] = static_cast<std::uint8_t>((row[x >> 1] & ~(0xF << shift)) | (index << shift));
+        break;
+    }
+    default:
+        row[x] = static_cast<std::uint8_t>(index);
+    }
+}
 
 KeshImage::KeshImage() : pixels_(bufferSize(kDefaultWidth, kDefaultHeight, 8), 0) {}
 

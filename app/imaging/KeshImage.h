@@ -61,6 +61,11 @@ public:
     static bool isValidFormat(int bitsPerPixel, int colorFormat);
     static bool isValidSize(int width, int height, int bitsPerPixel);
 
+    // Pixel x of a row of 1-, 4- or 8-bit palette indices, leftmost pixel in the high bits.
+    static int indexAt(const std::uint8_t* row, int x, int bitsPerPixel);
+    // Leaves the other pixels that share its byte as they are.
+    static void setIndexAt(std::uint8_t* row, int x, int bitsPerPixel, int index);
+
     // Replaces the whole image. Rows in `pixels` are bytesPerLine() long for the
     // new format; the palette is used for Palette images only (1 to 2^bits entries).
     // Throws RuntimeError 380 on an inconsistent argument, leaving the image unchanged.
