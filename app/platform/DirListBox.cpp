@@ -13,8 +13,8 @@
 #include <QStyle>
 
 // Ours
+#include "HandlerGuard.h"
 #include "IndentedItemDelegate.h"
-#include "OperatorErrorReport.h"
 #include "RuntimeError.h"
 #include "VolumeList.h"
 
@@ -205,12 +205,7 @@ void DirListBox::openByOperator(const QListWidgetItem* item) {
         return;
     }
     const QString folder = item->data(PathRole).toString();
-    try {
-        setPath(folder);
-    } catch (...) {
-        OperatorErrorReport::showCurrentException();
-        if (!QFileInfo::exists(folder)) {
-            refresh(); // the folder went away: stop offering it
-        }
+    if (!HandlerGuard::run([&] { setPath(folder); }) && !QFileInfo::exists(folder)) {
+        refresh(); // the folder went away: stop offering it
     }
 }

@@ -5,7 +5,7 @@
 #include <QSignalBlocker>
 
 // Ours
-#include "OperatorErrorReport.h"
+#include "HandlerGuard.h"
 #include "RuntimeError.h"
 #include "VolumeList.h"
 
@@ -116,9 +116,5 @@ void DriveListBox::chooseByOperator(int index) {
     }
     drive_ = chosen;
     // The dialogs trap their own errors; anything else must not unwind through Qt.
-    try {
-        emit changed();
-    } catch (...) {
-        OperatorErrorReport::showCurrentException();
-    }
+    HandlerGuard::run([this] { emit changed(); });
 }

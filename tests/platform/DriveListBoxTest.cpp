@@ -1,8 +1,9 @@
-// Qt
+// Standard library
+#include <stdexcept>
 
 // Ours
-#include "DriveListBox.h"
 #include "DirListBox.h"
+#include "DriveListBox.h"
 #include "FileListBox.h"
 #include "ListTestSupport.h"
 #include "MessageBox.h"
@@ -132,4 +133,20 @@ TEST_F(DriveListBoxTest, NotReadyDriveChosenByTheOperatorIsReportedAndUndone) {
     EXPECT_EQ(folders.path(), usb);
     ASSERT_EQ(files.count(), 1);
     EXPECT_EQ(files.item(0)->text(), "a.bmp");
+}
+
+TEST_F(DriveListBoxTest, UntrappedErrorOfTheOperatorsChoiceIsShownAsAHandlerError) {
+    DriveListBox drives;
+    drives.setDrive("/");
+    drives.show();
+    QObject::connect(&drives, &DriveListBox::changed, [] { throw std::logic_error("broken"); });
+    MessageBox::Recorder boxes;
+
+    listtest::pressKey(&drives, Qt::Key_Down);
+
+    ASSERT_EQ(boxes.records().size(), 1U);
+    EXPECT_EQ(boxes.records()[0].text, "51 : broken");
+    EXPECT_EQ(boxes.records()[0].style, MessageBox::Exclamation);
+    EXPECT_EQ(boxes.records()[0].title, "エラー");
+    EXPECT_EQ(drives.drive(), usb);
 }
