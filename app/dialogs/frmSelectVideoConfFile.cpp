@@ -8,7 +8,6 @@
 #include "HandlerGuard.h"
 #include "ListChain.h"
 #include "MessageBox.h"
-#include "RuntimeError.h"
 #include "ui_frmSelectVideoConfFile.h"
 
 namespace {
@@ -48,8 +47,6 @@ frmSelectVideoConfFile::frmSelectVideoConfFile(QWidget* parent)
     setFixedSize(size());
     ui_->drvConfFile->setFocus();
 
-    startInCurrentFolder();
-
     connect(ui_->drvConfFile, &DriveListBox::changed, this,
             [this] { HandlerGuard::run([this] { drvConfFile_Change(); }); });
     connect(ui_->dirConfFile, &DirListBox::changed, this,
@@ -73,24 +70,13 @@ void frmSelectVideoConfFile::showEvent(QShowEvent* event) {
     }
 }
 
-// The lists' state before Form_Load: the process's current drive and folder. A current
-// folder that cannot be listed leaves them as they are, without a message.
-void frmSelectVideoConfFile::startInCurrentFolder() {
-    const QString current = QDir::toNativeSeparators(QDir::currentPath());
-    try {
-        ui_->drvConfFile->setDrive(current);
-        ui_->dirConfFile->setPath(current);
-        ui_->filConfFile->setPath(ui_->dirConfFile->path());
-    } catch (const RuntimeError&) {
-    }
-}
-
 void frmSelectVideoConfFile::Form_Load() {
     const QString folder = defaultFolder();
     // An existing folder lists at least its "." entry, even when it holds no file.
     const QStringList entries =
         QDir(folder + QDir::separator())
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
+    // Without it the lists stay where they were created: the current drive and folder.
     if (!entries.isEmpty() && !entries.first().isEmpty()) {
         ui_->drvConfFile->setDrive(folder);
         ui_->dirConfFile->setPath(folder);

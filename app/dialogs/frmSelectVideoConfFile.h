@@ -44,7 +44,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void startInCurrentFolder();
     void Form_Load();
     void drvConfFile_Change();
     void dirConfFile_Change();
