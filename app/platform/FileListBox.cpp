@@ -45,6 +45,36 @@ bool isHiddenFile(const QFileInfo& file) {
     return file.fileName().startsWith(QLatin1Char('.')) || file.isHidden();
 }
 
+// A pattern's wildcards, compiled once for a whole listing.
+class Filter {
+public:
+    explicit Filter(const QString& pattern) {
+        for (const QString& raw : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString wildcard = raw.trimmed();
+            if (wildcard.isEmpty()) {
+                continue;
+            }
+            // "*.*" stands for every file, also those without a dot, as on the desktop.
+            if (wildcard == QLatin1String("*.*")) {
+                everything_ = true;
+                return;
+            }
+            expressions_.append(wildcardExpression(wildcard));
+        }
+        everything_ = expressions_.isEmpty(); // no pattern at all lists everything
+    }
+
+    bool accepts(const QString& name) const {
+        return everything_ ||
+               std::any_of(expressions_.cbegin(), expressions_.cend(),
+                           [&](const QRegularExpression& e) { return e.match(name).hasMatch(); });
+    }
+
+private:
+    QList<QRegularExpression> expressions_;
+    bool everything_ = false;
+};
+
 } // namespace
 
 FileListBox::FileListBox(QWidget* parent)
@@ -95,21 +125,7 @@ QString FileListBox::fileName() const {
 }
 
 bool FileListBox::matches(const QString& pattern, const QString& name) {
-    const QStringList wildcards = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    bool any = false;
-    for (const QString& raw : wildcards) {
-        const QString wildcard = raw.trimmed();
-        if (wildcard.isEmpty()) {
-            continue;
-        }
-        any = true;
-        // "*.*" stands for every file, also those without a dot, as on the desktop.
-        if (wildcard == QLatin1String("*.*") ||
-            wildcardExpression(wildcard).match(name).hasMatch()) {
-            return true;
-        }
-    }
-    return !any; // no pattern at all lists everything
+    return Filter(pattern).accepts(name);
 }
 
 void FileListBox::refresh() {
@@ -119,10 +135,11 @@ void FileListBox::refresh() {
         selected_ = -1;
     }
     const QFileInfoList entries = QDir(path_).entryInfoList(QDir::Files, QDir::NoSort);
+    const Filter filter(pattern_);
     QStringList names;
     for (const QFileInfo& entry : entries) {
         // isFile() follows links and holds for regular files only (no fifos or sockets).
-        if (entry.isFile() && !isHiddenFile(entry) && matches(pattern_, entry.fileName())) {
+        if (entry.isFile() && !isHiddenFile(entry) && filter.accepts(entry.fileName())) {
             names.append(entry.fileName());
         }
     }
