@@ -166,8 +166,7 @@ void frmMain::openCamera() {
 
 void frmMain::Form_Unload() {
     // The close is issued once even if the window is asked to close again.
-    if (blnVideoReady && !videoClosed_) {
-        videoClosed_ = true;
+    if (blnVideoReady && videoCloseCount_ == 0) {
         ++videoCloseCount_;
         KeshVideo1.close();
     }

@@ -89,7 +89,6 @@ private:
     std::unique_ptr<frmFileLoad> fileLoadDialog_;
     std::unique_ptr<frmFileSave> fileSaveDialog_;
 
-    bool videoClosed_ = false;
     int videoCloseCount_ = 0;
     // While pending events run at the end of a measurement, measurements asked for by the
     // events handled meanwhile are folded into one that runs after them.
