@@ -4,6 +4,9 @@
 #include <new>
 #include <stdexcept>
 
+// Qt
+#include <QString>
+
 // Ours
 #include "MessageBox.h"
 #include "RuntimeError.h"
@@ -18,9 +21,8 @@ QString line(int number, const QString& description) {
     return QString::number(number) + QStringLiteral(" : ") + description;
 }
 
-} // namespace
-
-QString HandlerGuard::describe(std::exception_ptr error) {
+// The text shown for an escaped error.
+QString describe(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
     } catch (const RuntimeError& e) {
@@ -33,6 +35,8 @@ QString HandlerGuard::describe(std::exception_ptr error) {
         return line(kInternalError, QStringLiteral("Internal error"));
     }
 }
+
+} // namespace
 
 void HandlerGuard::report(std::exception_ptr error) {
     MessageBox::show(describe(error), MessageBox::Exclamation, QStringLiteral("エラー"));

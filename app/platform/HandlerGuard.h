@@ -4,9 +4,6 @@
 #include <exception>
 #include <utility>
 
-// Qt
-#include <QString>
-
 // The boundary of an event handler that has no error handling of its own: an error that
 // escapes the handler is shown to the operator as "number : description" in an
 // exclamation box titled "エラー", and the window goes on working instead of the
@@ -23,9 +20,6 @@ public:
             return false;
         }
     }
-
-    // The text shown for an escaped error.
-    static QString describe(std::exception_ptr error);
 
 private:
     static void report(std::exception_ptr error);
