@@ -25,6 +25,14 @@ void* openLibrary(const QString& path) {
 #endif
 }
 
+void closeLibrary(void* library) {
+#ifdef _WIN32
+    FreeLibrary(static_cast<HMODULE>(library));
+#else
+    dlclose(library);
+#endif
+}
+
 void* findSymbol(void* library, const QString& name) {
 #ifdef _WIN32
     return reinterpret_cast<void*>(
@@ -59,17 +67,25 @@ CircleAreaAverageFn PelmintBinding::resolve() {
     const QString besideProgram = QDir(ProgramFolder::path()).filePath(fileName);
 
     QString from = besideProgram;
-    void* library = QFileInfo::exists(besideProgram) ? openLibrary(besideProgram) : nullptr;
+    const bool presentBesideProgram = QFileInfo::exists(besideProgram);
+    void* library = presentBesideProgram ? openLibrary(besideProgram) : nullptr;
     if (library == nullptr) {
         from = fileName;
         library = openLibrary(fileName);
     }
     if (library == nullptr) {
-        throw RuntimeError(RuntimeError::DllNotFound,
+        // As the desktop runtime words it: a file that is there but will not load is told
+        // apart from one that is nowhere to be found.
+        if (presentBesideProgram) {
+            throw RuntimeError(RuntimeError::DllLoadError, QStringLiteral("Error in loading DLL"));
+        }
+        throw RuntimeError(RuntimeError::FileNotFound,
                            QStringLiteral("File not found: %1").arg(baseName_));
     }
     void* symbol = findSymbol(library, exportName_);
     if (symbol == nullptr) {
+        // Not kept: the next call opens it afresh, so nothing piles up across retries.
+        closeLibrary(library);
         throw RuntimeError(
             RuntimeError::DllEntryPointNotFound,
             QStringLiteral("Can't find DLL entry point %1 in %2").arg(exportName_, baseName_));

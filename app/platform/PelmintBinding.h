@@ -23,7 +23,7 @@ public:
     // The binding the program uses.
     static PelmintBinding& shared();
 
-    // Throws RuntimeError(DllNotFound) when the library cannot be loaded and
+    // Throws RuntimeError(DllLoadError) when the library cannot be loaded and
     // RuntimeError(DllEntryPointNotFound) when it lacks the export.
     double CircleAreaAverage(const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
                              std::int32_t bitsPerPixel, std::int32_t centreX, std::int32_t centreY,

@@ -20,7 +20,7 @@ public:
         PathFileAccessError = 75,
         PathNotFound = 76,
         InvalidPropertyValue = 380,
-        DllNotFound = 48,
+        DllLoadError = 48,
         DllEntryPointNotFound = 453,
     };
 

@@ -186,7 +186,7 @@ TEST_F(frmMainTest, HandlerErrorsAreShownAndTheWindowGoesOn) {
     circle().setRadius(50);
 
     ASSERT_EQ(messages.records().size(), 2u);
-    EXPECT_EQ(messages.records()[0].text, QStringLiteral("48 : File not found: NoSuchPelmint"));
+    EXPECT_EQ(messages.records()[0].text, QStringLiteral("53 : File not found: NoSuchPelmint"));
     EXPECT_EQ(messages.records()[1].text, QStringLiteral("6 : Overflow"));
     EXPECT_EQ(messages.records()[1].style, MessageBox::Exclamation);
     EXPECT_EQ(messages.records()[1].title, QStringLiteral("エラー"));

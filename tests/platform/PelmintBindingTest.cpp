@@ -49,7 +49,7 @@ TEST(PelmintBindingTest, MissingLibraryOrExportRaisesAndIsRetried) {
         missingLibrary.CircleAreaAverage(&pixel, 1, 1, 8, 0, 0, 0);
         ADD_FAILURE() << "bound a missing library";
     } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), RuntimeError::DllNotFound);
+        EXPECT_EQ(e.number(), RuntimeError::FileNotFound);
         EXPECT_EQ(e.description(), QStringLiteral("File not found: NoSuchPelmint"));
     }
 
@@ -61,7 +61,14 @@ TEST(PelmintBindingTest, MissingLibraryOrExportRaisesAndIsRetried) {
     testutils::Sandbox folder;
     ProgramFolder::Override programFolder(folder.path());
     PelmintBinding late(QStringLiteral("LatePelmint"));
-    EXPECT_EQ(errorNumberOf(late), RuntimeError::DllNotFound);
+    EXPECT_EQ(errorNumberOf(late), RuntimeError::FileNotFound);
+
+    // A file of that name that is not a library is an error in loading, not a missing file.
+    PelmintBinding broken(QStringLiteral("BrokenPelmint"));
+    folder.write(PelmintBinding::fileNameFor(QStringLiteral("BrokenPelmint")),
+                 QByteArray("not a library"));
+    EXPECT_EQ(errorNumberOf(broken), RuntimeError::DllLoadError);
+
     const QString real = QCoreApplication::applicationDirPath() + "/" +
                          PelmintBinding::fileNameFor(QStringLiteral("Pelmint"));
     ASSERT_TRUE(QFile::copy(
