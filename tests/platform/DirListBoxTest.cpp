@@ -16,13 +16,7 @@
 
 namespace {
 
-QStringList texts(const QListWidget& list) {
-    QStringList result;
-    for (int row = 0; row < list.count(); ++row) {
-        result << list.item(row)->text();
-    }
-    return result;
-}
+using listtest::texts;
 
 int rowOf(const QListWidget& list, const QString& text) {
     return texts(list).indexOf(text);

@@ -20,13 +20,7 @@
 
 namespace {
 
-QStringList texts(const QListWidget& list) {
-    QStringList result;
-    for (int row = 0; row < list.count(); ++row) {
-        result << list.item(row)->text();
-    }
-    return result;
-}
+using listtest::texts;
 
 // A listening Unix socket bound at `path`; closed with the object.
 class SocketFile {

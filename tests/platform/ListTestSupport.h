@@ -9,8 +9,10 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPointingDevice>
+#include <QStringList>
 
 // Ours
 #include "VolumeList.h"
@@ -53,6 +55,15 @@ inline void doubleClickRow(QAbstractItemView* view, int row) {
     clickRow(view, row);
     sendMouse(view->viewport(), QEvent::MouseButtonDblClick, at, Qt::LeftButton);
     sendMouse(view->viewport(), QEvent::MouseButtonRelease, at, Qt::NoButton);
+}
+
+// What the list shows, row by row.
+inline QStringList texts(const QListWidget& list) {
+    QStringList result;
+    for (int row = 0; row < list.count(); ++row) {
+        result << list.item(row)->text();
+    }
+    return result;
 }
 
 } // namespace listtest
