@@ -1,0 +1,35 @@
+// Measures circles on image files, folders or camera frames without a window.
+
+// Standard library
+#include <cstdio>
+#include <thread>
+
+// POSIX
+#include <unistd.h>
+
+// Qt
+#include <QCoreApplication>
+
+// Ours
+#include "MeasureOptions.h"
+#include "MeasureRun.h"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("gavrel-measure"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(GAVREL_VERSION));
+
+    const auto cores = static_cast<int>(std::thread::hardware_concurrency());
+    const MeasureCommandLine::Outcome outcome =
+        MeasureCommandLine::parse(QCoreApplication::arguments(), cores > 0 ? cores : 1);
+    if (!outcome.options) {
+        const QByteArray text = outcome.message.toUtf8();
+        std::FILE* stream = outcome.messageIsError ? stderr : stdout;
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stream);
+        return outcome.exitCode;
+    }
+    MeasureRun::Streams streams;
+    streams.outputIsTerminal = ::isatty(STDOUT_FILENO) == 1;
+    streams.errorsIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    return MeasureRun(*outcome.options, streams).exec();
+}
