@@ -78,7 +78,7 @@ MeasureInput CameraFrames::failure(const QString& source) const {
     input.errorCode = video_.status();
     input.errorText = statusMeaning(video_.status());
     if (!video_.statusText().isEmpty()) {
-        input.errorText += QStringLiteral(" (%1)").arg(video_.statusText());
+        input.errorText += QStringLiteral(" (%1)").arg(video_.statusText().simplified());
     }
     return input;
 }
