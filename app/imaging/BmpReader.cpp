@@ -1,6 +1,7 @@
 #include "BmpReader.h"
 
 // Standard library
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -345,18 +346,51 @@ int convertDecoded(const QImage& decoded, const Header& header, KeshImage& image
     const bool grey = bits == 8 && isGreyPalette(palette);
     const qsizetype line = KeshImage::bytesPerLine(width, bits);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(line) * height, 0);
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* from = decoded.constScanLine(y);
-        std::uint8_t* to = pixels.data() + y * line;
-        for (int x = 0; x < width; ++x) {
-            const int decodedIndex =
-                decoded.format() == QImage::Format_Indexed8 ? from[x] : decoded.pixelIndex(x, y);
-            if (decodedIndex >= decodedTable.size() || fileIndex[decodedIndex] < 0) {
+    if (decoded.format() == QImage::Format_Indexed8 && bits == 8) {
+        // One table lookup per pixel; an entry of -1 marks an index the file cannot hold.
+        std::array<std::int16_t, 256> value{};
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            const int index = i < fileIndex.size() ? fileIndex[i] : -1;
+            value[i] = static_cast<std::int16_t>(index < 0 ? -1
+                                                 : grey    ? qRed(palette[index])
+                                                           : index);
+        }
+        bool identity = true;
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            identity = identity && value[i] == static_cast<std::int16_t>(i);
+        }
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* from = decoded.constScanLine(y);
+            std::uint8_t* to = pixels.data() + y * line;
+            if (identity) { // the usual grey ramp: the index is the grey level
+                std::memcpy(to, from, static_cast<std::size_t>(width));
+                continue;
+            }
+            std::int16_t invalid = 0;
+            for (int x = 0; x < width; ++x) {
+                const std::int16_t level = value[from[x]];
+                invalid |= level;
+                to[x] = static_cast<std::uint8_t>(level);
+            }
+            if (invalid < 0) {
                 return KeshFileAccess::NotBitmap;
             }
-            const int index = fileIndex[decodedIndex];
-            // A grey palette, even an inverted or partial one, becomes the grey level.
-            KeshImage::setIndexAt(to, x, bits, grey ? qRed(palette[index]) : index);
+        }
+    } else {
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* from = decoded.constScanLine(y);
+            std::uint8_t* to = pixels.data() + y * line;
+            for (int x = 0; x < width; ++x) {
+                const int decodedIndex = decoded.format() == QImage::Format_Indexed8
+                                             ? from[x]
+                                             : decoded.pixelIndex(x, y);
+                if (decodedIndex >= decodedTable.size() || fileIndex[decodedIndex] < 0) {
+                    return KeshFileAccess::NotBitmap;
+                }
+                const int index = fileIndex[decodedIndex];
+                // A grey palette, even an inverted or partial one, becomes the grey level.
+                KeshImage::setIndexAt(to, x, bits, grey ? qRed(palette[index]) : index);
+            }
         }
     }
     if (grey) {
