@@ -82,7 +82,8 @@ int MeasureRun::exec() {
     bool anyRow = false;
     writer->begin();
     MeasurePipeline(options_).run(*inputs, [&](MeasuredInput&& measured) {
-        if (progress) {
+        // The bar shares the terminal with messages, and with the rows when they go there too.
+        if (progress && (streams_.outputIsTerminal || !measured.failure.isEmpty())) {
             progress->clear();
         }
         if (!measured.failure.isEmpty()) {

@@ -53,7 +53,8 @@ void ProgressBar::draw() {
         text += std::to_string(done_) + '/' + std::to_string(total);
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-        if (done_ > 0 && done_ < total) {
+        // The first images also pay for starting up: too early for an estimate.
+        if (elapsed >= 1.0 && done_ < total) {
             const double left =
                 elapsed / static_cast<double>(done_) * static_cast<double>(total - done_);
             text += "  about " + duration(static_cast<std::int64_t>(left + 0.5)) + " left";
