@@ -4,9 +4,6 @@
 #include "DensityJudge.h"
 #include "KeshImage.h"
 #include "pelmint.h"
-#ifndef PELMINT_VERSION_MAJOR
-#include "PendingStatistics.h"
-#endif
 
 namespace {
 
@@ -35,7 +32,7 @@ std::vector<MeasurementRow> measure(const QString& source, const KeshImage& imag
         const int32_t status = CircleAreaStatistics(
             image.bufferAddress(), image.width(), image.height(), image.bytesPerLine(),
             circle.centreX, circle.centreY, circle.radius, &statistics);
-        if (status == 0) {
+        if (status == PELMINT_OK) {
             row.statistics = CircleStatistics{statistics.count, statistics.mean, statistics.stddev,
                                               statistics.min, statistics.max};
             row.verdict = DensityJudge::judge(options.standard, options.tolerance,
