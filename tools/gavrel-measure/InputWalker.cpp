@@ -3,8 +3,9 @@
 // Standard library
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
-#include <numeric>
+#include <limits>
 
 // POSIX
 #include <dirent.h>
@@ -71,11 +72,10 @@ std::optional<MeasureInput> InputWalker::next() {
                 folders_.pop_back();
                 continue;
             }
-            const std::size_t index = folder.position++;
-            const char* name = folder.names.data() + folder.starts[index];
+            const char* name = folder.entries.data() + folder.starts[folder.position++];
             const QByteArray path = joined(folder.path, name);
             const QString shownPath = joined(folder.shownPath, QFile::decodeName(name));
-            const unsigned char type = resolvedType(path, folder.types[index]);
+            const unsigned char type = resolvedType(path, static_cast<unsigned char>(name[-1]));
             if (type == DT_DIR && recursive_) {
                 // `folder` is not used again: opening the next one may move it.
                 if (std::optional<MeasureInput> failure = openFolder(shownPath, path)) {
@@ -125,36 +125,31 @@ std::optional<MeasureInput> InputWalker::openFolder(const QString& shownPath,
     Folder folder;
     folder.path = path;
     folder.shownPath = shownPath;
-    std::vector<std::size_t> starts;
-    std::vector<unsigned char> types;
     errno = 0;
     while (const dirent* entry = ::readdir(stream)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
             continue;
         }
-        starts.push_back(folder.names.size());
-        types.push_back(entry->d_type);
-        folder.names.append(entry->d_name);
-        folder.names.push_back('\0');
+        if (folder.entries.size() >= std::numeric_limits<std::uint32_t>::max() - NAME_MAX - 2) {
+            errno = EOVERFLOW;
+            break;
+        }
+        folder.entries.push_back(static_cast<char>(entry->d_type));
+        folder.starts.push_back(static_cast<std::uint32_t>(folder.entries.size()));
+        folder.entries.append(entry->d_name);
+        folder.entries.push_back('\0');
     }
     const int error = errno;
     ::closedir(stream);
     if (error != 0) {
         return folderFailure(shownPath, error);
     }
-
-    std::vector<std::size_t> order(starts.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    const char* names = folder.names.data();
-    std::sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
-        return std::strcmp(names + starts[left], names + starts[right]) < 0;
-    });
-    folder.starts.reserve(order.size());
-    folder.types.reserve(order.size());
-    for (const std::size_t index : order) {
-        folder.starts.push_back(starts[index]);
-        folder.types.push_back(types[index]);
-    }
+    const char* entries = folder.entries.data();
+    std::sort(folder.starts.begin(), folder.starts.end(),
+              [entries](std::uint32_t left, std::uint32_t right) {
+                  return std::strcmp(entries + left, entries + right) < 0;
+              });
+    folder.starts.shrink_to_fit();
     folders_.push_back(std::move(folder));
     return std::nullopt;
 }

@@ -28,13 +28,13 @@ public:
                                              const std::atomic<bool>& stop);
 
 private:
-    // One folder's entries, sorted; names follow each other in one block of text.
+    // One folder's entries, sorted. Each entry is its kind (one byte) and its name ending in
+    // a zero byte, all in one block of text: about 25 bytes a file for typical names.
     struct Folder {
         QByteArray path; // as given, in the file system's encoding
         QString shownPath;
-        std::string names;
-        std::vector<std::size_t> starts;
-        std::vector<unsigned char> types;
+        std::string entries;
+        std::vector<std::uint32_t> starts; // of the names; the kind is the byte before
         std::size_t position = 0;
     };
 
