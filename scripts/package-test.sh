@@ -24,6 +24,7 @@ dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' > "$work/contents"
 fail=0
 for wanted in \
     '/bin/Gavrel$' \
+    '/bin/gavrel-measure$' \
     '/gavrel/Gavrel$' \
     '/gavrel/libPelmint.so$' \
     '/lib/[^/]*/*libPelmint.so$' \
@@ -47,6 +48,14 @@ done
 
 # Start the packaged program from a temporary root: it must come up with its chooser.
 dpkg-deb -x "$deb" "$work/root"
+# The measurer finds the packaged Pelmint by itself and measures a packaged sample.
+measurer=$(find "$work/root" -path '*/bin/gavrel-measure')
+sample=$(find "$work/root" -name 'flat-128*.bmp' | head -n 1)
+measured=$("$measurer" --format csv "$sample" || true)
+if ! grep -q ',OK,false$' <<<"$measured"; then
+  echo "package: the installed gavrel-measure does not measure $sample" >&2
+  exit 1
+fi
 launcher=$(find "$work/root" -path '*/bin/Gavrel')
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
