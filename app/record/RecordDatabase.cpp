@@ -26,6 +26,11 @@ QVariant nullable(double value) {
     return std::isnan(value) ? QVariant(QMetaType::fromType<double>()) : QVariant(value);
 }
 
+// A null QString would bind as SQL NULL.
+QString text(const QString& value) {
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
 double numberOrNan(const QVariant& value) {
     return value.isNull() ? std::nan("") : value.toDouble();
 }
@@ -161,15 +166,15 @@ std::optional<int> RecordDatabase::write(std::vector<InspectionRecord>& records)
         record.previousSha256 = head;
         record.recordSha256 = RecordChain::hashOf(record);
         const QVariantList values{
-            record.uuid,
+            text(record.uuid),
             RecordCodec::timestampText(record.measuredAt),
             record.utcOffsetSeconds,
-            record.station,
-            record.operatorName,
-            record.source,
+            text(record.station),
+            text(record.operatorName),
+            text(record.source),
             record.frame ? QVariant(*record.frame) : QVariant(QMetaType::fromType<qint64>()),
-            record.imageSha256,
-            record.imageFile,
+            text(record.imageSha256),
+            text(record.imageFile),
             nullable(record.cx),
             nullable(record.cy),
             nullable(record.r),
@@ -180,7 +185,7 @@ std::optional<int> RecordDatabase::write(std::vector<InspectionRecord>& records)
             nullable(record.max),
             nullable(record.standard),
             nullable(record.tolerance),
-            record.verdict,
+            text(record.verdict),
             record.elapsedUs,
             record.previousSha256,
             record.recordSha256,
