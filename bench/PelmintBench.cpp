@@ -251,6 +251,24 @@ void benchPelmint(benchmark::State& state, Circle circle) {
     }
 }
 
+void benchStatistics(benchmark::State& state, Circle circle) {
+    const uint8_t* pixels = image().data();
+    PelmintStatistics statistics{};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(pixels);
+        benchmark::DoNotOptimize(CircleAreaStatistics(pixels, kWidth, kHeight, kWidth,
+                                                      circle.centreX, circle.centreY, circle.radius,
+                                                      &statistics));
+        benchmark::ClobberMemory();
+    }
+}
+
+// The statistics against the average on the same circle.
+const std::vector<Circle> kStatisticsCircles = {
+    {"centre r 50", 256, 240, 50},
+    {"centre r 200", 256, 240, 200},
+};
+
 void benchReference(benchmark::State& state, Circle circle) {
     const uint8_t* pixels = image().data();
     for (auto _ : state) {
@@ -313,6 +331,16 @@ public:
                         static_cast<long long>(discPixelCount(circle)), pelmint, limit,
                         pelmint / limit);
         }
+        std::printf("\n%-20s %12s %12s %9s\n", "circle", "average", "statistics", "ratio");
+        for (const Circle& circle : kStatisticsCircles) {
+            const double average = find("CircleAreaAverage", circle);
+            const double statistics = find("CircleAreaStatistics", circle);
+            if (average <= 0 || statistics <= 0) {
+                continue;
+            }
+            std::printf("%-20s %9.1f ns %9.1f ns %8.2fx\n", circle.name.c_str(), average,
+                        statistics, statistics / average);
+        }
     }
 
 private:
@@ -349,6 +377,10 @@ int main(int argc, char** argv) {
         const std::string suffix = "/" + circle.name;
         benchmark::RegisterBenchmark(("CircleAreaAverage" + suffix).c_str(), benchPelmint, circle);
         benchmark::RegisterBenchmark(("contiguous sum" + suffix).c_str(), benchContiguous, circle);
+    }
+    for (const Circle& circle : kStatisticsCircles) {
+        benchmark::RegisterBenchmark(("CircleAreaStatistics/" + circle.name).c_str(),
+                                     benchStatistics, circle);
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

@@ -26,8 +26,10 @@ for wanted in \
     '/bin/Gavrel$' \
     '/bin/gavrel-measure$' \
     '/gavrel/Gavrel$' \
-    '/gavrel/libPelmint.so$' \
+    '/gavrel/libPelmint.so.1$' \
     '/lib/[^/]*/*libPelmint.so$' \
+    '/lib/[^/]*/*libPelmint.so.1$' \
+    '/pkgconfig/pelmint.pc$' \
     '/include/pelmint.h$' \
     '/cmake/Pelmint/PelmintConfig.cmake$' \
     '/gavrel/[^/]*\.bmp$' \

@@ -8,8 +8,10 @@
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define PELMINT_HAVE_SSE2 1
 #endif
+// Not with GCC for Windows: it does not align the stack slots of 32- and 64-byte vectors there
+// (GCC bug 54412).
 #if defined(PELMINT_HAVE_SSE2) && (defined(__GNUC__) || defined(__clang__)) &&                     \
-    (defined(__x86_64__) || defined(__i386__))
+    (defined(__x86_64__) || defined(__i386__)) && !(defined(_WIN32) && !defined(__clang__))
 #define PELMINT_HAVE_AVX2 1
 #endif
 #if defined(PELMINT_HAVE_AVX2) && defined(__x86_64__)
