@@ -354,3 +354,12 @@ TEST(GavrelMeasureTest, CameraFramesAreMeasured) {
     EXPECT_EQ(missing.lines().size(), 2); // a camera that does not open gives one row
     EXPECT_TRUE(missing.errors.contains("(ErrCode=1)")) << missing.errors.toStdString();
 }
+
+TEST(GavrelMeasureTest, NeedsNoWidgets) {
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {QStringLiteral(GAVREL_MEASURE_PROGRAM)});
+    ASSERT_TRUE(ldd.waitForFinished(30000));
+    const QByteArray libraries = ldd.readAllStandardOutput();
+    EXPECT_TRUE(libraries.contains("libPelmint.so")) << libraries.toStdString();
+    EXPECT_FALSE(libraries.contains("libQt6Widgets")) << libraries.toStdString();
+}

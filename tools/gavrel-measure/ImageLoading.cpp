@@ -15,19 +15,11 @@
 
 // Ours
 #include "BmpReader.h"
+#include "InspectionFormat.h"
 #include "KeshFileAccess.h"
 #include "RuntimeError.h"
 
 namespace {
-
-constexpr int kWorkingWidth = 512;
-constexpr int kWorkingHeight = 480;
-constexpr int kWorkingBitsPerPixel = 8;
-
-bool isWorkingFormat(const KeshImage& image) {
-    return image.bitsPerPixel() == kWorkingBitsPerPixel && image.colorFormat() == KeshImage::Grey &&
-           image.width() == kWorkingWidth && image.height() == kWorkingHeight;
-}
 
 // Rows of `image` packed one after another, `bytesPerRow` each.
 std::vector<std::uint8_t> packedRows(const QImage& image, qsizetype bytesPerRow) {
@@ -155,7 +147,11 @@ LoadedImage readFile(const QString& path) {
             loaded.errorCode = readPicture(bytes, loaded.image, lostDepth);
         }
         if (loaded.errorCode == KeshFileAccess::Ok) {
-            loaded.converted = toWorkingFormat(loaded.image) || lostDepth;
+            // The window's rule, and the window's message turned into a column.
+            loaded.converted = lostDepth || !InspectionFormat::matches(loaded.image);
+            if (!InspectionFormat::matches(loaded.image)) {
+                InspectionFormat::conform(loaded.image);
+            }
         }
     } catch (const RuntimeError&) {
         loaded.errorCode = KeshFileAccess::UnsupportedVariant;
@@ -188,17 +184,6 @@ QString errorText(int errorCode) {
     default:
         return QStringLiteral("could not be read");
     }
-}
-
-bool toWorkingFormat(KeshImage& image) {
-    if (isWorkingFormat(image)) {
-        return false;
-    }
-    image.setBitsPerPixel(kWorkingBitsPerPixel);
-    image.setColorFormat(KeshImage::Grey);
-    image.setWidth(kWorkingWidth);
-    image.setHeight(kWorkingHeight);
-    return true;
 }
 
 } // namespace ImageLoading

@@ -24,8 +24,4 @@ bool isImageName(const QString& fileName);
 // What a read error code means, for people.
 QString errorText(int errorCode);
 
-// The window's rule for an image that is not 512 x 480 at 8 bits grey; true when it changed
-// the image.
-bool toWorkingFormat(KeshImage& image);
-
 } // namespace ImageLoading

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 
 // Ours
+#include "GavrelVersion.h"
 #include "MeasureOptions.h"
 #include "MeasureRun.h"
 
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
 #endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("gavrel-measure"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(GAVREL_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(gavrel::kVersion));
 
     const auto cores = static_cast<int>(std::thread::hardware_concurrency());
     const MeasureCommandLine::Outcome outcome =
