@@ -75,6 +75,19 @@ void paintLabel(QLabel* label, QPalette::ColorRole role, const QColor& colour) {
     label->setPalette(palette);
 }
 
+// Setting a text repaints its box even when nothing changes; during a drag most texts stay.
+template <typename TextBox> void showText(TextBox* box, const QString& text) {
+    if (box->text() != text) {
+        box->setText(text);
+    }
+}
+
+// A box that paints its own background keeps its group frame out of its repaints.
+void paintOwnBackground(QWidget* box) {
+    box->setBackgroundRole(QPalette::Window);
+    box->setAutoFillBackground(true);
+}
+
 } // namespace
 
 struct frmMain::Form {
@@ -91,6 +104,12 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     KeshDisplayEx1 = ui.KeshDisplayEx1;
     paintLabel(ui.lblJudge, QPalette::WindowText, QColor(0, 0, 255));
+    for (QWidget* box :
+         {static_cast<QWidget*>(ui.lblCircleCenterX), static_cast<QWidget*>(ui.lblCircleCenterY),
+          static_cast<QWidget*>(ui.lblCircleRadius), static_cast<QWidget*>(ui.txtAverageDensity),
+          static_cast<QWidget*>(ui.txtExecuteTime)}) {
+        paintOwnBackground(box);
+    }
 
     connect(ui.cmdRecalc, &QPushButton::clicked, this,
             [this] { HandlerGuard::run([this] { cmdRecalc_Click(); }); });
@@ -356,9 +375,9 @@ void frmMain::measureOnce() {
     KeshDisplayEx1->setFigureColor(kCircleColour);
     KeshDisplayEx1->drawCircle(0, objCircle);
 
-    ui.lblCircleCenterX->setText(NumberFormat::general(objCircle.centerX()));
-    ui.lblCircleCenterY->setText(NumberFormat::general(objCircle.centerY()));
-    ui.lblCircleRadius->setText(NumberFormat::general(objCircle.radius()));
+    showText(ui.lblCircleCenterX, NumberFormat::general(objCircle.centerX()));
+    showText(ui.lblCircleCenterY, NumberFormat::general(objCircle.centerY()));
+    showText(ui.lblCircleRadius, NumberFormat::general(objCircle.radius()));
 
     KeshPerformanceCounter1.start();
     const std::uint8_t* pixels = KeshImage1.bufferAddress();
@@ -373,17 +392,24 @@ void frmMain::measureOnce() {
     const double elapsed = KeshPerformanceCounter1.elapsedMilliseconds();
 
     if (average == kRejected) {
-        ui.txtAverageDensity->setText(QStringLiteral("エラー"));
+        showText(ui.txtAverageDensity, QStringLiteral("エラー"));
     } else {
-        ui.txtAverageDensity->setText(NumberFormat::fixed(average, 1));
+        showText(ui.txtAverageDensity, NumberFormat::fixed(average, 1));
         JudgeDensity(average);
     }
-    ui.txtExecuteTime->setText(NumberFormat::fixed(elapsed, 2) + QStringLiteral("ms"));
+    showText(ui.txtExecuteTime, NumberFormat::fixed(elapsed, 2) + QStringLiteral("ms"));
 }
 
 void frmMain::JudgeDensity(double average) {
-    const bool ok = DensityJudge::judge(ui.txtStandard->text(), ui.txtTolerance->text(), average) ==
-                    DensityJudge::Verdict::OK;
+    const DensityJudge::Verdict verdict =
+        DensityJudge::judge(ui.txtStandard->text(), ui.txtTolerance->text(), average);
+    lastVerdict_ = verdict;
+    // Caption and colours go together, so an unchanged verdict leaves the label alone.
+    if (verdict == shownVerdict_) {
+        return;
+    }
+    shownVerdict_ = verdict;
+    const bool ok = verdict == DensityJudge::Verdict::OK;
     ui.lblJudge->setText(ok ? QStringLiteral("OK") : QStringLiteral("NG"));
     paintLabel(ui.lblJudge, QPalette::Window, ok ? QColor(255, 255, 255) : QColor(255, 0, 0));
     paintLabel(ui.lblJudge, QPalette::WindowText, ok ? QColor(0, 0, 255) : QColor(0, 0, 0));

@@ -3,6 +3,7 @@
 // Standard library
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Qt
 #include <QString>
@@ -10,6 +11,7 @@
 
 // Ours
 #include "CircleFigure.h"
+#include "DensityJudge.h"
 #include "DragAnchor.h"
 #include "KeshDisplayEx.h"
 #include "KeshFileAccess.h"
@@ -88,6 +90,10 @@ private:
     // Created on first use and kept, so that they remember their last result.
     std::unique_ptr<frmFileLoad> fileLoadDialog_;
     std::unique_ptr<frmFileSave> fileSaveDialog_;
+
+    // The verdict on lblJudge, and that of the last measurement judged.
+    std::optional<DensityJudge::Verdict> shownVerdict_;
+    std::optional<DensityJudge::Verdict> lastVerdict_;
 
     int videoCloseCount_ = 0;
     // While pending events run at the end of a measurement, measurements asked for by the
