@@ -13,13 +13,18 @@
 #include "CircleFigure.h"
 #include "DensityJudge.h"
 #include "DragAnchor.h"
+#include "InspectionRecipe.h"
 #include "KeshDisplayEx.h"
 #include "KeshFileAccess.h"
 #include "KeshImage.h"
 #include "KeshPerformanceCounter.h"
 #include "KeshVideo.h"
+#include "LiveMeter.h"
 
+class LiveFeed;
 class PelmintBinding;
+class QAction;
+class QLabel;
 class frmFileLoad;
 class frmFileSave;
 namespace Ui {
@@ -43,6 +48,24 @@ public:
     // was chosen, and runs the first measurement. Whoever opens the window calls it once.
     void Form_Load();
 
+    // Before Form_Load: start with the recipe's circle, standard and tolerance, and with its
+    // camera instead of asking for one when it names a camera.
+    void useRecipeAtStartup(const InspectionRecipe& recipe);
+    // Applies a recipe file, or tells the operator why not and changes nothing.
+    bool openRecipe(const QString& path);
+    // Saves the current set-up; a name without a suffix gets .gavrel-recipe.
+    bool saveRecipe(const QString& path);
+
+    // The inspection commands: ライブ (checkable, F5), レシピを開く…, レシピを保存….
+    QAction* liveAction() const { return liveAction_; }
+    QAction* openRecipeAction() const { return openRecipeAction_; }
+    QAction* saveRecipeAction() const { return saveRecipeAction_; }
+    // For the status line: the pixel under the pointer, and the live rate and delay.
+    QLabel* pointerReadout() const { return pointerReadout_; }
+    QLabel* liveReadout() const { return liveReadout_; }
+    const LiveMeter& liveMeter() const { return liveMeter_; }
+    bool isLive() const { return liveFeed_ != nullptr; }
+
     // The hosted controls; only the display is seen.
     KeshDisplayEx* KeshDisplayEx1 = nullptr;
     KeshVideo KeshVideo1;
@@ -50,7 +73,12 @@ public:
     KeshFileAccess KeshFileAccess1;
     KeshPerformanceCounter KeshPerformanceCounter1;
 
+signals:
+    // A drag or a key nudge has ended; its last measurement stands.
+    void measurementSettled();
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -70,6 +98,17 @@ private:
     void KeshDisplayEx1_MouseDown(int button, int shift, int x, int y, int spare);
     void KeshDisplayEx1_MouseMove(int button, int shift, int x, int y, int spare);
 
+    void createInspectionCommands();
+    void nudgeCircle(int dx, int dy, int dRadius);
+    void showPointer(int x, int y, int grey);
+    void applyRecipe(const InspectionRecipe& recipe);
+    void chooseAndOpenRecipe();
+    void chooseAndSaveRecipe();
+    void setLive(bool on);
+    void stopLive();
+    void showLiveFrames();
+    void liveCameraFailed(int status);
+    void showLiveFigures();
     void openCamera();
     void measureOnce();
     void moveCircleCentre(int x, int y);
@@ -94,6 +133,21 @@ private:
     // The verdict on lblJudge, and that of the last measurement judged.
     std::optional<DensityJudge::Verdict> shownVerdict_;
     std::optional<DensityJudge::Verdict> lastVerdict_;
+
+    QAction* liveAction_ = nullptr;
+    QAction* openRecipeAction_ = nullptr;
+    QAction* saveRecipeAction_ = nullptr;
+    QLabel* pointerReadout_ = nullptr;
+    QLabel* liveReadout_ = nullptr;
+    std::optional<InspectionRecipe> startupRecipe_;
+    QString recipeName_;
+
+    LiveFeed* liveFeed_ = nullptr; // a child while live, deleted later once stopped
+    LiveMeter liveMeter_;
+    bool showingLiveFrames_ = false;
+    bool liveFrameWaiting_ = false;
+    std::optional<LiveMeter::Clock::time_point> liveFrameArrived_;
+    LiveMeter::Clock::time_point liveFiguresShown_;
 
     int videoCloseCount_ = 0;
     // While pending events run at the end of a measurement, measurements asked for by the
