@@ -25,6 +25,9 @@ class LiveFeed;
 class PelmintBinding;
 class QAction;
 class QLabel;
+class QMenu;
+class QMenuBar;
+class QStatusBar;
 class frmFileLoad;
 class frmFileSave;
 namespace Ui {
@@ -65,6 +68,11 @@ public:
     QLabel* liveReadout() const { return liveReadout_; }
     const LiveMeter& liveMeter() const { return liveMeter_; }
     bool isLive() const { return liveFeed_ != nullptr; }
+    // The menu bar above the inspection layout and the status line below it.
+    QMenuBar* menuBar() const { return menuBar_; }
+    QStatusBar* statusLine() const { return statusLine_; }
+    // Adds a menu to the menu bar, before ヘルプ.
+    QMenu* addMenu(const QString& title);
 
     // The hosted controls; only the display is seen.
     KeshDisplayEx* KeshDisplayEx1 = nullptr;
@@ -109,6 +117,9 @@ private:
     void showLiveFrames();
     void liveCameraFailed(int status);
     void showLiveFigures();
+    void showVersion();
+    void placeBars();
+    int barsHeight() const;
     void openCamera();
     void measureOnce();
     void moveCircleCentre(int x, int y);
@@ -118,6 +129,11 @@ private:
     struct Form; // the generated form, kept out of this header
     std::unique_ptr<Form> form_;
     Ui::frmMain& ui;
+    // The form's widgets keep their designed positions inside this area under the menu bar.
+    QWidget* inspectionArea_;
+    QMenuBar* menuBar_;
+    QMenu* helpMenu_;
+    QStatusBar* statusLine_;
     VideoConfFileChooser chooseVideoConfFile_;
     PelmintBinding* pelmint_;
 
