@@ -162,8 +162,8 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
 }
 
 void frmMain::createInspectionCommands() {
-    // Each input box is announced by its caption; the captions carry no mnemonics, since
-    // an added accelerator would change their text.
+    // Each input box is announced by its caption. The form's captions and buttons get no
+    // mnemonics: an accelerator would change their text.
     const std::pair<QLabel*, QWidget*> captioned[] = {
         {ui.Label1, ui.txtAverageDensity},
         {ui.Label2, ui.txtExecuteTime},
@@ -176,7 +176,7 @@ void frmMain::createInspectionCommands() {
     }
     KeshDisplayEx1->setAccessibleName(QStringLiteral("画像"));
 
-    liveAction_ = new QAction(QStringLiteral("ライブ"), this);
+    liveAction_ = new QAction(QStringLiteral("ライブ(&L)"), this);
     liveAction_->setObjectName(QStringLiteral("actLive"));
     liveAction_->setCheckable(true);
     liveAction_->setShortcut(QKeySequence(Qt::Key_F5));
@@ -186,16 +186,16 @@ void frmMain::createInspectionCommands() {
             [this](bool on) { HandlerGuard::run([&] { setLive(on); }); });
     ui.cmdGrab->installEventFilter(this);
 
-    openRecipeAction_ = new QAction(QStringLiteral("レシピを開く…"), this);
+    openRecipeAction_ = new QAction(QStringLiteral("レシピを開く(&O)…"), this);
     openRecipeAction_->setObjectName(QStringLiteral("actOpenRecipe"));
     connect(openRecipeAction_, &QAction::triggered, this,
             [this] { HandlerGuard::run([this] { chooseAndOpenRecipe(); }); });
-    saveRecipeAction_ = new QAction(QStringLiteral("レシピを保存…"), this);
+    saveRecipeAction_ = new QAction(QStringLiteral("レシピを保存(&S)…"), this);
     saveRecipeAction_->setObjectName(QStringLiteral("actSaveRecipe"));
     connect(saveRecipeAction_, &QAction::triggered, this,
             [this] { HandlerGuard::run([this] { chooseAndSaveRecipe(); }); });
 
-    QMenu* inspection = addMenu(QStringLiteral("検査"));
+    QMenu* inspection = addMenu(QStringLiteral("検査(&I)"));
     inspection->addAction(liveAction_);
     inspection->addSeparator();
     inspection->addAction(openRecipeAction_);
