@@ -26,6 +26,7 @@
 #include "Int32Rounding.h"
 #include "LenientNumber.h"
 #include "LiveFeed.h"
+#include "LiveRecordRule.h"
 #include "MainLayout.h"
 #include "MessageBox.h"
 #include "NumberFormat.h"
@@ -663,6 +664,8 @@ void frmMain::setLive(bool on) {
     connect(liveFeed_, &LiveFeed::failed, this,
             [this](int status) { HandlerGuard::run([&] { liveCameraFailed(status); }); });
     liveMeter_.reset();
+    previousLiveVerdict_.reset();
+    lastNgSettled_.reset();
     liveFiguresShown_ = LiveMeter::Clock::now();
     ui.cmdGrab->setEnabled(false);
     liveReadout_->setText(QStringLiteral("ライブ"));
@@ -708,9 +711,27 @@ void frmMain::showLiveFrames() {
         KeshImage1 = std::move(frame->image);
         liveFrameArrived_ = frame->arrived;
         KeshDisplayEx1->showImage(KeshImage1);
+        lastVerdict_.reset();
         MeasureCircle();
+        settleLiveFrame();
         showLiveFigures();
     } while (liveFrameWaiting_);
+}
+
+void frmMain::settleLiveFrame() {
+    if (!lastVerdict_) {
+        return; // rejected: no verdict to record
+    }
+    const LiveMeter::Clock::time_point now = LiveMeter::Clock::now();
+    const bool record =
+        LiveRecordRule::shouldRecord(previousLiveVerdict_, *lastVerdict_, now, lastNgSettled_);
+    previousLiveVerdict_ = lastVerdict_;
+    if (record) {
+        if (*lastVerdict_ == DensityJudge::Verdict::NG) {
+            lastNgSettled_ = now;
+        }
+        emit measurementSettled();
+    }
 }
 
 void frmMain::showLiveFigures() {

@@ -82,7 +82,8 @@ public:
     KeshPerformanceCounter KeshPerformanceCounter1;
 
 signals:
-    // A drag or a key nudge has ended; its last measurement stands.
+    // A measurement stands and may be recorded: the end of a drag or of a key nudge, and
+    // the live frames LiveRecordRule picks.
     void measurementSettled();
 
 protected:
@@ -117,6 +118,7 @@ private:
     void showLiveFrames();
     void liveCameraFailed(int status);
     void showLiveFigures();
+    void settleLiveFrame();
     void showVersion();
     void placeBars();
     int barsHeight() const;
@@ -164,6 +166,8 @@ private:
     bool liveFrameWaiting_ = false;
     std::optional<LiveMeter::Clock::time_point> liveFrameArrived_;
     LiveMeter::Clock::time_point liveFiguresShown_;
+    std::optional<DensityJudge::Verdict> previousLiveVerdict_;
+    std::optional<LiveMeter::Clock::time_point> lastNgSettled_;
 
     int videoCloseCount_ = 0;
     // While pending events run at the end of a measurement, measurements asked for by the

@@ -1,10 +1,14 @@
 // Qt
 #include <QApplication>
 #include <QFont>
+#include <QSettings>
 
 // Ours
 #include "MessageBox.h"
 #include "RecipeFile.h"
+#include "RecordMenu.h"
+#include "RecordSettings.h"
+#include "RecordStore.h"
 #include "frmMain.h"
 
 namespace {
@@ -44,6 +48,9 @@ int main(int argc, char** argv) {
                              MessageBox::Exclamation, QStringLiteral("レシピ"));
         }
     }
+    QSettings settings;
+    RecordStore records(RecordSettings(settings).config());
+    RecordMenu recordMenu(mainWindow, records, settings);
     mainWindow.Form_Load();
     // The program ends when its last window has gone.
     return app.exec();

@@ -224,6 +224,7 @@ TEST_F(frmMainInspectionTest, LiveShowsMeasuresAndJudgesEveryFrameUntilSwitchedO
     QAction* live = window->liveAction();
     ASSERT_TRUE(live->isEnabled());
     probe::child<QLineEdit>(*window, "txtStandard")->setText(QStringLiteral("1000"));
+    QSignalSpy settled(window.get(), &frmMain::measurementSettled);
     live->trigger();
     EXPECT_TRUE(live->isChecked());
     EXPECT_FALSE(grabEnabled(*window));
@@ -232,6 +233,10 @@ TEST_F(frmMainInspectionTest, LiveShowsMeasuresAndJudgesEveryFrameUntilSwitchedO
     EXPECT_EQ(text(*window, "lblJudge"), QStringLiteral("NG"));
     EXPECT_NE(text(*window, "txtAverageDensity"), QStringLiteral("0.0")); // a real frame
     EXPECT_TRUE(window->liveReadout()->text().contains(QStringLiteral("fps")));
+    // Every frame is NG: the first is recorded, then one a second at most.
+    const auto seconds = std::chrono::duration<double>(window->liveMeter().framesJudged() / 60.0);
+    EXPECT_GE(settled.count(), 1);
+    EXPECT_LE(settled.count(), 2 + static_cast<int>(seconds.count() * 1.5));
 
     // A drag measures the frame on screen meanwhile.
     probe::mouse(*window, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, {300, 200});
