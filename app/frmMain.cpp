@@ -210,7 +210,7 @@ void frmMain::createInspectionCommands() {
     statusLine_->addPermanentWidget(liveReadout_);
     for (QLabel* readout : {pointerReadout_, liveReadout_}) {
         // A fixed width keeps a changing text from laying out the status line again.
-        readout->setMinimumWidth(
+        readout->setFixedWidth(
             readout->fontMetrics().horizontalAdvance(QStringLiteral("X 511  Y 479  濃度 255  ")));
         readout->setAutoFillBackground(true);
     }
