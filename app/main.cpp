@@ -1,8 +1,12 @@
 // Qt
 #include <QApplication>
 #include <QFont>
+#include <QSettings>
 
 // Ours
+#include "RecordMenu.h"
+#include "RecordSettings.h"
+#include "RecordStore.h"
 #include "frmMain.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +19,9 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
 
     frmMain mainWindow;
+    QSettings settings;
+    RecordStore records(RecordSettings(settings).config());
+    RecordMenu recordMenu(mainWindow, records, settings);
     mainWindow.Form_Load();
     // The program ends when its last window has gone.
     return app.exec();
