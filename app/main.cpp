@@ -1,13 +1,57 @@
+// Standard library
+#include <cstdio>
+#include <memory>
+
 // Qt
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFont>
 
 // Ours
+#include "CommandLine.h"
+#include "WindowSystemGuard.h"
 #include "frmMain.h"
 
+namespace {
+
+void print(FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+void nameTheApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Gavrel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(GAVREL_VERSION));
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    QString noDisplayLine;
+    {
+        // The options are answered before any window system is touched.
+        const QCoreApplication options(argc, argv);
+        nameTheApplication();
+        CommandLine commandLine;
+        switch (commandLine.read(QCoreApplication::arguments())) {
+        case CommandLine::Action::ShowHelp:
+            print(stdout, commandLine.helpText());
+            return 0;
+        case CommandLine::Action::ShowVersion:
+            print(stdout, CommandLine::versionText());
+            return 0;
+        case CommandLine::Action::Refuse:
+            print(stderr, QStringLiteral("Gavrel: %1\n").arg(commandLine.refusal()));
+            return 1;
+        case CommandLine::Action::OpenWindow:
+            break;
+        }
+        noDisplayLine = WindowSystemGuard::noDisplayLine();
+    }
+
+    auto guard = std::make_unique<WindowSystemGuard>(noDisplayLine);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Gavrel"));
+    guard.reset();
+    nameTheApplication();
     // The fixed layouts were drawn for a compact user-interface font; at 11 pixels the
     // longest captions (the chooser's check box, the help line) fit their boxes.
     QFont font = QApplication::font();
