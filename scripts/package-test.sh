@@ -5,8 +5,11 @@
 #   scripts/package-test.sh [OUT_DIR]      the packages are left in OUT_DIR when given
 # Runs as root. Kept between runs, outside the checkout (GAVREL_PACKAGE_CACHE, by default
 # /var/cache/gavrel-package-test): the base root, the downloaded packages and the compiler cache.
+# GAVREL_PACKAGE_REUSE=1 tests the packages of the previous run again without building.
 set -euo pipefail
+# Japanese window titles and file names need a UTF-8 locale, whatever the caller has.
 export LC_ALL=C.UTF-8
+unset LANGUAGE
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache=${GAVREL_PACKAGE_CACHE:-/var/cache/gavrel-package-test}
@@ -24,6 +27,7 @@ if [ "${1:-}" = --in-root ]; then
   work=$2
   sysroot=$work/root
   display=$3
+  started=0
   mount -t proc proc "$sysroot/proc"
   mount --rbind /dev "$sysroot/dev"
   mkdir -p "$sysroot/tmp/.X11-unix"
@@ -32,8 +36,8 @@ if [ "${1:-}" = --in-root ]; then
   cp /etc/resolv.conf "$sysroot/etc/resolv.conf"
   in_root() { chroot "$sysroot" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C.UTF-8 "$@"; }
   as_user() {
-    chroot --userspec=operator:operator "$sysroot" env -i PATH=/usr/bin:/bin HOME=/home/operator \
-      USER=operator DISPLAY=":$display" QT_QPA_PLATFORM=xcb "$@"
+    chroot --userspec=inspector:inspector "$sysroot" env -i PATH=/usr/bin:/bin HOME=/home/inspector \
+      USER=inspector DISPLAY=":$display" QT_QPA_PLATFORM=xcb "$@"
   }
 
   say "installing into a fresh Debian 12 root"
@@ -49,7 +53,8 @@ if [ "${1:-}" = --in-root ]; then
     }
   fi
   in_root ldconfig -p | grep -q 'libPelmint.so.1 ' || fail "libPelmint.so.1 is not in the library cache"
-  in_root useradd --create-home --shell /bin/sh operator
+  say "installed ($((SECONDS - started)) s)"
+  in_root useradd --create-home --shell /bin/sh inspector
 
   # Options answer without a window or a display.
   version=$(as_user env -u DISPLAY Gavrel --version) || fail "Gavrel --version failed"
@@ -64,14 +69,15 @@ if [ "${1:-}" = --in-root ]; then
 
   # --- the window, driven from outside like an operator ---
   export DISPLAY=":$display"
-  wait_window() { # title -> window id
-    for _ in $(seq 150); do
+  wait_window() { # title -> window id; the first start in a fresh root is slow
+    for _ in $(seq 600); do
       local id
       id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
       if [ -n "$id" ]; then sleep 0.3; echo "$id"; return 0; fi
       sleep 0.1
     done
     cat "$work/app.log" >&2
+    for id in $(xdotool search --name . 2>/dev/null); do xdotool getwindowname "$id" 2>/dev/null; done >&2
     fail "no window titled '$1'"
   }
   wait_gone() { # window id
@@ -97,7 +103,7 @@ if [ "${1:-}" = --in-root ]; then
   wait_gone "$chooser"
   main=$(wait_window 'KeshVovadu - 手動センサボールによる平均濃度検査')
 
-  pictures=$sysroot/home/operator/Pictures/Gavrel
+  pictures=$sysroot/home/inspector/Pictures/Gavrel
   click "$main" $((64 + 56)) $((436 + 14)) # 画像ファイル読込
   loader=$(wait_window 'ファイル読込み')
   [ -d "$pictures" ] || fail "the open dialog did not make the picture folder $pictures"
@@ -117,11 +123,11 @@ if [ "${1:-}" = --in-root ]; then
   saved=$pictures/first-save.bmp
   for _ in $(seq 50); do [ -s "$saved" ] && break; sleep 0.1; done
   [ -s "$saved" ] || { cat "$work/app.log" >&2; fail "nothing was saved as $saved"; }
-  [ "$(stat -c %U "$saved")" = "$(stat -c %U "$sysroot/home/operator")" ] || fail "the saved file does not belong to the user"
+  [ "$(stat -c %U "$saved")" = "$(stat -c %U "$sysroot/home/inspector")" ] || fail "the saved file does not belong to the user"
   [ "$(identify -format '%w %h %[bit-depth]' "$saved")" = "512 480 8" ] || fail "the saved file is not a 512 x 480, 8-bit bitmap"
   differing=$(compare -metric AE "$pictures/$first" "$saved" null: 2>&1 || true)
   [ "${differing%% *}" = 0 ] || fail "the saved image differs from the opened one in $differing pixels"
-  say "saved the opened image into the picture folder as operator"
+  say "saved the opened image into the picture folder as inspector"
 
   wmctrl -i -c "$main"
   code=0
@@ -152,14 +158,18 @@ started=$SECONDS
 stage=$cache/build
 version=$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)
 source=$stage/gavrel-$version
-rm -rf "$stage"
-mkdir -p "$source"
-(cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$source")
-say "building the packages of $version"
-if ! (cd "$source" && PATH=/usr/lib/ccache:$PATH CCACHE_DIR=$cache/ccache CCACHE_BASEDIR=$stage \
-  dpkg-buildpackage -b -us -uc) >"$work/build.log" 2>&1; then
-  tail -n 40 "$work/build.log" >&2
-  fail "dpkg-buildpackage failed"
+if [ "${GAVREL_PACKAGE_REUSE:-}" = 1 ] && ls "$stage"/*.changes >/dev/null 2>&1; then
+  say "reusing the packages in $stage"
+else
+  rm -rf "$stage"
+  mkdir -p "$source"
+  (cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$source")
+  say "building the packages of $version"
+  if ! (cd "$source" && PATH=/usr/lib/ccache:$PATH CCACHE_DIR=$cache/ccache CCACHE_BASEDIR=$stage \
+    dpkg-buildpackage -b -us -uc) >"$work/build.log" 2>&1; then
+    tail -n 40 "$work/build.log" >&2
+    fail "dpkg-buildpackage failed"
+  fi
 fi
 changes=$(ls "$stage"/gavrel_"$version"_*.changes)
 mapfile -t debs < <(ls "$stage"/*.deb)
@@ -187,8 +197,8 @@ done
 [ "$(dpkg-deb -f "$(ls "$stage"/libpelmint1_*.deb)" Package)" = libpelmint1 ] || fail "no libpelmint1"
 ls "$stage"/gavrel-dbgsym_*.deb "$stage"/libpelmint1-dbgsym_*.deb >/dev/null || fail "no separate debug symbols"
 
-say "lintian"
-lintian --fail-on error,warning --display-info --no-tag-display-limit "$changes" 2>&1 | tee "$work/lintian.log" ||
+say "lintian ($((SECONDS - started)) s)"
+lintian --fail-on error,warning --display-info --tag-display-limit 0 "$changes" 2>&1 | tee "$work/lintian.log" ||
   fail "lintian reports errors or warnings"
 [ -n "$out" ] && mkdir -p "$out" && cp "${debs[@]}" "$changes" "$out/"
 
@@ -205,6 +215,7 @@ if [ ! -s "$base" ] || [ -n "$(find "$base" -mtime +"$base_max_age_days")" ]; th
   }
   mv "$work/base.tar" "$base"
 fi
+say "unpacking the base root ($((SECONDS - started)) s)"
 mkdir "$work/root"
 tar -C "$work/root" -xf "$base"
 mkdir -p "$work/root/tmp/debs"
@@ -221,5 +232,5 @@ DISPLAY=":$display" openbox >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do DISPLAY=":$display" wmctrl -m >/dev/null 2>&1 && break; sleep 0.05; done
 
-unshare --mount --propagation private "$0" --in-root "$work" "$display"
+SECONDS=$((SECONDS - started)) unshare --mount --propagation private "$0" --in-root "$work" "$display"
 say "passed in $((SECONDS - started)) s"
