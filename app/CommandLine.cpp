@@ -1,5 +1,8 @@
 #include "CommandLine.h"
 
+// Ours
+#include "GavrelVersion.h"
+
 CommandLine::CommandLine()
     : help_({QStringLiteral("h"), QStringLiteral("help")},
             tr("オプションの一覧を表示して終了します。")),
@@ -34,5 +37,5 @@ QString CommandLine::helpText() const {
 }
 
 QString CommandLine::versionText() {
-    return QStringLiteral("Gavrel %1\n").arg(QStringLiteral(GAVREL_VERSION));
+    return QStringLiteral("Gavrel %1\n").arg(QString::fromLatin1(gavrel::kVersion));
 }

@@ -6,10 +6,15 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFont>
+#include <QSettings>
 
 // Ours
 #include "CommandLine.h"
+#include "GavrelVersion.h"
 #include "WindowSystemGuard.h"
+#include "RecordMenu.h"
+#include "RecordSettings.h"
+#include "RecordStore.h"
 #include "frmMain.h"
 
 namespace {
@@ -20,7 +25,7 @@ void print(FILE* stream, const QString& text) {
 
 void nameTheApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("Gavrel"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(GAVREL_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(gavrel::kVersion));
 }
 
 } // namespace
@@ -59,6 +64,9 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
 
     frmMain mainWindow;
+    QSettings settings;
+    RecordStore records(RecordSettings(settings).config());
+    RecordMenu recordMenu(mainWindow, records, settings);
     mainWindow.Form_Load();
     // The program ends when its last window has gone.
     return app.exec();
