@@ -36,6 +36,12 @@ QString CommandLine::helpText() const {
     return parser_.helpText();
 }
 
-QString CommandLine::versionText() {
-    return QStringLiteral("Gavrel %1\n").arg(QString::fromLatin1(gavrel::kVersion));
+QString CommandLine::versionText(int pelmintVersion) {
+    const QString pelmint = pelmintVersion > 0 ? QStringLiteral("%1.%2.%3")
+                                                     .arg(pelmintVersion / 10000)
+                                                     .arg(pelmintVersion / 100 % 100)
+                                                     .arg(pelmintVersion % 100)
+                                               : tr("（読み込めません）");
+    return QStringLiteral("Gavrel %1\nPelmint %2\n")
+        .arg(QString::fromLatin1(gavrel::kVersion), pelmint);
 }

@@ -22,8 +22,9 @@ public:
     // Why the arguments were refused, one line.
     const QString& refusal() const { return refusal_; }
     QString helpText() const;
-    // Names the program's version and the measurement library's.
-    static QString versionText();
+    // Names the program's version and the measurement library's, given as
+    // MAJOR * 10000 + MINOR * 100 + PATCH, 0 when the library cannot be loaded.
+    static QString versionText(int pelmintVersion);
 
 private:
     QCommandLineParser parser_;

@@ -11,10 +11,11 @@
 // Ours
 #include "CommandLine.h"
 #include "GavrelVersion.h"
-#include "WindowSystemGuard.h"
+#include "PelmintBinding.h"
 #include "RecordMenu.h"
 #include "RecordSettings.h"
 #include "RecordStore.h"
+#include "WindowSystemGuard.h"
 #include "frmMain.h"
 
 namespace {
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
             print(stdout, commandLine.helpText());
             return 0;
         case CommandLine::Action::ShowVersion:
-            print(stdout, CommandLine::versionText());
+            print(stdout, CommandLine::versionText(PelmintBinding::shared().version()));
             return 0;
         case CommandLine::Action::Refuse:
             print(stderr, QStringLiteral("Gavrel: %1\n").arg(commandLine.refusal()));

@@ -37,12 +37,13 @@ if [ "${1:-}" = --in-root ]; then
   in_root() { chroot "$sysroot" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C.UTF-8 "$@"; }
   as_user() {
     chroot --userspec=inspector:inspector "$sysroot" env -i PATH=/usr/bin:/bin HOME=/home/inspector \
-      USER=inspector DISPLAY=":$display" QT_QPA_PLATFORM=xcb "$@"
+      USER=inspector LANG=C.UTF-8 DISPLAY=":$display" QT_QPA_PLATFORM=xcb "$@"
   }
 
   say "installing into a fresh Debian 12 root"
   mapfile -t debs < <(cd "$sysroot/tmp/debs" && ls ./*.deb)
-  install_cmd=(apt-get install -y --no-install-recommends -o Dpkg::Use-Pty=0 -o APT::Keep-Downloaded-Packages=true)
+  install_cmd=(apt-get install -y --no-install-recommends -o Dpkg::Use-Pty=0
+    -o APT::Keep-Downloaded-Packages=true -o Dpkg::Options::=--force-unsafe-io)
   if ! (cd "$sysroot/tmp/debs" && in_root sh -c 'cd /tmp/debs && "$@"' sh "${install_cmd[@]}" "${debs[@]}") \
     >"$work/apt.log" 2>&1; then
     say "cached package lists are stale: updating"
@@ -58,14 +59,19 @@ if [ "${1:-}" = --in-root ]; then
 
   # Options answer without a window or a display.
   version=$(as_user env -u DISPLAY Gavrel --version) || fail "Gavrel --version failed"
-  grep -q 'Gavrel 1\.' <<<"$version" && grep -q 'Pelmint 1\.' <<<"$version" ||
+  grep -q '^Gavrel [0-9]' <<<"$version" && grep -q '^Pelmint [0-9]' <<<"$version" ||
     fail "Gavrel --version says: $version"
   as_user env -u DISPLAY Gavrel --help | grep -q -- '--version' || fail "Gavrel --help lists no --version"
   code=0
   as_user env -u DISPLAY Gavrel >"$work/nodisplay.out" 2>"$work/nodisplay.err" || code=$?
   [ "$code" -eq 1 ] && [ "$(wc -l <"$work/nodisplay.err")" -eq 1 ] ||
     fail "without a display Gavrel exits with $code and says: $(cat "$work/nodisplay.err")"
-  say "options: $(head -n 1 <<<"$version"); without a display: $(cat "$work/nodisplay.err")"
+  say "options: $(tr '\n' ' ' <<<"$version"); without a display: $(cat "$work/nodisplay.err")"
+
+  mean=$(as_user python3 -c 'import numpy, pelmint; print(pelmint.circle_area_average(numpy.full((480, 512), 128, numpy.uint8), 100, 100, 50))') ||
+    fail "the pelmint Python module does not work"
+  [ "$mean" = 128.0 ] || fail "pelmint.circle_area_average of a flat 128 image is $mean"
+  say "python3-pelmint measures a flat 128 image as $mean"
 
   # --- the window, driven from outside like an operator ---
   export DISPLAY=":$display"
@@ -187,11 +193,13 @@ expect() { # package pattern...
 expect libpelmint1 '^/usr/lib/[^/]+/libPelmint\.so\.1$'
 expect libpelmint-dev '^/usr/include/pelmint\.h$' '^/usr/lib/[^/]+/libPelmint\.so$' \
   '/cmake/Pelmint/PelmintConfig\.cmake$' '/pkgconfig/pelmint\.pc$'
+expect python3-pelmint '^/usr/lib/python3/dist-packages/pelmint/__init__\.py$'
 expect gavrel '^/usr/bin/Gavrel$' '^/usr/share/gavrel/images/[^/]+\.bmp$' \
   '^/usr/share/gavrel/video/[^/]+\.ini$' '^/usr/share/man/man1/Gavrel\.1\.gz$' \
   '^/usr/share/doc/gavrel/copyright$' '^/usr/share/applications/gavrel\.desktop$'
-for package in libpelmint1 libpelmint-dev gavrel; do
-  stray=$(contents "$package" | grep -E '^/usr/lib/' | grep -v -E '/$|/libPelmint\.so|/cmake/Pelmint/|/pkgconfig/' || true)
+for package in libpelmint1 libpelmint-dev gavrel python3-pelmint; do
+  stray=$(contents "$package" | grep -E '^/usr/lib/' |
+    grep -v -E '/$|/libPelmint\.so|/cmake/Pelmint/|/pkgconfig/|^/usr/lib/python3/dist-packages/pelmint/' || true)
   [ -z "$stray" ] || fail "$package puts other files under /usr/lib: $stray"
 done
 [ "$(dpkg-deb -f "$(ls "$stage"/libpelmint1_*.deb)" Package)" = libpelmint1 ] || fail "no libpelmint1"

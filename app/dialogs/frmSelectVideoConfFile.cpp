@@ -8,6 +8,8 @@
 #include "HandlerGuard.h"
 #include "ListChain.h"
 #include "MessageBox.h"
+#include "ProgramFolder.h"
+#include "StartFolders.h"
 #include "ui_frmSelectVideoConfFile.h"
 
 namespace {
@@ -80,6 +82,13 @@ void frmSelectVideoConfFile::Form_Load() {
     if (!entries.isEmpty() && !entries.first().isEmpty()) {
         ui_->drvConfFile->setDrive(folder);
         ui_->dirConfFile->setPath(folder);
+    } else if (const QString samples = StartFolders::videoFolder(
+                   folder, StartFolders::installedDataFolder(ProgramFolder::path()) +
+                               QStringLiteral("/video"));
+               !samples.isEmpty()) {
+        // Installed, the sample configurations are a better start than the current folder.
+        ui_->drvConfFile->setDrive(samples);
+        ui_->dirConfFile->setPath(samples);
     }
     ui_->filConfFile->setPattern(QStringLiteral("*.ini"));
 }
