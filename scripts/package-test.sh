@@ -53,7 +53,7 @@ if [ "${1:-}" = --in-root ]; then
       fail "apt-get install of the packages failed"
     }
   fi
-  in_root ldconfig -p | grep -q 'libPelmint.so.1 ' || fail "libPelmint.so.1 is not in the library cache"
+  grep -q 'libPelmint\.so\.1 ' <<<"$(in_root ldconfig -p)" || fail "libPelmint.so.1 is not in the library cache"
   say "installed ($((SECONDS - started)) s)"
   in_root useradd --create-home --shell /bin/sh inspector
 
@@ -61,7 +61,7 @@ if [ "${1:-}" = --in-root ]; then
   version=$(as_user env -u DISPLAY Gavrel --version) || fail "Gavrel --version failed"
   grep -q '^Gavrel [0-9]' <<<"$version" && grep -q '^Pelmint [0-9]' <<<"$version" ||
     fail "Gavrel --version says: $version"
-  as_user env -u DISPLAY Gavrel --help | grep -q -- '--version' || fail "Gavrel --help lists no --version"
+  grep -q -- '--version' <<<"$(as_user env -u DISPLAY Gavrel --help)" || fail "Gavrel --help lists no --version"
   code=0
   as_user env -u DISPLAY Gavrel >"$work/nodisplay.out" 2>"$work/nodisplay.err" || code=$?
   [ "$code" -eq 1 ] && [ "$(wc -l <"$work/nodisplay.err")" -eq 1 ] ||
@@ -108,9 +108,17 @@ if [ "${1:-}" = --in-root ]; then
   click "$chooser" $((392 + 68)) $((320 + 12)) # OK
   wait_gone "$chooser"
   main=$(wait_window 'KeshVovadu - 手動センサボールによる平均濃度検査')
+  # The buttons sit in the inspection area under the menu bar: its top is found from the
+  # first circle (blue, centred at (100, 100) of the image, whose frame is 4 pixels wide).
+  import -window "$main" "$work/main.png"
+  read -r circle_left circle_top < <(convert "$work/main.png" -crop 520x600+184+0 +repage \
+    -fill black +opaque '#0000ff' -trim -format '%X %Y' info: | tr -d '+')
+  # circle_left = frame + 50; circle_top = area top + 4 + frame + 50
+  area_top=$((circle_top - 4 - circle_left))
+  [ "$area_top" -ge 0 ] && [ "$area_top" -le 60 ] || fail "the first circle is not where it belongs ($circle_top)"
 
   pictures=$sysroot/home/inspector/Pictures/Gavrel
-  click "$main" $((64 + 56)) $((436 + 14)) # 画像ファイル読込
+  click "$main" $((64 + 56)) $((area_top + 436 + 14)) # 画像ファイル読込
   loader=$(wait_window 'ファイル読込み')
   [ -d "$pictures" ] || fail "the open dialog did not make the picture folder $pictures"
   first=$(cd "$pictures" && ls ./*.bmp | head -n 1)
@@ -120,7 +128,7 @@ if [ "${1:-}" = --in-root ]; then
   wait_gone "$loader"
   say "opened ${first#./}"
 
-  click "$main" $((64 + 56)) $((472 + 14)) # 画像ファイル保存
+  click "$main" $((64 + 56)) $((area_top + 472 + 14)) # 画像ファイル保存
   saver=$(wait_window 'ファイル保存')
   click "$saver" $((240 + 60)) $((24 + 10)) # the file name box
   xdotool type --delay 20 first-save
@@ -187,7 +195,7 @@ expect() { # package pattern...
   local package=$1 pattern
   shift
   for pattern in "$@"; do
-    contents "$package" | grep -q -E "$pattern" || fail "$package has nothing matching $pattern"
+    grep -q -E "$pattern" <<<"$(contents "$package")" || fail "$package has nothing matching $pattern"
   done
 }
 expect libpelmint1 '^/usr/lib/[^/]+/libPelmint\.so\.1$'
