@@ -7,10 +7,13 @@ CommandLine::CommandLine()
     : help_({QStringLiteral("h"), QStringLiteral("help")},
             tr("オプションの一覧を表示して終了します。")),
       version_({QStringLiteral("v"), QStringLiteral("version")},
-               tr("Gavrel と Pelmint の版を表示して終了します。")) {
+               tr("Gavrel と Pelmint の版を表示して終了します。")),
+      recipe_(QStringLiteral("recipe"), tr("検査レシピ FILE で始めます。"),
+              QStringLiteral("FILE")) {
     parser_.setApplicationDescription(tr("円内の平均濃度を測って判定する検査プログラム"));
     parser_.addOption(help_);
     parser_.addOption(version_);
+    parser_.addOption(recipe_);
 }
 
 CommandLine::Action CommandLine::read(const QStringList& arguments) {
@@ -30,6 +33,10 @@ CommandLine::Action CommandLine::read(const QStringList& arguments) {
         return Action::ShowVersion;
     }
     return Action::OpenWindow;
+}
+
+QString CommandLine::recipePath() const {
+    return parser_.value(recipe_);
 }
 
 QString CommandLine::helpText() const {

@@ -19,6 +19,8 @@ public:
     // `arguments` starts with the program's name, as QCoreApplication::arguments() does.
     Action read(const QStringList& arguments);
 
+    // The inspection recipe to start with (--recipe FILE), or empty.
+    QString recipePath() const;
     // Why the arguments were refused, one line.
     const QString& refusal() const { return refusal_; }
     QString helpText() const;
@@ -30,5 +32,6 @@ private:
     QCommandLineParser parser_;
     QCommandLineOption help_;
     QCommandLineOption version_;
+    QCommandLineOption recipe_;
     QString refusal_;
 };

@@ -11,7 +11,9 @@
 // Ours
 #include "CommandLine.h"
 #include "GavrelVersion.h"
+#include "MessageBox.h"
 #include "PelmintBinding.h"
+#include "RecipeFile.h"
 #include "RecordMenu.h"
 #include "RecordSettings.h"
 #include "RecordStore.h"
@@ -33,6 +35,7 @@ void nameTheApplication() {
 
 int main(int argc, char** argv) {
     QString noDisplayLine;
+    QString recipePath;
     {
         // The options are answered before any window system is touched.
         const QCoreApplication options(argc, argv);
@@ -51,6 +54,7 @@ int main(int argc, char** argv) {
         case CommandLine::Action::OpenWindow:
             break;
         }
+        recipePath = commandLine.recipePath();
         noDisplayLine = WindowSystemGuard::noDisplayLine();
     }
 
@@ -65,6 +69,16 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
 
     frmMain mainWindow;
+    if (!recipePath.isEmpty()) {
+        const RecipeFile::ReadResult recipe = RecipeFile::read(recipePath);
+        if (recipe.recipe) {
+            mainWindow.useRecipeAtStartup(*recipe.recipe);
+        } else {
+            MessageBox::show(QStringLiteral("レシピを開けませんでした。\r\n") + recipePath +
+                                 QStringLiteral("\r\n") + recipe.error,
+                             MessageBox::Exclamation, QStringLiteral("レシピ"));
+        }
+    }
     QSettings settings;
     RecordStore records(RecordSettings(settings).config());
     RecordMenu recordMenu(mainWindow, records, settings);

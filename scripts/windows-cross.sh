@@ -31,15 +31,18 @@ done
 
 # The exactness check, built for 64-bit Windows against the DLL, run under Wine without a display.
 build="$work/x86_64"
-x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -static -static-libgcc \
+x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -static-libgcc \
   -static-libstdc++ -I"$root/measure/include" -I"$root/tests/measure" \
   "$root/tests/measure/pelmint_exactness_check.cpp" -L"$build/bin" -L"$build/measure" -lPelmint \
   -o "$build/bin/PelmintExactnessCheck.exe"
+# Debian's wine64 package keeps the loader out of the PATH.
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 if ! (cd "$build/bin" && WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-      DISPLAY= timeout 300 wine64 PelmintExactnessCheck.exe); then
+      DISPLAY= timeout 300 "$wine" PelmintExactnessCheck.exe); then
   echo "windows-cross: the exactness check failed under Wine" >&2
   fail=1
 fi
+WINEPREFIX="$prefix" "$(dirname "$wine")/wineserver" -w 2>/dev/null || true
 exit $fail

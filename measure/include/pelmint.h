@@ -21,7 +21,8 @@
 
 #if defined(_WIN32) || defined(__CYGWIN__)
 #if defined(PELMINT_BUILDING)
-#define PELMINT_API __declspec(dllexport)
+/* Pelmint.def names the exports: dllexport would add the decorated 32-bit stdcall names too. */
+#define PELMINT_API
 #else
 #define PELMINT_API __declspec(dllimport)
 #endif

@@ -10,20 +10,27 @@
 #include <gtest/gtest.h>
 
 TEST(CommandLineTest, ReadsTheOptionsAndRefusesEverythingElse) {
+    using A = CommandLine::Action;
     struct Case {
         QStringList arguments;
-        CommandLine::Action action;
+        A action;
+        QString recipe;
     };
-    using A = CommandLine::Action;
-    for (const Case& c : {Case{{}, A::OpenWindow}, Case{{"--help"}, A::ShowHelp},
-                          Case{{"-h"}, A::ShowHelp}, Case{{"--version"}, A::ShowVersion},
-                          Case{{"-v"}, A::ShowVersion}, Case{{"--help", "--version"}, A::ShowHelp},
-                          Case{{"--bogus"}, A::Refuse}, Case{{"-x"}, A::Refuse},
-                          Case{{"picture.bmp"}, A::Refuse}, Case{{"--version=2"}, A::Refuse}}) {
+    for (const Case& c :
+         {Case{{}, A::OpenWindow, {}}, Case{{"--help"}, A::ShowHelp, {}},
+          Case{{"-h"}, A::ShowHelp, {}}, Case{{"--version"}, A::ShowVersion, {}},
+          Case{{"-v"}, A::ShowVersion, {}}, Case{{"--help", "--version"}, A::ShowHelp, {}},
+          Case{{"--recipe", "line 3.ini"}, A::OpenWindow, "line 3.ini"},
+          Case{{"--recipe=a.ini"}, A::OpenWindow, "a.ini"}, Case{{"--recipe"}, A::Refuse, {}},
+          Case{{"--bogus"}, A::Refuse, {}}, Case{{"-x"}, A::Refuse, {}},
+          Case{{"picture.bmp"}, A::Refuse, {}}, Case{{"--version=2"}, A::Refuse, {}}}) {
         CommandLine commandLine;
         const QStringList arguments = QStringList{"Gavrel"} + c.arguments;
         EXPECT_EQ(commandLine.read(arguments), c.action) << arguments.join(' ').toStdString();
         EXPECT_EQ(commandLine.refusal().isEmpty(), c.action != A::Refuse);
+        if (c.action != A::Refuse) {
+            EXPECT_EQ(commandLine.recipePath(), c.recipe);
+        }
     }
 }
 
