@@ -17,6 +17,7 @@
 #include "RecordMenu.h"
 #include "RecordSettings.h"
 #include "RecordStore.h"
+#include "Translations.h"
 #include "WindowSystemGuard.h"
 #include "frmMain.h"
 
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
         // The options are answered before any window system is touched.
         const QCoreApplication options(argc, argv);
         nameTheApplication();
+        Translations::install(QLocale(), Translations::folderOfThisProgram());
         CommandLine commandLine;
         switch (commandLine.read(QCoreApplication::arguments())) {
         case CommandLine::Action::ShowHelp:
@@ -62,6 +64,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     guard.reset();
     nameTheApplication();
+    Translations::install(QLocale(), Translations::folderOfThisProgram());
     // The fixed layouts were drawn for a compact user-interface font; at 11 pixels the
     // longest captions (the chooser's check box, the help line) fit their boxes.
     QFont font = QApplication::font();
@@ -74,9 +77,10 @@ int main(int argc, char** argv) {
         if (recipe.recipe) {
             mainWindow.useRecipeAtStartup(*recipe.recipe);
         } else {
-            MessageBox::show(QStringLiteral("レシピを開けませんでした。\r\n") + recipePath +
-                                 QStringLiteral("\r\n") + recipe.error,
-                             MessageBox::Exclamation, QStringLiteral("レシピ"));
+            MessageBox::show(QCoreApplication::translate("main", "レシピを開けませんでした。\r\n") +
+                                 recipePath + QStringLiteral("\r\n") + recipe.error,
+                             MessageBox::Exclamation,
+                             QCoreApplication::translate("main", "レシピ"));
         }
     }
     QSettings settings;

@@ -1,6 +1,7 @@
 #include "frmSelectVideoConfFile.h"
 
 // Qt
+#include <QCoreApplication>
 #include <QDir>
 #include <QScreen>
 
@@ -14,7 +15,9 @@
 
 namespace {
 
-const QString errorTitle = QStringLiteral("エラー");
+QString errorTitle() {
+    return QCoreApplication::translate("frmSelectVideoConfFile", "エラー");
+}
 
 } // namespace
 
@@ -95,7 +98,7 @@ void frmSelectVideoConfFile::Form_Load() {
 
 void frmSelectVideoConfFile::drvConfFile_Change() {
     ListChain::changeDrive(*ui_->drvConfFile, *ui_->dirConfFile, MessageBox::Exclamation,
-                           errorTitle);
+                           errorTitle());
 }
 
 void frmSelectVideoConfFile::dirConfFile_Change() {
@@ -114,8 +117,9 @@ void frmSelectVideoConfFile::cmdOK_Click() {
         strVideoConfFilePath.clear();
     } else {
         if (ui_->filConfFile->listIndex() == -1) {
-            MessageBox::show(QStringLiteral("ビデオ設定ファイルが選択されていません"),
-                             MessageBox::Exclamation, errorTitle);
+            MessageBox::show(QCoreApplication::translate("frmSelectVideoConfFile",
+                                                         "ビデオ設定ファイルが選択されていません"),
+                             MessageBox::Exclamation, errorTitle());
             return;
         }
         strVideoConfFilePath =
