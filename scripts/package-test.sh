@@ -111,8 +111,9 @@ if [ "${1:-}" = --in-root ]; then
   # The buttons sit in the inspection area under the menu bar: its top is found from the
   # first circle (blue, centred at (100, 100) of the image, whose frame is 4 pixels wide).
   import -window "$main" "$work/main.png"
-  read -r circle_left circle_top < <(convert "$work/main.png" -crop 520x600+184+0 +repage \
+  box=$(convert "$work/main.png" -crop 520x600+184+0 +repage \
     -fill black +opaque '#0000ff' -trim -format '%X %Y' info: | tr -d '+')
+  read -r circle_left circle_top <<<"$box"
   # circle_left = frame + 50; circle_top = area top + 4 + frame + 50
   area_top=$((circle_top - 4 - circle_left))
   [ "$area_top" -ge 0 ] && [ "$area_top" -le 60 ] || fail "the first circle is not where it belongs ($circle_top)"
@@ -248,5 +249,6 @@ DISPLAY=":$display" openbox >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do DISPLAY=":$display" wmctrl -m >/dev/null 2>&1 && break; sleep 0.05; done
 
-SECONDS=$((SECONDS - started)) unshare --mount --propagation private "$0" --in-root "$work" "$display"
+SECONDS=$((SECONDS - started)) unshare --mount --propagation private "$0" --in-root "$work" "$display" ||
+  fail "the clean-root walk failed"
 say "passed in $((SECONDS - started)) s"
