@@ -144,6 +144,13 @@ if [ "${1:-}" = --in-root ]; then
   [ "${differing%% *}" = 0 ] || fail "the saved image differs from the opened one in $differing pixels"
   say "saved the opened image into the picture folder as inspector"
 
+  if [ -x "$sysroot/usr/bin/gavrel-measure" ]; then
+    sample=/usr/share/gavrel/images/flat-128_512x480_grey8.bmp
+    rows=$(as_user gavrel-measure --format csv "$sample") || fail "gavrel-measure failed on $sample"
+    grep -q "^$sample,100,100,50,.*,128,20,OK," <<<"$rows" || fail "gavrel-measure says: $rows"
+    say "gavrel-measure: $(tail -n 1 <<<"$rows")"
+  fi
+
   wmctrl -i -c "$main"
   code=0
   wait "$app_pid" || code=$?
