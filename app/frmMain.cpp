@@ -23,6 +23,7 @@
 #include "DensityJudge.h"
 #include "GavrelVersion.h"
 #include "HandlerGuard.h"
+#include "InspectionFormat.h"
 #include "Int32Rounding.h"
 #include "LenientNumber.h"
 #include "LiveFeed.h"
@@ -45,9 +46,6 @@ constexpr double kInitialCentreX = 100.0;
 constexpr double kInitialCentreY = 100.0;
 constexpr double kInitialRadius = 50.0;
 constexpr auto kSettleAfterOpen = std::chrono::milliseconds(350);
-constexpr int kRequiredWidth = 512;
-constexpr int kRequiredHeight = 480;
-constexpr int kRequiredBitsPerPixel = 8;
 
 QString errorTitle() {
     return QCoreApplication::translate("frmMain", "エラー");
@@ -417,25 +415,13 @@ void frmMain::cmdLoadImage_Click() {
             });
         }
 
-        const bool wrongFormat = trueOnError([&] {
-            const int bitsPerPixel = KeshImage1.bitsPerPixel();
-            const int colorFormat = KeshImage1.colorFormat();
-            const int width = KeshImage1.width();
-            const int height = KeshImage1.height();
-            return bitsPerPixel != kRequiredBitsPerPixel || colorFormat != KeshImage::Grey ||
-                   width != kRequiredWidth || height != kRequiredHeight;
-        });
-        if (wrongFormat) {
+        if (trueOnError([&] { return !InspectionFormat::matches(KeshImage1); })) {
             skipOnError([&] {
                 MessageBox::show(QCoreApplication::translate(
                                      "frmMain", "512*480 8bitグレイの画像ではありません"),
                                  MessageBox::OkOnly, QStringLiteral("error"));
             });
-            // Pelmint reads a 512 x 480 grey buffer, whatever the file held.
-            skipOnError([&] { KeshImage1.setBitsPerPixel(kRequiredBitsPerPixel); });
-            skipOnError([&] { KeshImage1.setColorFormat(KeshImage::Grey); });
-            skipOnError([&] { KeshImage1.setWidth(kRequiredWidth); });
-            skipOnError([&] { KeshImage1.setHeight(kRequiredHeight); });
+            skipOnError([&] { InspectionFormat::conform(KeshImage1); });
         }
         skipOnError([&] { KeshDisplayEx1->showImage(KeshImage1); });
     }
@@ -483,7 +469,8 @@ void frmMain::KeshDisplayEx1_MouseDown(int button, int /*shift*/, int x, int y, 
         moveCircleCentre(x, y);
         MeasureCircle();
     } else if (button & KeshDisplayEx::RightButton) {
-        CircleDrag::anchor(objDragStart, x, y);
+        objDragStart.setX(x);
+        objDragStart.setY(y);
     }
 }
 
@@ -492,13 +479,18 @@ void frmMain::KeshDisplayEx1_MouseMove(int button, int /*shift*/, int x, int y, 
         moveCircleCentre(x, y);
         MeasureCircle();
     } else if (button & KeshDisplayEx::RightButton) {
-        CircleDrag::resize(objCircle, objDragStart, x, y);
+        objCircle.setRadius(CircleDrag::resizedRadius(objCircle.radius(), objDragStart.x(), x));
+        objDragStart.setX(x);
+        objDragStart.setY(y);
         MeasureCircle();
     }
 }
 
 void frmMain::moveCircleCentre(int x, int y) {
-    CircleDrag::moveCentre(objCircle, x, y, KeshImage1.width(), KeshImage1.height());
+    const CircleDrag::Centre centre =
+        CircleDrag::clampCentre(x, y, KeshImage1.width(), KeshImage1.height());
+    objCircle.setCenterX(centre.x);
+    objCircle.setCenterY(centre.y);
 }
 
 void frmMain::MeasureCircle() {
