@@ -47,8 +47,12 @@ constexpr double kInitialCentreY = 100.0;
 constexpr double kInitialRadius = 50.0;
 constexpr auto kSettleAfterOpen = std::chrono::milliseconds(350);
 
-const QString kErrorTitle = QStringLiteral("エラー");
-const QString kFilesOnly = QStringLiteral("画像ファイルのみの利用になります。");
+QString errorTitle() {
+    return QCoreApplication::translate("frmMain", "エラー");
+}
+QString filesOnly() {
+    return QCoreApplication::translate("frmMain", "画像ファイルのみの利用になります。");
+}
 const QString kLineBreak = QStringLiteral("\r\n");
 
 // Start-up runs every step even when an earlier one failed; a failed step is dropped
@@ -108,7 +112,8 @@ struct frmMain::Form {
 frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
     : QWidget(parent), form_(std::make_unique<Form>()), ui(form_->ui),
       inspectionArea_(new QWidget(this)), menuBar_(new QMenuBar(this)),
-      helpMenu_(menuBar_->addMenu(QStringLiteral("ヘルプ(&H)"))), statusLine_(new QStatusBar(this)),
+      helpMenu_(menuBar_->addMenu(QCoreApplication::translate("frmMain", "ヘルプ(&H)"))),
+      statusLine_(new QStatusBar(this)),
       chooseVideoConfFile_(chooseVideoConfFile ? std::move(chooseVideoConfFile)
                                                : VideoConfFileChooser(chooseWithDialog)),
       pelmint_(&PelmintBinding::shared()) {
@@ -136,8 +141,8 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
             [this] { HandlerGuard::run([this] { cmdLoadImage_Click(); }); });
     connect(ui.cmdSaveImage, &QPushButton::clicked, this,
             [this] { HandlerGuard::run([this] { cmdSaveImage_Click(); }); });
-    connect(helpMenu_->addAction(QStringLiteral("バージョン情報(&A)…")), &QAction::triggered, this,
-            [this] { HandlerGuard::run([this] { showVersion(); }); });
+    connect(helpMenu_->addAction(QCoreApplication::translate("frmMain", "バージョン情報(&A)…")),
+            &QAction::triggered, this, [this] { HandlerGuard::run([this] { showVersion(); }); });
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseDown, this,
             [this](int button, int shift, int x, int y, int spare) {
                 HandlerGuard::run([&] { KeshDisplayEx1_MouseDown(button, shift, x, y, spare); });
@@ -173,9 +178,9 @@ void frmMain::createInspectionCommands() {
         caption->setBuddy(box);
         box->setAccessibleName(caption->text());
     }
-    KeshDisplayEx1->setAccessibleName(QStringLiteral("画像"));
+    KeshDisplayEx1->setAccessibleName(QCoreApplication::translate("frmMain", "画像"));
 
-    liveAction_ = new QAction(QStringLiteral("ライブ(&L)"), this);
+    liveAction_ = new QAction(QCoreApplication::translate("frmMain", "ライブ(&L)"), this);
     liveAction_->setObjectName(QStringLiteral("actLive"));
     liveAction_->setCheckable(true);
     liveAction_->setShortcut(QKeySequence(Qt::Key_F5));
@@ -185,16 +190,18 @@ void frmMain::createInspectionCommands() {
             [this](bool on) { HandlerGuard::run([&] { setLive(on); }); });
     ui.cmdGrab->installEventFilter(this);
 
-    openRecipeAction_ = new QAction(QStringLiteral("レシピを開く(&O)…"), this);
+    openRecipeAction_ =
+        new QAction(QCoreApplication::translate("frmMain", "レシピを開く(&O)…"), this);
     openRecipeAction_->setObjectName(QStringLiteral("actOpenRecipe"));
     connect(openRecipeAction_, &QAction::triggered, this,
             [this] { HandlerGuard::run([this] { chooseAndOpenRecipe(); }); });
-    saveRecipeAction_ = new QAction(QStringLiteral("レシピを保存(&S)…"), this);
+    saveRecipeAction_ =
+        new QAction(QCoreApplication::translate("frmMain", "レシピを保存(&S)…"), this);
     saveRecipeAction_->setObjectName(QStringLiteral("actSaveRecipe"));
     connect(saveRecipeAction_, &QAction::triggered, this,
             [this] { HandlerGuard::run([this] { chooseAndSaveRecipe(); }); });
 
-    QMenu* inspection = addMenu(QStringLiteral("検査(&I)"));
+    QMenu* inspection = addMenu(QCoreApplication::translate("frmMain", "検査(&I)"));
     inspection->addAction(liveAction_);
     inspection->addSeparator();
     inspection->addAction(openRecipeAction_);
@@ -208,8 +215,8 @@ void frmMain::createInspectionCommands() {
     statusLine_->addPermanentWidget(liveReadout_);
     for (QLabel* readout : {pointerReadout_, liveReadout_}) {
         // A fixed width keeps a changing text from laying out the status line again.
-        readout->setFixedWidth(
-            readout->fontMetrics().horizontalAdvance(QStringLiteral("X 511  Y 479  濃度 255  ")));
+        readout->setFixedWidth(readout->fontMetrics().horizontalAdvance(
+            QCoreApplication::translate("frmMain", "X 511  Y 479  濃度 255  ")));
         readout->setAutoFillBackground(true);
     }
     connect(KeshDisplayEx1, &KeshDisplayEx::pointerOverPixel, this, &frmMain::showPointer);
@@ -241,7 +248,8 @@ QMenu* frmMain::addMenu(const QString& title) {
 
 void frmMain::showVersion() {
     MessageBox::show(QStringLiteral("Gavrel ") + QString::fromLatin1(gavrel::kVersion),
-                     MessageBox::Information, QStringLiteral("バージョン情報"));
+                     MessageBox::Information,
+                     QCoreApplication::translate("frmMain", "バージョン情報"));
 }
 
 int frmMain::barsHeight() const {
@@ -291,9 +299,10 @@ void frmMain::openCamera() {
     skipOnError([&] { status = KeshVideo1.status(); });
     if (status != 0) {
         skipOnError([&] {
-            MessageBox::show(QStringLiteral("ビデオデバイスのオープンに失敗しました｡") +
-                                 kLineBreak + kFilesOnly,
-                             MessageBox::Exclamation, kErrorTitle);
+            MessageBox::show(
+                QCoreApplication::translate("frmMain", "ビデオデバイスのオープンに失敗しました｡") +
+                    kLineBreak + filesOnly(),
+                MessageBox::Exclamation, errorTitle());
         });
         return;
     }
@@ -305,9 +314,9 @@ void frmMain::openCamera() {
     skipOnError([&] { status = KeshVideo1.status(); });
     if (status != 0) {
         skipOnError([&] {
-            MessageBox::show(QStringLiteral("ビデオの取込に失敗しました｡") + kLineBreak +
-                                 kFilesOnly,
-                             MessageBox::Exclamation, kErrorTitle);
+            MessageBox::show(QCoreApplication::translate("frmMain", "ビデオの取込に失敗しました｡") +
+                                 kLineBreak + filesOnly(),
+                             MessageBox::Exclamation, errorTitle());
         });
         return;
     }
@@ -378,8 +387,10 @@ void frmMain::cmdGrab_Click() {
     // A lost camera leaves the previous image in place; the operator is told and can go
     // on with it or with image files.
     if (const int status = KeshVideo1.status(); status != 0) {
-        MessageBox::show(withErrorCode(QStringLiteral("画像の取込に失敗しました。"), status),
-                         MessageBox::Exclamation, QStringLiteral("取込失敗"));
+        MessageBox::show(
+            withErrorCode(QCoreApplication::translate("frmMain", "画像の取込に失敗しました。"),
+                          status),
+            MessageBox::Exclamation, QCoreApplication::translate("frmMain", "取込失敗"));
     }
     KeshDisplayEx1->showImage(KeshImage1);
     MeasureCircle();
@@ -396,14 +407,18 @@ void frmMain::cmdLoadImage_Click() {
         skipOnError([&] { errorCode = KeshFileAccess1.errorCode(); });
         if (errorCode != 0) {
             skipOnError([&] {
-                MessageBox::show(withErrorCode(QStringLiteral("読込みに失敗しました。"), errorCode),
-                                 MessageBox::Exclamation, QStringLiteral("読み込み失敗"));
+                MessageBox::show(
+                    withErrorCode(QCoreApplication::translate("frmMain", "読込みに失敗しました。"),
+                                  errorCode),
+                    MessageBox::Exclamation,
+                    QCoreApplication::translate("frmMain", "読み込み失敗"));
             });
         }
 
         if (trueOnError([&] { return !InspectionFormat::matches(KeshImage1); })) {
             skipOnError([&] {
-                MessageBox::show(QStringLiteral("512*480 8bitグレイの画像ではありません"),
+                MessageBox::show(QCoreApplication::translate(
+                                     "frmMain", "512*480 8bitグレイの画像ではありません"),
                                  MessageBox::OkOnly, QStringLiteral("error"));
             });
             skipOnError([&] { InspectionFormat::conform(KeshImage1); });
@@ -427,8 +442,10 @@ void frmMain::cmdSaveImage_Click() {
     skipOnError([&] { errorCode = KeshFileAccess1.errorCode(); });
     if (errorCode != 0) {
         skipOnError([&] {
-            MessageBox::show(withErrorCode(QStringLiteral("保存に失敗しました。"), errorCode),
-                             MessageBox::Exclamation, QStringLiteral("保存失敗"));
+            MessageBox::show(
+                withErrorCode(QCoreApplication::translate("frmMain", "保存に失敗しました。"),
+                              errorCode),
+                MessageBox::Exclamation, QCoreApplication::translate("frmMain", "保存失敗"));
         });
     }
 }
@@ -532,7 +549,7 @@ void frmMain::measureOnce() {
     const double elapsed = KeshPerformanceCounter1.elapsedMilliseconds();
 
     if (average == kRejected) {
-        showText(ui.txtAverageDensity, QStringLiteral("エラー"));
+        showText(ui.txtAverageDensity, QCoreApplication::translate("frmMain", "エラー"));
     } else {
         showText(ui.txtAverageDensity, NumberFormat::fixed(average, 1));
         JudgeDensity(average);
@@ -567,7 +584,8 @@ void frmMain::nudgeCircle(int dx, int dy, int dRadius) {
 }
 
 void frmMain::showPointer(int x, int y, int grey) {
-    pointerReadout_->setText(QStringLiteral("X %1  Y %2  濃度 %3").arg(x).arg(y).arg(grey));
+    pointerReadout_->setText(
+        QCoreApplication::translate("frmMain", "X %1  Y %2  濃度 %3").arg(x).arg(y).arg(grey));
 }
 
 void frmMain::applyRecipe(const InspectionRecipe& recipe) {
@@ -582,9 +600,9 @@ void frmMain::applyRecipe(const InspectionRecipe& recipe) {
 bool frmMain::openRecipe(const QString& path) {
     const RecipeFile::ReadResult result = RecipeFile::read(path);
     if (!result.recipe) {
-        MessageBox::show(QStringLiteral("レシピを開けませんでした。") + kLineBreak + path +
-                             kLineBreak + result.error,
-                         MessageBox::Exclamation, QStringLiteral("レシピ"));
+        MessageBox::show(QCoreApplication::translate("frmMain", "レシピを開けませんでした。") +
+                             kLineBreak + path + kLineBreak + result.error,
+                         MessageBox::Exclamation, QCoreApplication::translate("frmMain", "レシピ"));
         return false;
     }
     applyRecipe(*result.recipe);
@@ -605,9 +623,9 @@ bool frmMain::saveRecipe(const QString& path) {
         recipe.cameraConfigFile = QFileInfo(strConfFilePath).absoluteFilePath();
     }
     if (const QString error = RecipeFile::write(target, recipe); !error.isEmpty()) {
-        MessageBox::show(QStringLiteral("レシピを保存できませんでした。") + kLineBreak + target +
-                             kLineBreak + error,
-                         MessageBox::Exclamation, QStringLiteral("レシピ"));
+        MessageBox::show(QCoreApplication::translate("frmMain", "レシピを保存できませんでした。") +
+                             kLineBreak + target + kLineBreak + error,
+                         MessageBox::Exclamation, QCoreApplication::translate("frmMain", "レシピ"));
         return false;
     }
     return true;
@@ -615,21 +633,21 @@ bool frmMain::saveRecipe(const QString& path) {
 
 namespace {
 QString recipeFilter() {
-    return QStringLiteral("レシピ (*.%1)").arg(RecipeFile::kSuffix);
+    return QCoreApplication::translate("frmMain", "レシピ (*.%1)").arg(RecipeFile::kSuffix);
 }
 } // namespace
 
 void frmMain::chooseAndOpenRecipe() {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("レシピを開く"),
-                                                      QString(), recipeFilter());
+    const QString path = QFileDialog::getOpenFileName(
+        this, QCoreApplication::translate("frmMain", "レシピを開く"), QString(), recipeFilter());
     if (!path.isEmpty()) {
         openRecipe(path);
     }
 }
 
 void frmMain::chooseAndSaveRecipe() {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("レシピを保存"),
-                                                      QString(), recipeFilter());
+    const QString path = QFileDialog::getSaveFileName(
+        this, QCoreApplication::translate("frmMain", "レシピを保存"), QString(), recipeFilter());
     if (!path.isEmpty()) {
         saveRecipe(path);
     }
@@ -660,7 +678,7 @@ void frmMain::setLive(bool on) {
     lastNgSettled_.reset();
     liveFiguresShown_ = LiveMeter::Clock::now();
     ui.cmdGrab->setEnabled(false);
-    liveReadout_->setText(QStringLiteral("ライブ"));
+    liveReadout_->setText(QCoreApplication::translate("frmMain", "ライブ"));
     liveFeed_->start();
 }
 
@@ -732,7 +750,7 @@ void frmMain::showLiveFigures() {
         return;
     }
     liveFiguresShown_ = now;
-    liveReadout_->setText(QStringLiteral("ライブ %1 fps  取込→判定 %2 ms")
+    liveReadout_->setText(QCoreApplication::translate("frmMain", "ライブ %1 fps  取込→判定 %2 ms")
                               .arg(liveMeter_.framesInLastSecond(now))
                               .arg(NumberFormat::fixed(liveMeter_.medianLatencyMs(), 1)));
 }
@@ -741,6 +759,7 @@ void frmMain::showLiveFigures() {
 // frame stays on screen.
 void frmMain::liveCameraFailed(int status) {
     stopLive();
-    MessageBox::show(withErrorCode(QStringLiteral("画像の取込に失敗しました。"), status),
-                     MessageBox::Exclamation, QStringLiteral("取込失敗"));
+    MessageBox::show(
+        withErrorCode(QCoreApplication::translate("frmMain", "画像の取込に失敗しました。"), status),
+        MessageBox::Exclamation, QCoreApplication::translate("frmMain", "取込失敗"));
 }

@@ -3,6 +3,9 @@
 #   scripts/test.sh              plain build in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 set -euo pipefail
+# Japanese window titles and file names need a UTF-8 locale, whatever the caller has.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"

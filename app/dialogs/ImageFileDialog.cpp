@@ -11,7 +11,7 @@
 #include "HandlerGuard.h"
 #include "ListChain.h"
 #include "MessageBox.h"
-#include "ProgramFolder.h"
+#include "StartFolders.h"
 
 struct ImageFileDialog::Window {
     DialogWindow dialog{nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -73,8 +73,9 @@ ImageFileDialog::Window& ImageFileDialog::loaded() {
 void ImageFileDialog::Form_Load() {
     const SharedWidgets& widgets = window_->widgets;
     widgets.filFile->setPattern(storedPattern_);
-    widgets.drvFile->setDrive(ProgramFolder::path());
-    widgets.dirFile->setPath(ProgramFolder::path());
+    const QString folder = StartFolders::imageFolderOfThisProgram();
+    widgets.drvFile->setDrive(folder);
+    widgets.dirFile->setPath(folder);
 }
 
 void ImageFileDialog::drvFile_Change() {

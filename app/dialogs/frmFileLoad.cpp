@@ -1,5 +1,8 @@
 #include "frmFileLoad.h"
 
+// Qt
+#include <QCoreApplication>
+
 // Ours
 #include "DialogWindow.h"
 #include "ListChain.h"
@@ -16,8 +19,9 @@ ImageFileDialog::SharedWidgets frmFileLoad::setUpForm(DialogWindow& dialog) {
 void frmFileLoad::cmdOK_Click() {
     const FileListBox& files = *widgets().filFile;
     if (files.listIndex() == -1) {
-        MessageBox::show(QStringLiteral("ファイルが選択されていません｡"), MessageBox::Exclamation,
-                         QStringLiteral("エラー"));
+        MessageBox::show(
+            QCoreApplication::translate("frmFileLoad", "ファイルが選択されていません｡"),
+            MessageBox::Exclamation, QCoreApplication::translate("frmFileLoad", "エラー"));
         return;
     }
     confirm(ListChain::joinFolderAndName(files.path(), files.fileName()));

@@ -1,5 +1,8 @@
 #include "frmFileSave.h"
 
+// Qt
+#include <QCoreApplication>
+
 // Ours
 #include "DialogWindow.h"
 #include "HandlerGuard.h"
@@ -32,8 +35,9 @@ void frmFileSave::filFile_Click() {
 void frmFileSave::cmdOK_Click() {
     const QString name = txtFilename_->text();
     if (name.isEmpty()) {
-        MessageBox::show(QStringLiteral("ファイル名を入力してください"), MessageBox::Exclamation,
-                         QStringLiteral("エラー"));
+        MessageBox::show(QCoreApplication::translate("frmFileSave", "ファイル名を入力してください"),
+                         MessageBox::Exclamation,
+                         QCoreApplication::translate("frmFileSave", "エラー"));
         return;
     }
     QString path = ListChain::joinFolderAndName(widgets().dirFile->path(), name);

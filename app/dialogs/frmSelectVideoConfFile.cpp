@@ -1,6 +1,7 @@
 #include "frmSelectVideoConfFile.h"
 
 // Qt
+#include <QCoreApplication>
 #include <QDir>
 #include <QScreen>
 
@@ -8,11 +9,15 @@
 #include "HandlerGuard.h"
 #include "ListChain.h"
 #include "MessageBox.h"
+#include "ProgramFolder.h"
+#include "StartFolders.h"
 #include "ui_frmSelectVideoConfFile.h"
 
 namespace {
 
-const QString errorTitle = QStringLiteral("エラー");
+QString errorTitle() {
+    return QCoreApplication::translate("frmSelectVideoConfFile", "エラー");
+}
 
 } // namespace
 
@@ -80,13 +85,20 @@ void frmSelectVideoConfFile::Form_Load() {
     if (!entries.isEmpty() && !entries.first().isEmpty()) {
         ui_->drvConfFile->setDrive(folder);
         ui_->dirConfFile->setPath(folder);
+    } else if (const QString samples = StartFolders::videoFolder(
+                   folder, StartFolders::installedDataFolder(ProgramFolder::path()) +
+                               QStringLiteral("/video"));
+               !samples.isEmpty()) {
+        // Installed, the sample configurations are a better start than the current folder.
+        ui_->drvConfFile->setDrive(samples);
+        ui_->dirConfFile->setPath(samples);
     }
     ui_->filConfFile->setPattern(QStringLiteral("*.ini"));
 }
 
 void frmSelectVideoConfFile::drvConfFile_Change() {
     ListChain::changeDrive(*ui_->drvConfFile, *ui_->dirConfFile, MessageBox::Exclamation,
-                           errorTitle);
+                           errorTitle());
 }
 
 void frmSelectVideoConfFile::dirConfFile_Change() {
@@ -105,8 +117,9 @@ void frmSelectVideoConfFile::cmdOK_Click() {
         strVideoConfFilePath.clear();
     } else {
         if (ui_->filConfFile->listIndex() == -1) {
-            MessageBox::show(QStringLiteral("ビデオ設定ファイルが選択されていません"),
-                             MessageBox::Exclamation, errorTitle);
+            MessageBox::show(QCoreApplication::translate("frmSelectVideoConfFile",
+                                                         "ビデオ設定ファイルが選択されていません"),
+                             MessageBox::Exclamation, errorTitle());
             return;
         }
         strVideoConfFilePath =

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 // Qt
+#include <QCoreApplication>
 #include <QString>
 
 // Ours
@@ -39,5 +40,6 @@ QString describe(std::exception_ptr error) {
 } // namespace
 
 void HandlerGuard::report(std::exception_ptr error) {
-    MessageBox::show(describe(error), MessageBox::Exclamation, QStringLiteral("エラー"));
+    MessageBox::show(describe(error), MessageBox::Exclamation,
+                     QCoreApplication::translate("HandlerGuard", "エラー"));
 }
