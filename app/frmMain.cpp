@@ -24,6 +24,7 @@
 #include "GavrelVersion.h"
 #include "HandlerGuard.h"
 #include "InspectionFormat.h"
+#include "InspectionRecorder.h"
 #include "Int32Rounding.h"
 #include "LenientNumber.h"
 #include "LiveFeed.h"
@@ -162,6 +163,12 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
     });
     connect(KeshDisplayEx1, &KeshDisplayEx::keyNudgeReleased, this,
             [this] { emit measurementSettled(); });
+    connect(this, &frmMain::measurementSettled, this, [this] {
+        if (recorder_) {
+            recorder_->record(KeshImage1, objCircle, ui.txtStandard->text(),
+                              ui.txtTolerance->text());
+        }
+    });
     createInspectionCommands();
 }
 
@@ -323,6 +330,9 @@ void frmMain::openCamera() {
 
     skipOnError([&] { blnVideoReady = true; });
     skipOnError([&] { ui.cmdGrab->setEnabled(true); });
+    if (recorder_) {
+        recorder_->useCameraFrame(strConfFilePath);
+    }
 }
 
 void frmMain::Form_Unload() {
@@ -379,6 +389,7 @@ void frmMain::Form_Resize() {
 
 void frmMain::cmdRecalc_Click() {
     MeasureCircle();
+    emit measurementSettled();
 }
 
 void frmMain::cmdGrab_Click() {
@@ -391,12 +402,20 @@ void frmMain::cmdGrab_Click() {
             withErrorCode(QCoreApplication::translate("frmMain", "画像の取込に失敗しました。"),
                           status),
             MessageBox::Exclamation, QCoreApplication::translate("frmMain", "取込失敗"));
+        KeshDisplayEx1->showImage(KeshImage1);
+        MeasureCircle();
+        return;
+    }
+    if (recorder_) {
+        recorder_->useCameraFrame(strConfFilePath);
     }
     KeshDisplayEx1->showImage(KeshImage1);
     MeasureCircle();
+    emit measurementSettled();
 }
 
 void frmMain::cmdLoadImage_Click() {
+    bool loaded = false;
     skipOnError([&] { fileLoadDialog().setStrPattern(QStringLiteral("*.bmp")); });
     skipOnError([&] { fileLoadDialog().showModal(); });
 
@@ -414,6 +433,10 @@ void frmMain::cmdLoadImage_Click() {
                     QCoreApplication::translate("frmMain", "読み込み失敗"));
             });
         }
+        loaded = errorCode == 0;
+        if (loaded && recorder_) {
+            recorder_->useImageFile(fileLoadDialog().strFilePath());
+        }
 
         if (trueOnError([&] { return !InspectionFormat::matches(KeshImage1); })) {
             skipOnError([&] {
@@ -426,6 +449,9 @@ void frmMain::cmdLoadImage_Click() {
         skipOnError([&] { KeshDisplayEx1->showImage(KeshImage1); });
     }
     skipOnError([&] { MeasureCircle(); });
+    if (loaded) {
+        emit measurementSettled();
+    }
 }
 
 void frmMain::cmdSaveImage_Click() {
@@ -720,6 +746,9 @@ void frmMain::showLiveFrames() {
         }
         KeshImage1 = std::move(frame->image);
         liveFrameArrived_ = frame->arrived;
+        if (recorder_) {
+            recorder_->useCameraFrame(strConfFilePath);
+        }
         KeshDisplayEx1->showImage(KeshImage1);
         lastVerdict_.reset();
         MeasureCircle();

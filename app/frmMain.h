@@ -21,6 +21,7 @@
 #include "KeshVideo.h"
 #include "LiveMeter.h"
 
+class InspectionRecorder;
 class LiveFeed;
 class PelmintBinding;
 class QAction;
@@ -73,6 +74,8 @@ public:
     QStatusBar* statusLine() const { return statusLine_; }
     // Adds a menu to the menu bar, before ヘルプ.
     QMenu* addMenu(const QString& title);
+    // Every settled measurement goes to it; none records nothing.
+    void setRecorder(InspectionRecorder* recorder) { recorder_ = recorder; }
 
     // The hosted controls; only the display is seen.
     KeshDisplayEx* KeshDisplayEx1 = nullptr;
@@ -82,8 +85,8 @@ public:
     KeshPerformanceCounter KeshPerformanceCounter1;
 
 signals:
-    // A measurement stands and may be recorded: the end of a drag or of a key nudge, and
-    // the live frames LiveRecordRule picks.
+    // A measurement stands and may be recorded: the end of a drag or of a key nudge, 再計算,
+    // a Grab or a load, and the live frames LiveRecordRule picks.
     void measurementSettled();
 
 protected:
@@ -138,6 +141,7 @@ private:
     QStatusBar* statusLine_;
     VideoConfFileChooser chooseVideoConfFile_;
     PelmintBinding* pelmint_;
+    InspectionRecorder* recorder_ = nullptr;
 
     CircleFigure objCircle;
     DragAnchor objDragStart;

@@ -11,6 +11,7 @@
 // Ours
 #include "CommandLine.h"
 #include "GavrelVersion.h"
+#include "InspectionRecorder.h"
 #include "MessageBox.h"
 #include "PelmintBinding.h"
 #include "RecipeFile.h"
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
     QSettings settings;
     RecordStore records(RecordSettings(settings).config());
     RecordMenu recordMenu(mainWindow, records, settings);
+    InspectionRecorder recorder(&records, PelmintBinding::shared());
+    mainWindow.setRecorder(&recorder);
     mainWindow.Form_Load();
     // The program ends when its last window has gone.
     return app.exec();
