@@ -1,5 +1,8 @@
 #include "CircleMeasurement.h"
 
+// Standard library
+#include <chrono>
+
 // Ours
 #include "DensityJudge.h"
 #include "KeshImage.h"
@@ -29,9 +32,13 @@ std::vector<MeasurementRow> measure(const QString& source, const KeshImage& imag
         MeasurementRow row = rowFor(source, circle, options);
         row.converted = converted;
         PelmintStatistics statistics{};
+        const auto started = std::chrono::steady_clock::now();
         const int32_t status = CircleAreaStatistics(
             image.bufferAddress(), image.width(), image.height(), image.bytesPerLine(),
             circle.centreX, circle.centreY, circle.radius, &statistics);
+        row.elapsedUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::steady_clock::now() - started)
+                            .count();
         if (status == PELMINT_OK) {
             row.statistics = CircleStatistics{statistics.count, statistics.mean, statistics.stddev,
                                               statistics.min, statistics.max};

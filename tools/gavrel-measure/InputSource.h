@@ -16,6 +16,7 @@ struct MeasureInput {
     std::shared_ptr<const KeshImage> frame; // a camera frame already taken, or
     int errorCode = 0;                      // a failure met while finding it
     QString errorText;
+    std::optional<qint64> frameNumber; // for a camera frame, counted from 1
 };
 
 // A stream of inputs: the next one, or nothing when the stream has ended.

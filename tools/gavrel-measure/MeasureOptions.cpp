@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 
 // Ours
+#include "DatabaseUrl.h"
 #include "LenientNumber.h"
 
 namespace {
@@ -28,6 +29,25 @@ const QString kJobs = QStringLiteral("jobs");
 const QString kRecursive = QStringLiteral("recursive");
 const QString kCamera = QStringLiteral("camera");
 const QString kFrames = QStringLiteral("frames");
+const QString kRecord = QStringLiteral("record");
+const QString kExport = QStringLiteral("export");
+const QString kVerify = QStringLiteral("verify");
+const QString kSince = QStringLiteral("since");
+const QString kUntil = QStringLiteral("until");
+const QString kOutput = QStringLiteral("output");
+
+// "2026-03-01" (the start of that day) or "2026-03-01T08:30[:00][Z|+09:00]", local time
+// unless an offset is given.
+std::optional<QDateTime> readTime(const QString& text) {
+    const QString trimmed = text.trimmed();
+    if (const QDate day = QDate::fromString(trimmed, Qt::ISODate); day.isValid()) {
+        return day.startOfDay();
+    }
+    if (const QDateTime time = QDateTime::fromString(trimmed, Qt::ISODateWithMs); time.isValid()) {
+        return time;
+    }
+    return std::nullopt;
+}
 
 std::optional<int> readCount(const QString& text, int smallest, int largest) {
     bool ok = false;
@@ -94,6 +114,25 @@ void describe(QCommandLineParser& parser) {
          QStringLiteral("FILE.ini")},
         {kFrames, QStringLiteral("Frames to take from the camera (default 1)."),
          QStringLiteral("N"), QStringLiteral("1")},
+        {kRecord,
+         QStringLiteral("Also keep every row in the inspection record at this database "
+                        "(sqlite:///path/file.sqlite or postgresql://user@host:port/db). Rows "
+                        "it cannot take wait in the spool for the next run."),
+         QStringLiteral("URL")},
+        {kExport,
+         QStringLiteral("Instead of measuring, write the records of this database as CSV "
+                        "(UTF-8 with a byte-order mark)."),
+         QStringLiteral("URL")},
+        {kSince, QStringLiteral("--export: records measured at or after this time (ISO 8601)."),
+         QStringLiteral("TIME")},
+        {kUntil, QStringLiteral("--export: records measured before this time (ISO 8601)."),
+         QStringLiteral("TIME")},
+        {kOutput, QStringLiteral("--export: the CSV file (default: standard output)."),
+         QStringLiteral("FILE")},
+        {kVerify,
+         QStringLiteral("Instead of measuring, check every station's hash chain of this "
+                        "database: exit 0 when all are intact, 1 when a link is broken."),
+         QStringLiteral("URL")},
     });
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("Image files or folders, measured in order."),
@@ -117,6 +156,47 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
     }
 
     MeasureOptions options;
+    const int databaseOptions =
+        int(parser.isSet(kRecord)) + int(parser.isSet(kExport)) + int(parser.isSet(kVerify));
+    if (databaseOptions > 1) {
+        return usageError(QStringLiteral("give only one of --record, --export and --verify"));
+    }
+    for (const QString& name : {kRecord, kExport, kVerify}) {
+        if (parser.isSet(name)) {
+            QString error;
+            if (!DatabaseUrl::parse(parser.value(name), &error)) {
+                return usageError(
+                    QStringLiteral("--%1 %2: %3").arg(name, parser.value(name), error));
+            }
+            options.database = parser.value(name);
+        }
+    }
+    for (const QString& name : {kSince, kUntil, kOutput}) {
+        if (parser.isSet(name) && !parser.isSet(kExport)) {
+            return usageError(QStringLiteral("--%1 needs --export").arg(name));
+        }
+    }
+    if (parser.isSet(kExport) || parser.isSet(kVerify)) {
+        options.command = parser.isSet(kExport) ? MeasureOptions::Command::Export
+                                                : MeasureOptions::Command::Verify;
+        if (!parser.positionalArguments().isEmpty() || parser.isSet(kCamera)) {
+            return usageError(QStringLiteral("--export and --verify take no images or camera"));
+        }
+        for (const auto& [name, time] :
+             {std::pair{kSince, &options.since}, std::pair{kUntil, &options.until}}) {
+            if (parser.isSet(name)) {
+                const std::optional<QDateTime> read = readTime(parser.value(name));
+                if (!read) {
+                    return usageError(QStringLiteral("--%1 %2: expected a date or time such as "
+                                                     "2026-03-01 or 2026-03-01T08:30:00+09:00")
+                                          .arg(name, parser.value(name)));
+                }
+                *time = *read;
+            }
+        }
+        options.outputFile = parser.value(kOutput);
+        return Outcome{std::move(options), 0, {}, false};
+    }
     for (const QString& text : parser.values(kCircle)) {
         const std::optional<InspectionCircle> circle = readCircle(text);
         if (!circle) {

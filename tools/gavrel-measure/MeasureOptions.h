@@ -5,6 +5,7 @@
 #include <vector>
 
 // Qt
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +31,15 @@ struct MeasureOptions {
     QStringList paths;
     QString cameraConfig; // a video configuration file instead of paths
     int frames = 1;
+
+    // The inspection record: rows go into `database` when recording; --export and --verify
+    // read it instead of measuring.
+    enum class Command { Measure, Export, Verify };
+    Command command = Command::Measure;
+    QString database;   // a database URL; empty when not recording
+    QDateTime since;    // --export: records from (inclusive)
+    QDateTime until;    //           and before (exclusive)
+    QString outputFile; // --export: empty for standard output
 };
 
 // Reading the command line: the parser is built in one place so that new options are added

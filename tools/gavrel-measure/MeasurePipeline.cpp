@@ -8,6 +8,10 @@
 #include <optional>
 #include <thread>
 
+// Qt
+#include <QCryptographicHash>
+#include <QFileInfo>
+
 // Ours
 #include "CircleMeasurement.h"
 #include "ImageLoading.h"
@@ -23,9 +27,32 @@ QString failureText(const QString& text, int code) {
     return QStringLiteral("%1 (ErrCode=%2)").arg(text).arg(code);
 }
 
-MeasuredInput measured(const QString& source, const KeshImage& image, bool converted,
+// Hashed here, on the measuring threads, rather than on the writer's one thread.
+JudgedImage judged(const MeasureInput& input, const KeshImage& image,
+                   const MeasureOptions& options) {
+    JudgedImage judged;
+    if (input.frame) {
+        judged.source = QFileInfo(options.cameraConfig).absoluteFilePath();
+        judged.frame = input.frameNumber;
+    } else {
+        judged.source = QFileInfo(input.path).absoluteFilePath();
+    }
+    judged.pixels = QByteArray(reinterpret_cast<const char*>(image.bufferAddress()),
+                               image.bytesPerLine() * image.height());
+    judged.width = image.width();
+    judged.height = image.height();
+    judged.sha256 = QString::fromLatin1(
+        QCryptographicHash::hash(judged.pixels, QCryptographicHash::Sha256).toHex());
+    return judged;
+}
+
+MeasuredInput measured(const MeasureInput& input, const KeshImage& image, bool converted,
                        const MeasureOptions& options) {
-    MeasuredInput result{CircleMeasurement::measure(source, image, converted, options), {}};
+    MeasuredInput result{
+        CircleMeasurement::measure(input.source, image, converted, options), {}, {}};
+    if (!options.database.isEmpty()) {
+        result.image = judged(input, image, options);
+    }
     for (const MeasurementRow& row : result.rows) {
         if (row.verdict == RowVerdict::Error) {
             result.failure = QStringLiteral("a circle covers no pixel of the image");
@@ -42,20 +69,23 @@ MeasuredInput MeasurePipeline::measure(const MeasureInput& input, const MeasureO
     try {
         if (input.errorCode != 0) {
             return {CircleMeasurement::failed(input.source, options),
-                    failureText(input.errorText, input.errorCode)};
+                    failureText(input.errorText, input.errorCode),
+                    {}};
         }
         if (input.frame) {
-            return measured(input.source, *input.frame, false, options);
+            return measured(input, *input.frame, false, options);
         }
         const LoadedImage loaded = ImageLoading::readFile(input.path);
         if (loaded.errorCode != 0) {
             return {CircleMeasurement::failed(input.source, options),
-                    failureText(ImageLoading::errorText(loaded.errorCode), loaded.errorCode)};
+                    failureText(ImageLoading::errorText(loaded.errorCode), loaded.errorCode),
+                    {}};
         }
-        return measured(input.source, loaded.image, loaded.converted, options);
+        return measured(input, loaded.image, loaded.converted, options);
     } catch (const std::exception& error) {
         return {CircleMeasurement::failed(input.source, options),
-                QString::fromLocal8Bit(error.what())};
+                QString::fromLocal8Bit(error.what()),
+                {}};
     }
 }
 

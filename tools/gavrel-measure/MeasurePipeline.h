@@ -5,7 +5,11 @@
 #include <functional>
 #include <vector>
 
+// Standard library
+#include <optional>
+
 // Qt
+#include <QByteArray>
 #include <QString>
 
 // Ours
@@ -15,10 +19,21 @@
 class InputSource;
 struct MeasureInput;
 
+// The image an input's rows judged, kept for the inspection record when the run records.
+struct JudgedImage {
+    QString source; // the absolute file path, or the camera's configuration file
+    std::optional<qint64> frame;
+    QByteArray pixels; // rows of `width` bytes
+    int width = 0;
+    int height = 0;
+    QString sha256;
+};
+
 // The rows of one input, and what went wrong with it (empty when nothing did).
 struct MeasuredInput {
     std::vector<MeasurementRow> rows;
     QString failure;
+    std::optional<JudgedImage> image; // only when recording and the image was read
 };
 
 // Reads and measures inputs on several threads and hands the results on in input order.

@@ -8,6 +8,7 @@
 
 // Qt
 #include <QCoreApplication>
+#include <QSettings>
 
 // Ours
 #include "CameraFrames.h"
@@ -16,6 +17,10 @@
 #include "JsonLinesWriter.h"
 #include "MeasurePipeline.h"
 #include "ProgressBar.h"
+#include "RecordCommands.h"
+#include "RecordLocations.h"
+#include "RecordSettings.h"
+#include "RowRecorder.h"
 #include "TableWriter.h"
 
 namespace {
@@ -43,12 +48,33 @@ void report(std::FILE* stream, const QString& message) {
     std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stream);
 }
 
+// As the window records: its station and image settings, with the database of --record.
+RecordConfig recordConfig(const QString& urlText) {
+    QSettings settings(QCoreApplication::organizationName(), QStringLiteral("Gavrel"));
+    RecordConfig config = RecordSettings(settings).config();
+    config.url = DatabaseUrl::parse(urlText).value_or(config.url);
+    config.archiveFolder = RecordLocations::archiveFolderFor(config.url);
+    return config;
+}
+
 } // namespace
 
 MeasureRun::MeasureRun(MeasureOptions options, Streams streams)
     : options_(std::move(options)), streams_(streams) {}
 
 int MeasureRun::exec() {
+    switch (options_.command) {
+    case MeasureOptions::Command::Export:
+        return RecordCommands::exportCsv(options_, streams_.output, streams_.errors);
+    case MeasureOptions::Command::Verify:
+        return RecordCommands::verify(options_, streams_.output, streams_.errors);
+    case MeasureOptions::Command::Measure:
+        break;
+    }
+    std::optional<RowRecorder> recorder;
+    if (!options_.database.isEmpty()) {
+        recorder.emplace(recordConfig(options_.database));
+    }
     const OutputFormat format = options_.format.value_or(
         streams_.outputIsTerminal ? OutputFormat::Table : OutputFormat::Csv);
     const std::unique_ptr<RowWriter> writer = writerFor(format, streams_.output);
@@ -93,6 +119,9 @@ int MeasureRun::exec() {
                        ? measured.failure
                        : measured.rows.front().source + QStringLiteral(": ") + measured.failure);
         }
+        if (recorder) {
+            recorder->record(measured);
+        }
         for (const MeasurementRow& row : measured.rows) {
             writer->write(row);
             anyRow = true;
@@ -111,6 +140,9 @@ int MeasureRun::exec() {
         progress->finish();
     }
     std::fflush(streams_.output);
+    if (recorder && !recorder->finish(streams_.errors)) {
+        anyError = true;
+    }
     if (!writer->ok()) {
         report(streams_.errors, QStringLiteral("the output could not be written"));
         return kSomeError;

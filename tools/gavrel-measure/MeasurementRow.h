@@ -30,4 +30,5 @@ struct MeasurementRow {
     double tolerance = 0.0;
     RowVerdict verdict = RowVerdict::Error;
     bool converted = false;
+    std::int64_t elapsedUs = 0; // the library's time for this circle
 };
