@@ -3,9 +3,11 @@
 #include <QFont>
 
 // Ours
+#include "ProcessSignals.h"
 #include "frmMain.h"
 
 int main(int argc, char** argv) {
+    ProcessSignals::ignoreFileSizeLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Gavrel"));
     // The fixed layouts were drawn for a compact user-interface font; at 11 pixels the

@@ -1,5 +1,8 @@
 #include "KeshFileAccess.h"
 
+// Standard library
+#include <cerrno>
+
 // Qt
 #include <QByteArray>
 #include <QFile>
@@ -10,10 +13,33 @@
 #include "BmpReader.h"
 #include "BmpWriter.h"
 #include "KeshImage.h"
+#include "SaveTarget.h"
+
+#ifdef Q_OS_UNIX
+// System
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
-constexpr int kMaxLinkDepth = 40; // as the kernel's own limit for nested links
+// Whether the user may not replace `path`: the file is read-only, or its folder cannot be
+// written or searched.
+bool isRefused(const QString& path) {
+    const QFileInfo target(path);
+#ifdef Q_OS_UNIX
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0) {
+        return errno == EACCES;
+    }
+#else
+    const QFileInfo folder(target.absolutePath());
+    if (folder.isDir() && !folder.isWritable()) {
+        return true;
+    }
+#endif
+    return target.exists() && !target.isWritable();
+}
 
 } // namespace
 
@@ -27,22 +53,6 @@ void KeshFileAccess::read(KeshImage& image) {
 
 void KeshFileAccess::write(const KeshImage& image) {
     errorCode_ = writeFile(image);
-}
-
-QString KeshFileAccess::writeTarget(const QString& path) {
-    QString current = QFileInfo(path).absoluteFilePath();
-    for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
-        const QFileInfo info(current);
-        if (!info.isSymLink()) {
-            return current;
-        }
-        const QString target = info.symLinkTarget();
-        if (target.isEmpty()) {
-            return current;
-        }
-        current = target;
-    }
-    return current; // a loop: opening it fails and is reported as such
 }
 
 int KeshFileAccess::readFile(KeshImage& image) const {
@@ -77,21 +87,17 @@ int KeshFileAccess::writeFile(const KeshImage& image) const {
     if (fileName_.isEmpty()) {
         return WriteFailed;
     }
-    const QString target = writeTarget(fileName_);
-    const QFileInfo targetInfo(target);
-    if (targetInfo.isDir()) {
-        return WriteFailed;
+    const SaveTarget::Resolution target = SaveTarget::resolve(fileName_);
+    if (target.code != Ok) {
+        return target.code;
     }
     const QByteArray bytes = BmpWriter::encode(image);
 
     // Written beside the target and renamed over it only when every byte is on disk, so a
     // failure at any point leaves the old file as it was and no temporary behind.
-    QSaveFile file(target);
+    QSaveFile file(target.path);
     if (!file.open(QIODevice::WriteOnly)) {
-        const QFileInfo folder(targetInfo.absolutePath());
-        const bool refused = (targetInfo.exists() && !targetInfo.isWritable()) ||
-                             (folder.isDir() && !folder.isWritable());
-        return refused ? PermissionDenied : WriteFailed;
+        return isRefused(target.path) ? PermissionDenied : WriteFailed;
     }
     // QSaveFile::commit() can report success after its own final flush failed (a full
     // disk), so the flush is made and checked here first.
