@@ -18,6 +18,7 @@
 #ifdef Q_OS_UNIX
 // System
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -59,28 +60,29 @@ int KeshFileAccess::readFile(KeshImage& image) const {
     if (fileName_.isEmpty()) {
         return FileNotFound;
     }
+#ifdef Q_OS_UNIX
+    struct stat entry {};
+    if (::stat(QFile::encodeName(fileName_).constData(), &entry) != 0) {
+        // A folder on the way that may not be searched hides whether the file exists.
+        return errno == EACCES ? PermissionDenied : FileNotFound;
+    }
+    const bool regular = S_ISREG(entry.st_mode);
+#else
     const QFileInfo info(fileName_);
     if (!info.exists()) {
         return FileNotFound;
     }
+    const bool regular = info.isFile();
+#endif
     // Folders, pipes and devices are no bitmaps, and a pipe could block the read forever.
-    if (!info.isFile()) {
+    if (!regular) {
         return NotBitmap;
     }
     QFile file(fileName_);
     if (!file.open(QIODevice::ReadOnly)) {
         return file.exists() ? PermissionDenied : FileNotFound;
     }
-    // The size of the file actually opened bounds the read, even if the file grows meanwhile.
-    const qint64 size = file.size();
-    if (size > BmpReader::maxFileBytes()) {
-        return TooLarge;
-    }
-    const QByteArray bytes = file.read(size);
-    if (bytes.size() != size || file.error() != QFileDevice::NoError) {
-        return NotBitmap;
-    }
-    return BmpReader::read(bytes, image);
+    return BmpReader::read(file, image);
 }
 
 int KeshFileAccess::writeFile(const KeshImage& image) const {
