@@ -18,10 +18,11 @@ public:
         float helpLineTop;   // twips
     };
 
-    // `outerWidth` and `outerHeight` are the window's size with frame and title bar. A window
+    // `outerWidth` and `outerHeight` are the window's size with frame and title bar;
+    // `barsHeight` is taken by the menu bar and the status line around the layout. A window
     // too small for the margins keeps the display at a size of zero (never negative), and the
     // help line then sits just under the display's top edge.
-    static Result fit(float outerWidth, float outerHeight);
+    static Result fit(float outerWidth, float outerHeight, float barsHeight = 0.0f);
 
     // Twips to the nearest whole pixel.
     static int toPixels(float twips);

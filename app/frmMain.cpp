@@ -1,18 +1,23 @@
 #include "frmMain.h"
 
 // Standard library
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 // Qt
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMoveEvent>
 #include <QPalette>
+#include <QStatusBar>
 
 // Ours
 #include "CircleDrag.h"
 #include "DensityJudge.h"
+#include "GavrelVersion.h"
 #include "HandlerGuard.h"
 #include "Int32Rounding.h"
 #include "MainLayout.h"
@@ -86,10 +91,16 @@ struct frmMain::Form {
 
 frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
     : QWidget(parent), form_(std::make_unique<Form>()), ui(form_->ui),
+      inspectionArea_(new QWidget(this)), menuBar_(new QMenuBar(this)),
+      helpMenu_(menuBar_->addMenu(QStringLiteral("ヘルプ(&H)"))), statusLine_(new QStatusBar(this)),
       chooseVideoConfFile_(chooseVideoConfFile ? std::move(chooseVideoConfFile)
                                                : VideoConfFileChooser(chooseWithDialog)),
       pelmint_(&PelmintBinding::shared()) {
-    ui.setupUi(this);
+    ui.setupUi(inspectionArea_);
+    setWindowTitle(inspectionArea_->windowTitle());
+    menuBar_->setNativeMenuBar(false);
+    resize(inspectionArea_->width(), inspectionArea_->height() + barsHeight());
+    placeBars(); // a hidden window gets its resize event only when shown
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     KeshDisplayEx1 = ui.KeshDisplayEx1;
@@ -103,6 +114,8 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
             [this] { HandlerGuard::run([this] { cmdLoadImage_Click(); }); });
     connect(ui.cmdSaveImage, &QPushButton::clicked, this,
             [this] { HandlerGuard::run([this] { cmdSaveImage_Click(); }); });
+    connect(helpMenu_->addAction(QStringLiteral("バージョン情報(&A)…")), &QAction::triggered, this,
+            [this] { HandlerGuard::run([this] { showVersion(); }); });
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseDown, this,
             [this](int button, int shift, int x, int y, int spare) {
                 HandlerGuard::run([&] { KeshDisplayEx1_MouseDown(button, shift, x, y, spare); });
@@ -122,6 +135,30 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
 }
 
 frmMain::~frmMain() = default;
+
+QMenu* frmMain::addMenu(const QString& title) {
+    auto* menu = new QMenu(title, menuBar_);
+    menuBar_->insertMenu(helpMenu_->menuAction(), menu);
+    return menu;
+}
+
+void frmMain::showVersion() {
+    MessageBox::show(QStringLiteral("Gavrel ") + QString::fromLatin1(gavrel::kVersion),
+                     MessageBox::Information, QStringLiteral("バージョン情報"));
+}
+
+int frmMain::barsHeight() const {
+    return menuBar_->sizeHint().height() + statusLine_->sizeHint().height();
+}
+
+void frmMain::placeBars() {
+    const int menuHeight = menuBar_->sizeHint().height();
+    const int statusHeight = statusLine_->sizeHint().height();
+    menuBar_->setGeometry(0, 0, width(), menuHeight);
+    inspectionArea_->setGeometry(0, menuHeight, width(),
+                                 std::max(height() - menuHeight - statusHeight, 0));
+    statusLine_->setGeometry(0, height() - statusHeight, width(), statusHeight);
+}
 
 void frmMain::Form_Load() {
     skipOnError([&] { blnVideoReady = false; });
@@ -190,6 +227,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 void frmMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    placeBars();
     HandlerGuard::run([this] { Form_Resize(); });
 }
 
@@ -216,7 +254,8 @@ void frmMain::Form_Resize() {
     const QSize outer = frameGeometry().size();
     const MainLayout::Result layout =
         MainLayout::fit(static_cast<float>(outer.width()) * twipsPerPixel,
-                        static_cast<float>(outer.height()) * twipsPerPixel);
+                        static_cast<float>(outer.height()) * twipsPerPixel,
+                        static_cast<float>(barsHeight()) * twipsPerPixel);
     // The container keeps positions in twips, so the help line follows the display's
     // height in twips rather than its height rounded to pixels.
     KeshDisplayEx1->resize(MainLayout::toPixels(layout.displayWidth),

@@ -20,6 +20,9 @@
 #include "KeshVideo.h"
 
 class PelmintBinding;
+class QMenu;
+class QMenuBar;
+class QStatusBar;
 class frmFileLoad;
 class frmFileSave;
 namespace Ui {
@@ -42,6 +45,12 @@ public:
     // Start-up: shows the window and the chooser, brings the camera into service when one
     // was chosen, and runs the first measurement. Whoever opens the window calls it once.
     void Form_Load();
+
+    // The menu bar above the inspection layout and the status line below it.
+    QMenuBar* menuBar() const { return menuBar_; }
+    QStatusBar* statusLine() const { return statusLine_; }
+    // Adds a menu to the menu bar, before ヘルプ.
+    QMenu* addMenu(const QString& title);
 
     // The hosted controls; only the display is seen.
     KeshDisplayEx* KeshDisplayEx1 = nullptr;
@@ -70,6 +79,9 @@ private:
     void KeshDisplayEx1_MouseDown(int button, int shift, int x, int y, int spare);
     void KeshDisplayEx1_MouseMove(int button, int shift, int x, int y, int spare);
 
+    void showVersion();
+    void placeBars();
+    int barsHeight() const;
     void openCamera();
     void measureOnce();
     void moveCircleCentre(int x, int y);
@@ -79,6 +91,11 @@ private:
     struct Form; // the generated form, kept out of this header
     std::unique_ptr<Form> form_;
     Ui::frmMain& ui;
+    // The form's widgets keep their designed positions inside this area under the menu bar.
+    QWidget* inspectionArea_;
+    QMenuBar* menuBar_;
+    QMenu* helpMenu_;
+    QStatusBar* statusLine_;
     VideoConfFileChooser chooseVideoConfFile_;
     PelmintBinding* pelmint_;
 

@@ -1,9 +1,13 @@
 // Qt
 #include <QApplication>
 #include <QFont>
+#include <QSettings>
 
 // Ours
 #include "ProcessSignals.h"
+#include "RecordMenu.h"
+#include "RecordSettings.h"
+#include "RecordStore.h"
 #include "frmMain.h"
 
 int main(int argc, char** argv) {
@@ -17,6 +21,9 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
 
     frmMain mainWindow;
+    QSettings settings;
+    RecordStore records(RecordSettings(settings).config());
+    RecordMenu recordMenu(mainWindow, records, settings);
     mainWindow.Form_Load();
     // The program ends when its last window has gone.
     return app.exec();

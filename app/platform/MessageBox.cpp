@@ -25,8 +25,10 @@ void MessageBox::show(const QString& text, int style, const QString& title) {
         return;
     }
 
-    QMessageBox box(style == Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    title.isEmpty() ? QApplication::applicationDisplayName() : title, text,
+    const QMessageBox::Icon icon = style == Exclamation   ? QMessageBox::Warning
+                                   : style == Information ? QMessageBox::Information
+                                                          : QMessageBox::NoIcon;
+    QMessageBox box(icon, title.isEmpty() ? QApplication::applicationDisplayName() : title, text,
                     QMessageBox::Ok);
     box.exec();
 }

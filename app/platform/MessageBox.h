@@ -15,6 +15,7 @@ public:
     enum Style : int {
         OkOnly = 0,
         Exclamation = 48, // exclamation icon and an OK button
+        Information = 64, // information icon and an OK button
     };
 
     struct Record {

@@ -4,7 +4,9 @@
 // Qt
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QMenuBar>
 #include <QMoveEvent>
+#include <QStatusBar>
 
 // Ours
 #include "MainLayout.h"
@@ -32,6 +34,17 @@ TEST(MainLayoutTest, FollowsTheOuterWindowSizeInTwips) {
     EXPECT_EQ(tiny.displayHeight, 0.0f);
     EXPECT_EQ(tiny.helpLineTop, 160.0f);
     EXPECT_EQ(MainLayout::toPixels(7510.0f), 501);
+
+    // The menu bar and the status line take their height before the rule applies.
+    const MainLayout::Result withBars = MainLayout::fit(10860.0f, 8370.0f + 645.0f, 645.0f);
+    EXPECT_EQ(withBars.displayWidth, example.displayWidth);
+    EXPECT_EQ(withBars.displayHeight, example.displayHeight);
+    EXPECT_EQ(withBars.helpLineTop, example.helpLineTop);
+    EXPECT_EQ(MainLayout::fit(10860.0f, 1000.0f, 645.0f).displayHeight, 0.0f);
+}
+
+int barsHeight(frmMain& window) {
+    return window.menuBar()->sizeHint().height() + window.statusLine()->sizeHint().height();
 }
 
 struct WidgetRow {
@@ -139,7 +152,12 @@ TEST(MainLayoutTest, WindowMatchesTheDesignBeforeItIsShown) {
     frmMain window([](QWidget*) { return QString(); });
     EXPECT_EQ(window.windowTitle(),
               QStringLiteral("KeshVovadu - 手動センサボールによる平均濃度検査"));
-    EXPECT_EQ(window.size(), QSize(10740 / 15, 7965 / 15));
+    QWidget* area = probe::child<QWidget>(window, "cmdGrab")->parentWidget();
+    EXPECT_EQ(area->size(), QSize(10740 / 15, 7965 / 15));
+    EXPECT_EQ(window.size(), QSize(10740 / 15, 7965 / 15 + barsHeight(window)));
+    EXPECT_EQ(area->y(), window.menuBar()->geometry().bottom() + 1);
+    EXPECT_EQ(window.statusLine()->geometry().top(), area->geometry().bottom() + 1);
+    EXPECT_EQ(window.statusLine()->geometry().bottom(), window.height() - 1);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
 
@@ -197,7 +215,8 @@ TEST(MainLayoutTest, DisplayAndHelpLineFollowRealResizes) {
         QCoreApplication::processEvents();
         const QSize outer = window.frameGeometry().size();
         const MainLayout::Result expected =
-            MainLayout::fit(outer.width() * 15.0f, outer.height() * 15.0f);
+            MainLayout::fit(outer.width() * 15.0f, outer.height() * 15.0f,
+                            static_cast<float>(barsHeight(window)) * 15.0f);
         SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
         EXPECT_EQ(display->pos(), QPoint(184, 4));
         EXPECT_EQ(display->size(), QSize(MainLayout::toPixels(expected.displayWidth),
@@ -268,7 +287,8 @@ TEST(MainLayoutTest, LayoutCatchesUpWithAFrameReportedWithoutAnEvent) {
 
     const QSize outer = window.frameGeometry().size();
     const MainLayout::Result expected =
-        MainLayout::fit(outer.width() * 15.0f, outer.height() * 15.0f);
+        MainLayout::fit(outer.width() * 15.0f, outer.height() * 15.0f,
+                        static_cast<float>(barsHeight(window)) * 15.0f);
     const QSize wanted(MainLayout::toPixels(expected.displayWidth),
                        MainLayout::toPixels(expected.displayHeight));
     ASSERT_NE(window.KeshDisplayEx1->size(), wanted) << "the test swallowed nothing";

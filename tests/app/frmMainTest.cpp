@@ -3,6 +3,8 @@
 #include <limits>
 
 // Qt
+#include <QMenu>
+#include <QMenuBar>
 #include <QRegularExpression>
 
 // Ours
@@ -242,6 +244,27 @@ TEST_F(frmMainTest, FloodOfMovesNeitherRecursesNorLosesTheLastPosition) {
     EXPECT_EQ(centre(), MoveFlood::position(20000));
     EXPECT_EQ(QPoint(int(circle().centerX()), int(circle().centerY())), MoveFlood::position(20000));
     EXPECT_EQ(text("txtAverageDensity"), QStringLiteral("90.0"));
+}
+
+TEST_F(frmMainTest, HelpMenuShowsTheVersionAndOtherMenusGoBeforeIt) {
+    window.addMenu(QStringLiteral("検査(&I)"));
+    const QList<QAction*> menus = window.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("検査(&I)"));
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("ヘルプ(&H)"));
+    const QList<QAction*> help = menus[1]->menu()->actions();
+    ASSERT_EQ(help.size(), 1);
+    EXPECT_EQ(help[0]->text(), QStringLiteral("バージョン情報(&A)…"));
+
+    const QString before = text("txtAverageDensity");
+    help[0]->trigger();
+    ASSERT_EQ(messages.records().size(), 1u);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Gavrel \\d+\\.\\d+\\.\\d+$"))
+                    .match(messages.records()[0].text)
+                    .hasMatch())
+        << messages.records()[0].text.toStdString();
+    EXPECT_EQ(messages.records()[0].style, MessageBox::Information);
+    EXPECT_EQ(text("txtAverageDensity"), before);
 }
 
 } // namespace

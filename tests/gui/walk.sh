@@ -92,13 +92,14 @@ blue_box() { # png x y w h -> "w h x y" of the pure-blue pixels inside the regio
 }
 near() { [ $(($1 - $2)) -le "$3" ] && [ $(($2 - $1)) -le "$3" ]; }
 
-# Design positions (twips / 15) of the widgets the walk uses, in client pixels.
+# Design positions (twips / 15) of the widgets the walk uses, in pixels of the inspection
+# area under the menu bar; `image_origin` finds how far down that area starts (AREA_TOP).
 main_title='KeshVovadu - 手動センサボールによる平均濃度検査'
 display_left=184 display_top=4
 judge_x=$((8 + 16 + 4)) judge_y=$((340 + 20 + 4)) # a corner of lblJudge's background
-load_button="$((64 + 56)) $((436 + 14))"
-save_button="$((64 + 56)) $((472 + 14))"
-grab_button="$((8 + 84)) $((4 + 16))"
+load_button() { echo "$((64 + 56)) $((AREA_TOP + 436 + 14))"; }
+save_button() { echo "$((64 + 56)) $((AREA_TOP + 472 + 14))"; }
+grab_button() { echo "$((8 + 84)) $((AREA_TOP + 4 + 16))"; }
 
 start_program() { # folder -> runs Gavrel from its copy with the folder as current directory
   (cd "$1" && QT_QPA_PLATFORM=xcb exec "$work/program/Gavrel" >"$work/app.log" 2>&1) &
@@ -116,13 +117,16 @@ check_centred() { # window id
   near $((X + W / 2)) 640 3 || fail "chooser not centred horizontally ($X,$Y ${W}x$H)"
   near $((Y + H / 2)) 512 30 || fail "chooser not centred vertically ($X,$Y ${W}x$H)"
 }
-image_origin() { # png window -> sets OX OY: the screen position of image pixel (0, 0)
+image_origin() { # png window -> sets OX OY: the screen position of image pixel (0, 0), and
+  # AREA_TOP: the menu bar's height (the display's frame is as wide on top as on the left)
   geometry "$2"
   local box
-  box=($(blue_box "$1" $((X + display_left)) $((Y + display_top)) 520 490))
+  box=($(blue_box "$1" $((X + display_left)) $((Y + display_top)) 520 520))
   [ "${box[0]}" = 101 ] && [ "${box[1]}" = 101 ] || fail "first circle is ${box[0]}x${box[1]}, not 101x101"
   OX=$((X + display_left + box[2] - 50)) OY=$((Y + display_top + box[3] - 50))
   near $((OX - X - display_left)) 0 4 || fail "circle not at (100, 100) of the image"
+  AREA_TOP=$((OY - Y - display_top - (OX - X - display_left)))
+  [ "$AREA_TOP" -ge 10 ] && [ "$AREA_TOP" -le 60 ] || fail "no menu bar above the layout ($AREA_TOP)"
 }
 circle_box() { # png -> "w h x y" of the circle relative to the image
   local box
@@ -145,7 +149,7 @@ main=$(wait_window "$main_title")
 first=$(shot files-first)
 image_origin "$first" "$main"
 geometry "$main"
-[ "$(pixel "$first" $((X + judge_x)) $((Y + judge_y)))" = "255,0,0" ] || fail "first verdict on a black image is not NG red"
+[ "$(pixel "$first" $((X + judge_x)) $((Y + AREA_TOP + judge_y)))" = "255,0,0" ] || fail "first verdict on a black image is not NG red"
 
 step "files only: left drag moves the circle"
 drag "$main" 1 $((OX - X + 100)) $((OY - Y + 100)) $((OX - X + 300)) $((OY - Y + 200))
@@ -158,7 +162,7 @@ read -r w h x y <<<"$(circle_box "$(shot files-resized)")"
 [ "$w $h $x $y" = "161 161 220 120" ] || fail "after the right drag the circle box is $w $h $x $y"
 
 step "files only: load a sample image"
-click "$main" $load_button
+click "$main" $(load_button)
 loader=$(wait_window 'ファイル読込み')
 click "$loader" $((240 + 40)) $((72 + 8)) # the first file
 geometry "$loader"
@@ -170,11 +174,11 @@ loaded=$(shot files-loaded)
 [ -n "$shots" ] && import -frame -window "$main" "$shots/main-window.png"
 [ "$(pixel "$loaded" $((OX + 256)) $((OY + 240)))" != "0,0,0" ] || fail "the loaded image is not shown"
 geometry "$main"
-judge=$(pixel "$loaded" $((X + judge_x)) $((Y + judge_y)))
+judge=$(pixel "$loaded" $((X + judge_x)) $((Y + AREA_TOP + judge_y)))
 case "$judge" in "255,255,255" | "255,0,0") ;; *) fail "verdict background is $judge" ;; esac
 
 step "files only: save it under a new name"
-click "$main" $save_button
+click "$main" $(save_button)
 saver=$(wait_window 'ファイル保存')
 click "$saver" $((240 + 60)) $((24 + 10)) # the file name box
 xdotool type --delay 20 walk-saved
@@ -184,6 +188,14 @@ saved="$work/program/walk-saved.bmp"
 for _ in $(seq 50); do [ -s "$saved" ] && break; sleep 0.1; done
 [ "$(identify -format '%w %h %[bit-depth]' "$saved" 2>/dev/null)" = "512 480 8" ] ||
   fail "the saved file is not a 512 x 480, 8-bit bitmap"
+
+step "files only: the version from the help menu"
+xdotool key --clearmodifiers alt+h
+sleep 0.3
+xdotool key --clearmodifiers a
+about=$(wait_window 'バージョン情報')
+xdotool key --clearmodifiers Return
+wait_gone "$about"
 
 step "files only: close"
 close_main "$main"
@@ -199,7 +211,7 @@ wait_gone "$chooser"
 main=$(wait_window "$main_title")
 before=$(shot camera-first)
 image_origin "$before" "$main"
-click "$main" $grab_button
+click "$main" $(grab_button)
 sleep 0.5
 after=$(shot camera-grabbed)
 geometry "$main"

@@ -1,0 +1,35 @@
+#include "frmRecordSettings.h"
+
+// Ours
+#include "DatabaseUrl.h"
+#include "RecordLocations.h"
+#include "RecordSettings.h"
+#include "ui_frmRecordSettings.h"
+
+frmRecordSettings::frmRecordSettings(RecordSettings& settings, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::frmRecordSettings>()), settings_(settings) {
+    ui->setupUi(this);
+    setFixedSize(size());
+    ui->txtDatabaseUrl->setPlaceholderText(RecordLocations::defaultDatabaseUrl().toString());
+    ui->txtDatabaseUrl->setText(settings_.databaseUrlText());
+    ui->txtStation->setPlaceholderText(RecordLocations::hostName());
+    ui->txtStation->setText(settings_.stationOverride());
+    ui->chkKeepOkImages->setChecked(settings_.keepOkImages());
+    connect(ui->cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(ui->cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+frmRecordSettings::~frmRecordSettings() = default;
+
+void frmRecordSettings::cmdOK_Click() {
+    const QString url = ui->txtDatabaseUrl->text().trimmed();
+    QString error;
+    if (!url.isEmpty() && !DatabaseUrl::parse(url, &error)) {
+        ui->lblError->setText(error);
+        return;
+    }
+    settings_.setDatabaseUrlText(url);
+    settings_.setStationOverride(ui->txtStation->text());
+    settings_.setKeepOkImages(ui->chkKeepOkImages->isChecked());
+    accept();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+// Standard library
+#include <optional>
+
+// Qt
+#include <QByteArray>
+#include <QDateTime>
+#include <QMetaType>
+#include <QString>
+
+// One settled judgement: what was looked at, what was measured and what was decided.
+struct InspectionRecord {
+    // Unique across every station and run, so that a replayed spool writes a record once.
+    QString uuid;
+    QDateTime measuredAt; // UTC
+    int utcOffsetSeconds = 0;
+    QString station;
+    QString operatorName;
+    QString source; // the camera's configuration file or the image file
+    std::optional<qint64> frame;
+    QString imageSha256;
+    QString imageFile; // within the image archive; empty when the image is not kept
+    double cx = 0;
+    double cy = 0;
+    double r = 0;
+    qint64 pixelCount = 0;
+    double mean = 0;
+    double stddev = 0;
+    double min = 0;
+    double max = 0;
+    double standard = 0;
+    double tolerance = 0;
+    QString verdict; // "OK" or "NG"
+    qint64 elapsedUs = 0;
+
+    // Set when the record is written: the chain link to the station's record before it.
+    QString previousSha256;
+    QString recordSha256;
+    qint64 id = 0;
+
+    // The judged 512 x 480 pixels, carried to the writer and never stored in the database.
+    QByteArray pixels;
+    int imageWidth = 0;
+    int imageHeight = 0;
+};
+
+Q_DECLARE_METATYPE(InspectionRecord)

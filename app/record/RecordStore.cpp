@@ -1,0 +1,85 @@
+#include "RecordStore.h"
+
+// Qt
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+
+// Ours
+#include "RecordCodec.h"
+#include "RecordWriter.h"
+
+RecordStore::RecordStore(RecordConfig config, QObject* parent,
+                         std::chrono::milliseconds retryInterval)
+    : QObject(parent), config_(std::move(config)),
+      writer_(new RecordWriter(config_, retryInterval)) {
+    qRegisterMetaType<RecordState>();
+    thread_.setObjectName(QStringLiteral("record writer"));
+    writer_->moveToThread(&thread_);
+    connect(&thread_, &QThread::finished, writer_, &QObject::deleteLater);
+    connect(writer_, &RecordWriter::stateChanged, this, [this](const RecordState& state) {
+        state_ = state;
+        emit stateChanged(state);
+    });
+    thread_.start();
+    QMetaObject::invokeMethod(writer_, &RecordWriter::start, Qt::QueuedConnection);
+}
+
+RecordStore::~RecordStore() {
+    QMetaObject::invokeMethod(writer_, &RecordWriter::finish, Qt::BlockingQueuedConnection);
+    thread_.quit();
+    thread_.wait();
+}
+
+void RecordStore::record(InspectionRecord record) {
+    if (record.uuid.isEmpty()) {
+        record.uuid = RecordCodec::newUuid();
+    }
+    if (!record.measuredAt.isValid()) {
+        const QDateTime now = QDateTime::currentDateTime();
+        record.measuredAt = now.toUTC();
+        record.utcOffsetSeconds = now.offsetFromUtc();
+    }
+    if (record.station.isEmpty()) {
+        record.station = config_.station;
+    }
+    if (record.operatorName.isEmpty()) {
+        record.operatorName = config_.operatorName;
+    }
+    ++writer_->submitted;
+    RecordWriter* writer = writer_;
+    QMetaObject::invokeMethod(
+        writer_,
+        [writer, record = std::move(record)]() mutable { writer->submit(std::move(record)); },
+        Qt::QueuedConnection);
+}
+
+void RecordStore::setConfig(RecordConfig config) {
+    config_ = config;
+    RecordWriter* writer = writer_;
+    QMetaObject::invokeMethod(
+        writer_,
+        [writer, config = std::move(config)]() mutable { writer->reconfigure(std::move(config)); },
+        Qt::QueuedConnection);
+}
+
+bool RecordStore::waitUntilSettled(std::chrono::milliseconds timeout) {
+    QElapsedTimer clock;
+    clock.start();
+    while (writer_->settled.load() < writer_->submitted.load()) {
+        if (clock.elapsed() > timeout.count()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    // Let the last state change arrive.
+    QMetaObject::invokeMethod(
+        writer_, [] {}, Qt::BlockingQueuedConnection);
+    QCoreApplication::processEvents();
+    return true;
+}
+
+void RecordStore::retryNow() {
+    QMetaObject::invokeMethod(writer_, &RecordWriter::retryNow, Qt::QueuedConnection);
+}

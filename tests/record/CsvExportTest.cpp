@@ -1,0 +1,121 @@
+// Standard library
+#include <vector>
+
+// Qt
+#include <QBuffer>
+#include <QStringList>
+
+// Ours
+#include "CsvExport.h"
+#include "RecordTestKit.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A plain RFC 4180 reader, written from the rules rather than from the writer.
+std::vector<QStringList> readCsv(const QString& text) {
+    std::vector<QStringList> rows;
+    QStringList row;
+    QString cell;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
+                cell += u'"';
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                cell += c;
+            }
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            row << cell;
+            cell.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            row << cell;
+            rows.push_back(row);
+            row.clear();
+            cell.clear();
+            ++i;
+        } else {
+            cell += c;
+        }
+    }
+    return rows;
+}
+
+TEST(CsvFieldTest, QuotesOnlyWhatNeedsIt) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"plain", "plain"},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"", ""},
+        {"検査", "検査"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CsvExport::field(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+    }
+}
+
+TEST(CsvExportTest, RoundTripsJapaneseCommasAndQuotesWithFilters) {
+    testutils::Sandbox sandbox;
+    RecordDatabase database(DatabaseUrl::sqliteFile(sandbox.filePath(QStringLiteral("m.sqlite"))),
+                            QStringLiteral("csv"));
+    std::vector<InspectionRecord> batch;
+    for (int n = 0; n < 6; ++n) {
+        batch.push_back(recordkit::sample(n, n % 2 ? QStringLiteral("NG") : QStringLiteral("OK")));
+        batch.back().source = QStringLiteral("C:\\画像\\試料 \"%1\", 第%1.bmp").arg(n);
+        batch.back().station = n < 4 ? QStringLiteral("検査台,1") : QStringLiteral("検査台2");
+    }
+    ASSERT_EQ(database.write(batch), 6);
+
+    RecordFilter filter;
+    filter.verdict = QStringLiteral("NG");
+    filter.station = QStringLiteral("検査台,1");
+    filter.since = batch[1].measuredAt;
+    filter.until = batch[5].measuredAt;
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QString error;
+    ASSERT_EQ(CsvExport::write(database.connection(), filter, out, &error), 2)
+        << error.toStdString();
+    const QByteArray bytes = out.data();
+    ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    const auto rows = readCsv(QString::fromUtf8(bytes.mid(3)));
+    ASSERT_EQ(rows.size(), 3u);
+    const QStringList& header = rows[0];
+    const qsizetype source = header.indexOf(QStringLiteral("source"));
+    const qsizetype station = header.indexOf(QStringLiteral("station"));
+    const qsizetype mean = header.indexOf(QStringLiteral("mean"));
+    const qsizetype op = header.indexOf(QStringLiteral("operator"));
+    ASSERT_GE(source, 0);
+    for (int i = 0; i < 2; ++i) {
+        const InspectionRecord& expected = batch[static_cast<std::size_t>(1 + 2 * i)];
+        ASSERT_EQ(rows[i + 1].size(), header.size());
+        EXPECT_EQ(rows[i + 1][source], expected.source);
+        EXPECT_EQ(rows[i + 1][station], expected.station);
+        EXPECT_EQ(rows[i + 1][op], QStringLiteral("山田"));
+        EXPECT_EQ(rows[i + 1][mean].toDouble(), expected.mean);
+    }
+
+    RecordFilter bySource;
+    bySource.source = QStringLiteral("第5");
+    QBuffer one;
+    one.open(QIODevice::WriteOnly);
+    EXPECT_EQ(CsvExport::write(database.connection(), bySource, one, &error), 1);
+    RecordFilter wildcard;
+    wildcard.source = QStringLiteral("%");
+    QBuffer none;
+    none.open(QIODevice::WriteOnly);
+    EXPECT_EQ(CsvExport::write(database.connection(), wildcard, none, &error), 0);
+}
+
+} // namespace
