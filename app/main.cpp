@@ -4,11 +4,30 @@
 #include <QSettings>
 
 // Ours
+#include "MessageBox.h"
 #include "ProcessSignals.h"
+#include "RecipeFile.h"
 #include "RecordMenu.h"
 #include "RecordSettings.h"
 #include "RecordStore.h"
 #include "frmMain.h"
+
+namespace {
+
+// `--recipe FILE` (or `--recipe=FILE`): start with an inspection recipe.
+QString recipeOption(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--recipe") && i + 1 < arguments.size()) {
+            return arguments[i + 1];
+        }
+        if (arguments[i].startsWith(QLatin1String("--recipe="))) {
+            return arguments[i].mid(9);
+        }
+    }
+    return QString();
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     ProcessSignals::ignoreFileSizeLimit();
@@ -21,6 +40,16 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
 
     frmMain mainWindow;
+    if (const QString recipePath = recipeOption(QApplication::arguments()); !recipePath.isEmpty()) {
+        const RecipeFile::ReadResult recipe = RecipeFile::read(recipePath);
+        if (recipe.recipe) {
+            mainWindow.useRecipeAtStartup(*recipe.recipe);
+        } else {
+            MessageBox::show(QStringLiteral("レシピを開けませんでした。\r\n") + recipePath +
+                                 QStringLiteral("\r\n") + recipe.error,
+                             MessageBox::Exclamation, QStringLiteral("レシピ"));
+        }
+    }
     QSettings settings;
     RecordStore records(RecordSettings(settings).config());
     RecordMenu recordMenu(mainWindow, records, settings);

@@ -7,14 +7,15 @@ class DirListBox;
 class DriveListBox;
 
 // What the three file dialogs share about their chained drive, folder and file lists.
-class ListChain {
-public:
-    // Moves the folder list to the root of the drive list's drive. When that fails, shows
-    // the error's number and description and sets the drive back to the folder list's
-    // drive, whose change notification then moves the folder list to that drive's root.
-    static void changeDrive(DriveListBox& drive, DirListBox& folder, int messageStyle,
-                            const QString& messageTitle);
+namespace ListChain {
 
-    // `folder` and `name` joined by exactly one separator; a root keeps its own.
-    static QString joinFolderAndName(const QString& folder, const QString& name);
-};
+// Moves the folder list to the root of the drive list's drive. When that fails, shows
+// the error's number and description and sets the drive back to the folder list's
+// drive, whose change notification then moves the folder list to that drive's root.
+void changeDrive(DriveListBox& drive, DirListBox& folder, int messageStyle,
+                 const QString& messageTitle);
+
+// `folder` and `name` joined by exactly one separator; a root keeps its own.
+QString joinFolderAndName(const QString& folder, const QString& name);
+
+} // namespace ListChain

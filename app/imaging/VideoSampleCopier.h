@@ -3,14 +3,17 @@
 // GStreamer
 #include <gst/gst.h>
 
+// Ours
+#include "InspectionFormat.h"
+
 class KeshImage;
 
 // Checks that an appsink sample is one 8-bit grey frame of exactly the expected size,
 // with a buffer large enough for it, and copies it row by row honouring its stride.
 class VideoSampleCopier {
 public:
-    static constexpr int kWidth = 512;
-    static constexpr int kHeight = 480;
+    static constexpr int kWidth = InspectionFormat::kWidth;
+    static constexpr int kHeight = InspectionFormat::kHeight;
 
     static bool isExpectedFrame(GstSample* sample);
 

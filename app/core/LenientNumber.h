@@ -8,7 +8,8 @@
 // locale) and an exponent are read up to the first character that cannot continue the
 // number; "&H" and "&O" read a hexadecimal or octal whole number. A text without a leading
 // number reads 0. A number beyond the double range reads as an infinity of its sign.
-class LenientNumber {
-public:
-    static double read(const QString& text);
-};
+namespace LenientNumber {
+
+double read(const QString& text);
+
+} // namespace LenientNumber

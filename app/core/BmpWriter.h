@@ -12,7 +12,8 @@ class KeshImage;
 //   24 bits      -> 24 bits;
 //   32 bits      -> 24 bits: the fourth byte is unused, and some readers would take it
 //                   for alpha and show a 32-bit file as transparent.
-class BmpWriter {
-public:
-    static QByteArray encode(const KeshImage& image);
-};
+namespace BmpWriter {
+
+QByteArray encode(const KeshImage& image);
+
+} // namespace BmpWriter

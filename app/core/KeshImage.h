@@ -9,6 +9,9 @@
 #include <QList>
 #include <QRgb>
 
+// Ours
+#include "InspectionFormat.h"
+
 // The one image of the program: width, height, bits per pixel, colour format and a
 // pixel buffer whose rows follow each other with no padding (row length is exactly
 // bytesPerLine(), which for 8 bits per pixel is the width).
@@ -26,8 +29,8 @@ public:
         Palette = 2, // 1, 4 or 8 bits indexing palette()
     };
 
-    static constexpr int kDefaultWidth = 512;
-    static constexpr int kDefaultHeight = 480;
+    static constexpr int kDefaultWidth = InspectionFormat::kWidth;
+    static constexpr int kDefaultHeight = InspectionFormat::kHeight;
     // Bounds that keep a hostile file or a typing error from exhausting memory.
     static constexpr int kMaxDimension = 16384;
     static constexpr qsizetype kMaxBufferBytes = qsizetype(256) * 1024 * 1024;
