@@ -13,6 +13,7 @@
 #include "GavrelVersion.h"
 #include "MessageBox.h"
 #include "PelmintBinding.h"
+#include "ProcessSignals.h"
 #include "RecipeFile.h"
 #include "RecordMenu.h"
 #include "RecordSettings.h"
@@ -35,6 +36,8 @@ void nameTheApplication() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A save beyond the file-size limit must fail, not end the program.
+    ProcessSignals::ignoreFileSizeLimit();
     QString noDisplayLine;
     QString recipePath;
     {
