@@ -46,6 +46,9 @@ constexpr double kRejected = -1.0;
 constexpr double kInitialCentreX = 100.0;
 constexpr double kInitialCentreY = 100.0;
 constexpr double kInitialRadius = 50.0;
+// For a second after a layout the frame is looked at again, five times.
+constexpr int kFrameCheckMs = 200;
+constexpr int kFrameChecks = 5;
 constexpr auto kSettleAfterOpen = std::chrono::milliseconds(350);
 
 QString errorTitle() {
@@ -152,6 +155,14 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
             [this](int button, int shift, int x, int y, int spare) {
                 HandlerGuard::run([&] { KeshDisplayEx1_MouseMove(button, shift, x, y, spare); });
             });
+    frameCheck_.setInterval(kFrameCheckMs);
+    connect(&frameCheck_, &QTimer::timeout, this, [this] {
+        if (frameGeometry().size() != laidOutFor_) {
+            HandlerGuard::run([this] { Form_Resize(); });
+        } else if (--frameChecksLeft_ <= 0) {
+            frameCheck_.stop();
+        }
+    });
 
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseUp, this, [this](int button, int, int, int, int) {
         if (button & (KeshDisplayEx::LeftButton | KeshDisplayEx::RightButton)) {
@@ -385,6 +396,9 @@ void frmMain::Form_Resize() {
     KeshDisplayEx1->resize(MainLayout::toPixels(layout.displayWidth),
                            MainLayout::toPixels(layout.displayHeight));
     ui.Label5->move(ui.Label5->x(), MainLayout::toPixels(layout.helpLineTop));
+    laidOutFor_ = outer;
+    frameChecksLeft_ = kFrameChecks;
+    frameCheck_.start();
 }
 
 void frmMain::cmdRecalc_Click() {

@@ -6,7 +6,9 @@
 #include <optional>
 
 // Qt
+#include <QSize>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 // Ours
@@ -178,4 +180,10 @@ private:
     // events handled meanwhile are folded into one that runs after them.
     bool pumpingEvents_ = false;
     bool measureAgain_ = false;
+
+    // The window manager may tell the frame of a new state only after the resize to it
+    // (a maximized window's frame without borders); checks after each layout catch it.
+    QTimer frameCheck_;
+    QSize laidOutFor_; // the outer size of the last layout
+    int frameChecksLeft_ = 0;
 };

@@ -14,6 +14,7 @@
 #include "InspectionRecorder.h"
 #include "MessageBox.h"
 #include "PelmintBinding.h"
+#include "ProcessSignals.h"
 #include "RecipeFile.h"
 #include "RecordMenu.h"
 #include "RecordSettings.h"
@@ -36,6 +37,8 @@ void nameTheApplication() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A save beyond the file-size limit must fail, not end the program.
+    ProcessSignals::ignoreFileSizeLimit();
     QString noDisplayLine;
     QString recipePath;
     {

@@ -191,8 +191,9 @@ void frmMeasurementRecord::updateChart() {
     auto* ng = new QScatterSeries;
     ng->setColor(QColor(255, 0, 0));
     ng->setMarkerSize(7);
-    auto* upper = new QLineSeries;
-    auto* lower = new QLineSeries;
+    // The band does not own its edges; the chart does, so they go with it.
+    auto* upper = new QLineSeries(chart);
+    auto* lower = new QLineSeries(chart);
     for (const auto& p : points) {
         const auto x = static_cast<qreal>(p.measuredAt.toMSecsSinceEpoch());
         density->append(x, p.mean);
