@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 // Ours
+#include "CsvReader.h"
 #include "testutils.h"
 
 namespace {
@@ -30,31 +31,7 @@ struct ProgramRun {
     QByteArray errors;
 };
 
-// A plain RFC 4180 reader, from the rules rather than from the writer.
-std::vector<QStringList> readCsv(const QString& text) {
-    std::vector<QStringList> rows;
-    QStringList row;
-    QString cell;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted && c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-            cell += c;
-            ++i;
-        } else if (c == u'"') {
-            quoted = !quoted;
-        } else if (!quoted && c == u',') {
-            row << std::exchange(cell, {});
-        } else if (!quoted && c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            row << std::exchange(cell, {});
-            rows.push_back(std::exchange(row, {}));
-            ++i;
-        } else {
-            cell += c;
-        }
-    }
-    return rows;
-}
+using testutils::readCsv;
 
 class GavrelMeasureRecordTest : public testing::Test {
 protected:
