@@ -232,9 +232,11 @@ void frmMain::createInspectionCommands() {
     statusLine_->addWidget(pointerReadout_);
     statusLine_->addPermanentWidget(liveReadout_);
     for (QLabel* readout : {pointerReadout_, liveReadout_}) {
-        // A fixed width keeps a changing text from laying out the status line again.
-        readout->setFixedWidth(readout->fontMetrics().horizontalAdvance(
-            QCoreApplication::translate("frmMain", "X 511  Y 479  濃度 255  ")));
+        // A fixed size (the height the status line gives it) keeps a changing text from
+        // laying out and repainting the whole status line again.
+        readout->setFixedSize(readout->fontMetrics().horizontalAdvance(QCoreApplication::translate(
+                                  "frmMain", "X 511  Y 479  濃度 255  ")),
+                              readout->height());
         readout->setAutoFillBackground(true);
     }
     connect(KeshDisplayEx1, &KeshDisplayEx::pointerOverPixel, this, &frmMain::showPointer);
