@@ -8,6 +8,7 @@
 
 // Qt
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -17,6 +18,7 @@
 #include <QMoveEvent>
 #include <QPalette>
 #include <QStatusBar>
+#include <QStyleFactory>
 
 // Ours
 #include "CircleDrag.h"
@@ -33,7 +35,9 @@
 #include "MessageBox.h"
 #include "NumberFormat.h"
 #include "PelmintBinding.h"
+#include "PixelReadout.h"
 #include "RecipeFile.h"
+#include "ValueBoxStyle.h"
 #include "frmFileLoad.h"
 #include "frmFileSave.h"
 #include "frmSelectVideoConfFile.h"
@@ -130,11 +134,27 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     KeshDisplayEx1 = ui.KeshDisplayEx1;
     paintLabel(ui.lblJudge, QPalette::WindowText, QColor(0, 0, 255));
+    QStyle* valueBoxStyle = nullptr;
+    if (QStyle* base = QStyleFactory::create(QApplication::style()->name())) {
+        valueBoxStyle = new ValueBoxStyle(base);
+        valueBoxStyle->setParent(this);
+    }
     for (QWidget* box :
          {static_cast<QWidget*>(ui.lblCircleCenterX), static_cast<QWidget*>(ui.lblCircleCenterY),
           static_cast<QWidget*>(ui.lblCircleRadius), static_cast<QWidget*>(ui.txtAverageDensity),
-          static_cast<QWidget*>(ui.txtExecuteTime)}) {
-        paintOwnBackground(box);
+          static_cast<QWidget*>(ui.txtExecuteTime), static_cast<QWidget*>(ui.lblJudge)}) {
+        if (box != ui.lblJudge) {
+            paintOwnBackground(box);
+        }
+        // Numbers need no shaping; a new text is then laid out in a fraction of the time.
+        QFont plain = box->font();
+        plain.setStyleStrategy(QFont::PreferNoShaping);
+        box->setFont(plain);
+        // A new text would otherwise ask the frame around the box to lay out again.
+        box->setFixedSize(box->size());
+        if (valueBoxStyle) {
+            box->setStyle(valueBoxStyle);
+        }
     }
 
     connect(ui.cmdRecalc, &QPushButton::clicked, this,
@@ -225,13 +245,14 @@ void frmMain::createInspectionCommands() {
     inspection->addAction(openRecipeAction_);
     inspection->addAction(saveRecipeAction_);
 
-    pointerReadout_ = new QLabel(statusLine_);
+    pointerReadout_ = new PixelReadout(
+        QCoreApplication::translate("frmMain", "X %1  Y %2  濃度 %3"), statusLine_);
     pointerReadout_->setObjectName(QStringLiteral("lblPointer"));
     liveReadout_ = new QLabel(statusLine_);
     liveReadout_->setObjectName(QStringLiteral("lblLive"));
     statusLine_->addWidget(pointerReadout_);
     statusLine_->addPermanentWidget(liveReadout_);
-    for (QLabel* readout : {pointerReadout_, liveReadout_}) {
+    for (QLabel* readout : {static_cast<QLabel*>(pointerReadout_), liveReadout_}) {
         // A fixed size (the height the status line gives it) keeps a changing text from
         // laying out and repainting the whole status line again.
         readout->setFixedSize(readout->fontMetrics().horizontalAdvance(QCoreApplication::translate(
@@ -240,8 +261,12 @@ void frmMain::createInspectionCommands() {
         readout->setAutoFillBackground(true);
     }
     connect(KeshDisplayEx1, &KeshDisplayEx::pointerOverPixel, this, &frmMain::showPointer);
-    connect(KeshDisplayEx1, &KeshDisplayEx::pointerOffImage, this,
-            [this] { pointerReadout_->clear(); });
+    connect(KeshDisplayEx1, &KeshDisplayEx::pointerOffImage, pointerReadout_,
+            &PixelReadout::showNoPixel);
+}
+
+QLabel* frmMain::pointerReadout() const {
+    return pointerReadout_;
 }
 
 frmMain::~frmMain() {
@@ -574,9 +599,14 @@ void frmMain::measureOnce() {
     KeshDisplayEx1->setFigureColor(kCircleColour);
     KeshDisplayEx1->drawCircle(0, objCircle);
 
-    showText(ui.lblCircleCenterX, NumberFormat::general(objCircle.centerX()));
-    showText(ui.lblCircleCenterY, NumberFormat::general(objCircle.centerY()));
-    showText(ui.lblCircleRadius, NumberFormat::general(objCircle.radius()));
+    const double circle[] = {objCircle.centerX(), objCircle.centerY(), objCircle.radius()};
+    QLabel* const circleBoxes[] = {ui.lblCircleCenterX, ui.lblCircleCenterY, ui.lblCircleRadius};
+    for (std::size_t i = 0; i < shownCircle_.size(); ++i) {
+        if (shownCircle_[i] != circle[i]) {
+            shownCircle_[i] = circle[i];
+            showText(circleBoxes[i], NumberFormat::general(circle[i]));
+        }
+    }
 
     KeshPerformanceCounter1.start();
     const std::uint8_t* pixels = KeshImage1.bufferAddress();
@@ -626,8 +656,7 @@ void frmMain::nudgeCircle(int dx, int dy, int dRadius) {
 }
 
 void frmMain::showPointer(int x, int y, int grey) {
-    pointerReadout_->setText(
-        QCoreApplication::translate("frmMain", "X %1  Y %2  濃度 %3").arg(x).arg(y).arg(grey));
+    pointerReadout_->showPixel(x, y, grey);
 }
 
 void frmMain::applyRecipe(const InspectionRecipe& recipe) {

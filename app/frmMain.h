@@ -1,6 +1,7 @@
 #pragma once
 
 // Standard library
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,6 +27,7 @@
 class InspectionRecorder;
 class LiveFeed;
 class PelmintBinding;
+class PixelReadout;
 class QAction;
 class QLabel;
 class QMenu;
@@ -67,7 +69,7 @@ public:
     QAction* openRecipeAction() const { return openRecipeAction_; }
     QAction* saveRecipeAction() const { return saveRecipeAction_; }
     // For the status line: the pixel under the pointer, and the live rate and delay.
-    QLabel* pointerReadout() const { return pointerReadout_; }
+    QLabel* pointerReadout() const;
     QLabel* liveReadout() const { return liveReadout_; }
     const LiveMeter& liveMeter() const { return liveMeter_; }
     bool isLive() const { return liveFeed_ != nullptr; }
@@ -154,6 +156,9 @@ private:
     std::unique_ptr<frmFileLoad> fileLoadDialog_;
     std::unique_ptr<frmFileSave> fileSaveDialog_;
 
+    // The circle's values as last shown (centre x, centre y, radius): a drag changes one
+    // or two of them, and only those are formatted again.
+    std::array<std::optional<double>, 3> shownCircle_;
     // The verdict on lblJudge, and that of the last measurement judged.
     std::optional<DensityJudge::Verdict> shownVerdict_;
     std::optional<DensityJudge::Verdict> lastVerdict_;
@@ -161,7 +166,7 @@ private:
     QAction* liveAction_ = nullptr;
     QAction* openRecipeAction_ = nullptr;
     QAction* saveRecipeAction_ = nullptr;
-    QLabel* pointerReadout_ = nullptr;
+    PixelReadout* pointerReadout_ = nullptr;
     QLabel* liveReadout_ = nullptr;
     std::optional<InspectionRecipe> startupRecipe_;
     QString recipeName_;

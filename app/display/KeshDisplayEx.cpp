@@ -177,6 +177,8 @@ void KeshDisplayEx::paintEvent(QPaintEvent* event) {
     // The rims are written into a copy of the exposed part, which is then drawn at once;
     // a painter fill per rim row costs several times more.
     QImage composed = image_.copy(exposedInImage);
+    uchar* const composedBits = composed.bits();
+    const qsizetype composedStride = composed.bytesPerLine();
     for (const Figure& figure : figures_) {
         if (!figure.rim.bounds().intersects(exposedInImage)) {
             continue;
@@ -189,8 +191,8 @@ void KeshDisplayEx::paintEvent(QPaintEvent* event) {
             const int x0 = std::max(span->x0, exposedInImage.left());
             const int x1 = std::min(span->x1, exposedInImage.right());
             if (x0 <= x1) {
-                auto* row =
-                    reinterpret_cast<QRgb*>(composed.scanLine(span->y - exposedInImage.top()));
+                auto* row = reinterpret_cast<QRgb*>(
+                    composedBits + (span->y - exposedInImage.top()) * composedStride);
                 std::fill(row + (x0 - exposedInImage.left()),
                           row + (x1 - exposedInImage.left() + 1), colour);
             }

@@ -22,6 +22,10 @@ DiscRim::DiscRim(int centerX, int centerY, int radius, const QRect& clip) {
 
     const std::int64_t firstRow = std::max<std::int64_t>(cy - r, clip.top());
     const std::int64_t lastRow = std::min<std::int64_t>(cy + r, clip.bottom());
+    if (firstRow > lastRow) {
+        return;
+    }
+    spans_.reserve(static_cast<std::size_t>(2 * (lastRow - firstRow + 1)));
     for (std::int64_t y = firstRow; y <= lastRow; ++y) {
         const std::int64_t d = y >= cy ? y - cy : cy - y;
         const std::int64_t w = halfWidth(d);
@@ -36,6 +40,15 @@ DiscRim::DiscRim(int centerX, int centerY, int radius, const QRect& clip) {
             addSpan(row, cx + inner, cx + w, clip);
         }
     }
+    if (!spans_.empty()) {
+        int left = spans_.front().x0;
+        int right = spans_.front().x1;
+        for (const Span& span : spans_) {
+            left = std::min(left, span.x0);
+            right = std::max(right, span.x1);
+        }
+        bounds_ = QRect(QPoint(left, spans_.front().y), QPoint(right, spans_.back().y));
+    }
 }
 
 void DiscRim::addSpan(int y, std::int64_t x0, std::int64_t x1, const QRect& clip) {
@@ -44,9 +57,7 @@ void DiscRim::addSpan(int y, std::int64_t x0, std::int64_t x1, const QRect& clip
     if (x0 > x1) {
         return;
     }
-    const Span span{y, static_cast<int>(x0), static_cast<int>(x1)};
-    spans_.push_back(span);
-    bounds_ |= QRect(QPoint(span.x0, y), QPoint(span.x1, y));
+    spans_.push_back(Span{y, static_cast<int>(x0), static_cast<int>(x1)});
 }
 
 std::uint64_t DiscRim::isqrt(std::uint64_t value) {
