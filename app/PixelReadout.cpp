@@ -39,12 +39,32 @@ PixelReadout::PixelReadout(const QString& format, QWidget* parent) : QLabel(pare
     if (!literal.isEmpty()) {
         parts_.push_back({literal, -1, std::nullopt});
     }
+    frameTimer_.setSingleShot(true);
+    connect(&frameTimer_, &QTimer::timeout, this, [this] { show(waiting_); });
 }
 
 PixelReadout::~PixelReadout() = default;
 
 void PixelReadout::showPixel(int x, int y, int grey) {
     const std::array<int, 3> values{x, y, grey};
+    if (frameTimer_.isActive()) {
+        waiting_ = values;
+        return;
+    }
+    if (showing_ && values == values_) {
+        return;
+    }
+    if (const qint64 since = lastShown_.isValid() ? lastShown_.elapsed() : kFrameMs;
+        since < kFrameMs) {
+        waiting_ = values;
+        frameTimer_.start(static_cast<int>(kFrameMs - since));
+        return;
+    }
+    show(values);
+}
+
+void PixelReadout::show(const std::array<int, 3>& values) {
+    lastShown_.start();
     if (showing_ && values == values_) {
         return;
     }
@@ -58,6 +78,7 @@ void PixelReadout::showPixel(int x, int y, int grey) {
 }
 
 void PixelReadout::showNoPixel() {
+    frameTimer_.stop();
     showing_ = false;
     if (!text().isEmpty()) {
         clear();

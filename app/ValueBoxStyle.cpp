@@ -70,6 +70,19 @@ const QPixmap* ValueBoxStyle::remember(const PictureKey& key, QPixmap picture) c
     return &*pictures_.insert(key, std::move(picture));
 }
 
+// A box without a frame has nothing to draw for it; the style would still go through the
+// motions on every repaint.
+void ValueBoxStyle::drawControl(ControlElement element, const QStyleOption* option,
+                                QPainter* painter, const QWidget* widget) const {
+    if (element == CE_ShapedFrame) {
+        const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
+        if (frame && frame->frameShape == QFrame::NoFrame) {
+            return;
+        }
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
+}
+
 void ValueBoxStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
                                   QPainter* painter, const QWidget* widget) const {
     const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);

@@ -21,6 +21,8 @@ public:
     explicit ValueBoxStyle(QStyle* base);
     ~ValueBoxStyle() override;
 
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget = nullptr) const override;
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                        const QWidget* widget = nullptr) const override;
     void drawItemText(QPainter* painter, const QRect& rect, int flags, const QPalette& palette,

@@ -1,8 +1,8 @@
 #include "NumberFormat.h"
 
 // Standard library
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -26,6 +26,10 @@ QString NumberFormat::general(double value) {
     if (value == 0.0) {
         return QStringLiteral("0");
     }
+    // A whole number below 10^15 shows all its digits; the circle's values always do.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        return QString::number(static_cast<qint64>(value));
+    }
     return QString::number(value, 'g', kSignificantDigits).toUpper();
 }
 
@@ -39,8 +43,10 @@ QString NumberFormat::fixed(double value, int decimals) {
 
     // "d.dddddddddddddde±x": 15 significant decimal digits of the value.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, std::fabs(value));
-    const std::string scientific(buffer);
+    const std::to_chars_result written =
+        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                      std::chars_format::scientific, kSignificantDigits - 1);
+    const std::string scientific(buffer, written.ptr);
     const std::size_t ePos = scientific.find('e');
     std::string digits = scientific.substr(0, 1) + scientific.substr(2, ePos - 2);
     const int exponent = std::atoi(scientific.c_str() + ePos + 1);

@@ -157,9 +157,11 @@ void KeshDisplayEx::paintEvent(QPaintEvent* event) {
     const QPoint offset = scrollOffset();
     const QRect imageOnViewport = imageRect().translated(-offset);
 
-    const QRegion background = QRegion(exposed).subtracted(imageOnViewport);
-    for (const QRect& rect : background) {
-        painter.fillRect(rect, palette().color(QPalette::Dark));
+    if (!imageOnViewport.contains(exposed)) {
+        const QRegion background = QRegion(exposed).subtracted(imageOnViewport);
+        for (const QRect& rect : background) {
+            painter.fillRect(rect, palette().color(QPalette::Dark));
+        }
     }
     const QRect imagePart = exposed & imageOnViewport;
     if (imagePart.isEmpty()) {
@@ -176,9 +178,20 @@ void KeshDisplayEx::paintEvent(QPaintEvent* event) {
     }
     // The rims are written into a copy of the exposed part, which is then drawn at once;
     // a painter fill per rim row costs several times more.
-    QImage composed = image_.copy(exposedInImage);
-    uchar* const composedBits = composed.bits();
-    const qsizetype composedStride = composed.bytesPerLine();
+    const int width = exposedInImage.width();
+    const int height = exposedInImage.height();
+    composition_.resize(std::max(composition_.size(), static_cast<std::size_t>(width) * height));
+    for (int y = 0; y < height; ++y) {
+        const auto* source =
+            reinterpret_cast<const QRgb*>(image_.constScanLine(exposedInImage.top() + y)) +
+            exposedInImage.left();
+        std::copy(source, source + width,
+                  composition_.data() + static_cast<std::size_t>(y) * width);
+    }
+    const QImage composed(reinterpret_cast<const uchar*>(composition_.data()), width, height,
+                          width * static_cast<qsizetype>(sizeof(QRgb)), QImage::Format_RGB32);
+    auto* const composedBits = reinterpret_cast<uchar*>(composition_.data());
+    const qsizetype composedStride = width * static_cast<qsizetype>(sizeof(QRgb));
     for (const Figure& figure : figures_) {
         if (!figure.rim.bounds().intersects(exposedInImage)) {
             continue;

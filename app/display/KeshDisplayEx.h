@@ -86,7 +86,8 @@ private:
     void updateScrollBars();
     void reportPointer(const QPoint& imagePoint);
 
-    QImage image_; // converted once per showImage(), drawn on every paint
+    QImage image_;                  // converted once per showImage(), drawn on every paint
+    std::vector<QRgb> composition_; // the exposed part with the figures, kept between paints
     std::vector<Figure> figures_;
     QColor figureColor_;
     std::optional<QPoint> pointerPixel_;

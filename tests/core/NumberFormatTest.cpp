@@ -51,6 +51,11 @@ TEST(NumberFormatTest, GeneralShowsWholeNumbersWithoutAPoint) {
     EXPECT_EQ(NumberFormat::general(2.5), QStringLiteral("2.5"));
     EXPECT_EQ(NumberFormat::general(2147483648.0), QStringLiteral("2147483648"));
     EXPECT_EQ(NumberFormat::general(1e20), QStringLiteral("1E+20"));
+    // Either side of the largest whole number shown with all its digits.
+    EXPECT_EQ(NumberFormat::general(999999999999999.0), QStringLiteral("999999999999999"));
+    EXPECT_EQ(NumberFormat::general(-999999999999999.0), QStringLiteral("-999999999999999"));
+    EXPECT_EQ(NumberFormat::general(1e15), QStringLiteral("1E+15"));
+    EXPECT_EQ(NumberFormat::general(123456789012345.5), QStringLiteral("123456789012346"));
 }
 
 TEST(NumberFormatTest, NonFiniteValuesAreNamed) {
