@@ -15,7 +15,6 @@ namespace {
 constexpr qsizetype kMostPictures = 2048;
 // Room around a text's box for glyphs that reach a little past it.
 constexpr int kTextMargin = 4;
-constexpr qint64 kNoBackdrop = -1;
 
 bool drawsOnWholePixels(const QPainter* painter) {
     const QTransform& transform = painter->deviceTransform();
@@ -24,9 +23,9 @@ bool drawsOnWholePixels(const QPainter* painter) {
            transform.dy() == std::floor(transform.dy());
 }
 
-// The one colour under everything a widget draws, when it fills its own background with
-// it: a picture made on that colour is then copied where a transparent one is blended.
-// Invalid when there is none.
+// The one colour under everything a box draws, when it fills its own background with it;
+// invalid otherwise. Pictures are only kept on it: they can then be copied, pixel for
+// pixel what the style would have drawn there.
 QColor backdropOf(const QWidget* widget) {
     if (!widget || !widget->autoFillBackground()) {
         return QColor();
@@ -41,7 +40,7 @@ QColor backdropOf(const QWidget* widget) {
 QPixmap blankPicture(QSize size, qreal pixelRatio, const QColor& backdrop) {
     QPixmap picture(size * pixelRatio);
     picture.setDevicePixelRatio(pixelRatio);
-    picture.fill(backdrop.isValid() ? backdrop : QColor(Qt::transparent));
+    picture.fill(backdrop);
     return picture;
 }
 
@@ -86,7 +85,8 @@ void ValueBoxStyle::drawControl(ControlElement element, const QStyleOption* opti
 void ValueBoxStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
                                   QPainter* painter, const QWidget* widget) const {
     const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
-    if (element != PE_PanelLineEdit || !frame || option->rect.isEmpty() ||
+    const QColor backdrop = backdropOf(widget);
+    if (element != PE_PanelLineEdit || !frame || option->rect.isEmpty() || !backdrop.isValid() ||
         !drawsOnWholePixels(painter)) {
         QProxyStyle::drawPrimitive(element, option, painter, widget);
         return;
@@ -99,8 +99,7 @@ void ValueBoxStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* 
         frame->lineWidth | (frame->midLineWidth << 8) | (static_cast<int>(frame->features) << 16);
     key.direction = option->direction;
     key.pixelRatio = painter->device()->devicePixelRatio();
-    const QColor backdrop = backdropOf(widget);
-    key.backdrop = backdrop.isValid() ? backdrop.rgb() : kNoBackdrop;
+    key.backdrop = backdrop.rgb();
     const QPixmap* picture = nullptr;
     if (auto found = pictures_.constFind(key); found != pictures_.constEnd()) {
         picture = &*found;
@@ -120,7 +119,12 @@ void ValueBoxStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* 
 void ValueBoxStyle::drawItemText(QPainter* painter, const QRect& rect, int flags,
                                  const QPalette& palette, bool enabled, const QString& text,
                                  QPalette::ColorRole textRole) const {
-    if (text.isEmpty() || rect.isEmpty() || (flags & Qt::TextDontClip) ||
+    // Only a frameless box has nothing of its own around the text that the picture's
+    // margin could cover.
+    const auto* box = dynamic_cast<const QFrame*>(painter->device());
+    const QColor backdrop =
+        box && box->frameShape() == QFrame::NoFrame ? backdropOf(box) : QColor();
+    if (text.isEmpty() || rect.isEmpty() || (flags & Qt::TextDontClip) || !backdrop.isValid() ||
         !drawsOnWholePixels(painter)) {
         QProxyStyle::drawItemText(painter, rect, flags, palette, enabled, text, textRole);
         return;
@@ -138,12 +142,7 @@ void ValueBoxStyle::drawItemText(QPainter* painter, const QRect& rect, int flags
     key.hints = static_cast<int>(painter->renderHints());
     key.dpi = painter->device()->logicalDpiY();
     key.pixelRatio = painter->device()->devicePixelRatio();
-    // Only a frameless box has nothing of its own around the text that the margin could
-    // cover.
-    const auto* box = dynamic_cast<const QFrame*>(painter->device());
-    const QColor backdrop =
-        box && box->frameShape() == QFrame::NoFrame ? backdropOf(box) : QColor();
-    key.backdrop = backdrop.isValid() ? backdrop.rgb() : kNoBackdrop;
+    key.backdrop = backdrop.rgb();
     const QPoint margin(kTextMargin, kTextMargin);
     const QPixmap* picture = nullptr;
     if (auto found = pictures_.constFind(key); found != pictures_.constEnd()) {

@@ -8,11 +8,11 @@
 #include <QSize>
 #include <QString>
 
-// The application's style for boxes that repaint on every drag step: line-edit panels and
-// item texts are drawn from pictures kept from their first drawing, where the style would
-// stroke an antialiased panel and shape the text anew each time. Anything it cannot draw
-// pixel for pixel the same way (transformed painters, texts allowed past their box) is
-// left to the style itself.
+// The application's style for boxes that repaint on every drag step: on a box that fills
+// its own background with one colour, line-edit panels and item texts are drawn from
+// pictures kept from their first drawing, where the style would stroke an antialiased panel
+// and shape the text anew each time. Anything it cannot copy pixel for pixel (other
+// backgrounds, transformed painters, texts allowed past their box) is left to the style.
 class ValueBoxStyle : public QProxyStyle {
     Q_OBJECT
 
@@ -47,7 +47,7 @@ private:
         int hints = 0;
         int dpi = 0;
         qreal pixelRatio = 1.0;
-        qint64 backdrop = -1; // the opaque colour the picture was made on, or none
+        QRgb backdrop = 0; // the colour the picture was made on
 
         bool operator==(const PictureKey& other) const;
     };

@@ -3,16 +3,20 @@
 
 // Standard library
 #include <chrono>
+#include <map>
+#include <set>
 #include <thread>
 
 // Qt
 #include <QAction>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QStatusBar>
 
 // Ours
 #include "MessageBox.h"
+#include "PixelReadout.h"
 #include "RecipeFile.h"
 #include "frmMainProbe.h"
 #include "testutils.h"
@@ -128,6 +132,48 @@ TEST_F(frmMainInspectionTest, ThePixelUnderThePointerIsInTheStatusLine) {
     EXPECT_EQ(readout->parentWidget(), window->statusLine());
     EXPECT_EQ(readout->text(), QStringLiteral("X 30  Y 40  濃度 77"));
     EXPECT_EQ(circle(*window), (std::vector<int>{100, 100, 50})); // a move without a button
+}
+
+TEST_F(frmMainInspectionTest, ADragRepaintsOnlyWhatChanged) {
+    auto window = start(QString());
+    QTest::qWait(50); // the first showing is painted
+    struct PaintLog : QObject {
+        std::map<QObject*, int> painted;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint) {
+                ++painted[watched];
+            }
+            return false;
+        }
+    } log;
+    // Along a row of a flat image only the centre's x, the time and the pointer change.
+    probe::mouse(*window, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, {150, 120});
+    QTest::qWait(3 * PixelReadout::kFrameMs); // the press gives the display the focus
+    qApp->installEventFilter(&log);
+    QElapsedTimer moving;
+    moving.start();
+    for (int x = 151; x <= 160; ++x) {
+        probe::mouse(*window, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, {x, 120});
+    }
+    const bool quickMoves = moving.elapsed() < 5 * PixelReadout::kFrameMs;
+    QTest::qWait(3 * PixelReadout::kFrameMs);
+    qApp->removeEventFilter(&log);
+
+    EXPECT_EQ(text(*window, "lblCircleCenterX"), QStringLiteral("160"));
+    const std::set<QObject*> mayRepaint = {
+        window->KeshDisplayEx1->viewport(), probe::child<QWidget>(*window, "lblCircleCenterX"),
+        probe::child<QWidget>(*window, "txtExecuteTime"), window->pointerReadout()};
+    for (const auto& [widget, count] : log.painted) {
+        EXPECT_TRUE(mayRepaint.count(widget))
+            << widget->metaObject()->className() << " " << widget->objectName().toStdString()
+            << " repainted " << count << " times";
+    }
+    EXPECT_GE(log.painted[window->KeshDisplayEx1->viewport()], 10);
+    EXPECT_GE(log.painted[probe::child<QWidget>(*window, "lblCircleCenterX")], 10);
+    EXPECT_GE(log.painted[window->pointerReadout()], 1);
+    if (quickMoves) {
+        EXPECT_LT(log.painted[window->pointerReadout()], 10); // paced, not once per move
+    }
 }
 
 TEST_F(frmMainInspectionTest, InputBoxesAreNamedAfterTheirCaptions) {
