@@ -152,6 +152,9 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
         box->setFont(plain);
         // A new text would otherwise ask the frame around the box to lay out again.
         box->setFixedSize(box->size());
+        if (auto* label = qobject_cast<QLabel*>(box)) {
+            label->setTextFormat(Qt::PlainText); // numbers and OK/NG: nothing to detect
+        }
         if (valueBoxStyle) {
             box->setStyle(valueBoxStyle);
         }

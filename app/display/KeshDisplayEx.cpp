@@ -121,6 +121,9 @@ void KeshDisplayEx::clearFigures() {
     for (const Figure& figure : figures_) {
         drawn |= figure.rim.bounds();
     }
+    if (!figures_.empty()) {
+        lastRim_ = std::move(figures_.back().rim);
+    }
     figures_.clear();
     updateImageArea(drawn);
 }
@@ -137,8 +140,11 @@ void KeshDisplayEx::drawCircle(int /*kind*/, const CircleFigure& circle) {
     if (!centerX || !centerY || !radius || *radius < 0) {
         return;
     }
+    // A drag moves the circle without resizing it: its rim is then the last one moved.
     Figure figure{*centerX, *centerY, *radius, figureColor_,
-                  DiscRim(*centerX, *centerY, *radius, imageRect())};
+                  lastRim_ && lastRim_->radius() == *radius
+                      ? lastRim_->movedTo(*centerX, *centerY, imageRect())
+                      : DiscRim(*centerX, *centerY, *radius, imageRect())};
     updateImageArea(figure.rim.bounds());
     figures_.push_back(std::move(figure));
 }

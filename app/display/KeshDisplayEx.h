@@ -89,6 +89,7 @@ private:
     QImage image_;                  // converted once per showImage(), drawn on every paint
     std::vector<QRgb> composition_; // the exposed part with the figures, kept between paints
     std::vector<Figure> figures_;
+    std::optional<DiscRim> lastRim_; // of the last figure cleared
     QColor figureColor_;
     std::optional<QPoint> pointerPixel_;
 };

@@ -3,11 +3,30 @@
 // Standard library
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <optional>
 
-DiscRim::DiscRim(int centerX, int centerY, int radius, const QRect& clip) {
+namespace {
+
+// The square around a disc, when it is small enough to be a rectangle at all.
+std::optional<QRect> squareAround(int centerX, int centerY, int radius, const QRect& clip) {
+    constexpr int kLargest = 1 << 20;
+    if (radius < 0 || radius > kLargest || std::abs(centerX) > kLargest ||
+        std::abs(centerY) > kLargest || clip.isEmpty()) {
+        return std::nullopt;
+    }
+    return QRect(centerX - radius, centerY - radius, 2 * radius + 1, 2 * radius + 1);
+}
+
+} // namespace
+
+DiscRim::DiscRim(int centerX, int centerY, int radius, const QRect& clip)
+    : centerX_(centerX), centerY_(centerY), radius_(radius) {
     if (radius < 0 || clip.isEmpty()) {
         return;
     }
+    const std::optional<QRect> square = squareAround(centerX, centerY, radius, clip);
+    whole_ = square && clip.contains(*square);
     const std::int64_t cx = centerX;
     const std::int64_t cy = centerY;
     const std::int64_t r = radius;
@@ -58,6 +77,26 @@ void DiscRim::addSpan(int y, std::int64_t x0, std::int64_t x1, const QRect& clip
         return;
     }
     spans_.push_back(Span{y, static_cast<int>(x0), static_cast<int>(x1)});
+}
+
+DiscRim DiscRim::movedTo(int centerX, int centerY, const QRect& clip) const {
+    const std::optional<QRect> square = squareAround(centerX, centerY, radius_, clip);
+    if (!whole_ || !square || !clip.contains(*square)) {
+        return DiscRim(centerX, centerY, radius_, clip);
+    }
+    const int dx = centerX - centerX_;
+    const int dy = centerY - centerY_;
+    DiscRim moved;
+    moved.spans_.reserve(spans_.size());
+    for (const Span& span : spans_) {
+        moved.spans_.push_back(Span{span.y + dy, span.x0 + dx, span.x1 + dx});
+    }
+    moved.bounds_ = bounds_.translated(dx, dy);
+    moved.centerX_ = centerX;
+    moved.centerY_ = centerY;
+    moved.radius_ = radius_;
+    moved.whole_ = true;
+    return moved;
 }
 
 std::uint64_t DiscRim::isqrt(std::uint64_t value) {

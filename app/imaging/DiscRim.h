@@ -22,6 +22,11 @@ public:
     // A negative radius gives an empty rim; radius 0 is the centre pixel.
     DiscRim(int centerX, int centerY, int radius, const QRect& clip);
 
+    // The rim of the same radius around another centre, clipped to `clip`: moved from this
+    // one when both lie whole inside their clip, otherwise worked out afresh.
+    DiscRim movedTo(int centerX, int centerY, const QRect& clip) const;
+    int radius() const { return radius_; }
+
     // Ordered by row, then by column; at most two per row.
     const std::vector<Span>& spans() const { return spans_; }
     // Smallest rectangle holding every span; empty when there is none.
@@ -35,4 +40,8 @@ private:
 
     std::vector<Span> spans_;
     QRect bounds_;
+    int centerX_ = 0;
+    int centerY_ = 0;
+    int radius_ = -1;
+    bool whole_ = false; // no part of the disc was clipped
 };

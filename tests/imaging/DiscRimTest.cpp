@@ -109,6 +109,28 @@ TEST(DiscRimTest, SmallAndDegenerateCircles) {
     EXPECT_EQ(spanPixels(DiscRim(most, 0, most, clip)), bruteForceRim(most, 0, most, clip));
 }
 
+TEST(DiscRimTest, AMovedRimIsTheRimAroundTheNewCentre) {
+    const QRect clip(0, 0, 512, 480);
+    struct Case {
+        int fromX, fromY, toX, toY, radius;
+    };
+    const Case cases[] = {
+        {100, 100, 101, 100, 50},                            // whole at both centres
+        {100, 100, 300, 250, 0},  {100, 100, 40, 100, 50},   // clipped at the new centre
+        {20, 20, 100, 100, 50},                              // clipped at the old one
+        {0, 0, 511, 479, 3},      {256, 240, 256, 240, 300}, // larger than the image
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fromX << "," << c.fromY << " -> " << c.toX << ","
+                                        << c.toY << " r " << c.radius);
+        const DiscRim moved = DiscRim(c.fromX, c.fromY, c.radius, clip).movedTo(c.toX, c.toY, clip);
+        const DiscRim fresh(c.toX, c.toY, c.radius, clip);
+        EXPECT_EQ(spanPixels(moved), bruteForceRim(c.toX, c.toY, c.radius, clip));
+        EXPECT_EQ(moved.bounds(), fresh.bounds());
+        EXPECT_EQ(moved.radius(), c.radius);
+    }
+}
+
 TEST(DiscRimTest, IntegerSquareRootIsExactAtSquareBoundaries) {
     const std::uint64_t roots[] = {1,          2,          3,          46340,     46341,
                                    0x7FFFFFFF, 0x80000000, 0xB504F333, 0xFFFFFFFF};
