@@ -17,6 +17,7 @@
 // Ours
 #include "CircleDrag.h"
 #include "DensityJudge.h"
+#include "ErrorTitle.h"
 #include "GavrelVersion.h"
 #include "HandlerGuard.h"
 #include "InspectionFormat.h"
@@ -39,7 +40,6 @@ constexpr double kInitialCentreY = 100.0;
 constexpr double kInitialRadius = 50.0;
 constexpr auto kSettleAfterOpen = std::chrono::milliseconds(350);
 
-const QString kErrorTitle = QStringLiteral("エラー");
 const QString kFilesOnly = QStringLiteral("画像ファイルのみの利用になります。");
 const QString kLineBreak = QStringLiteral("\r\n");
 
@@ -66,8 +66,8 @@ QString withErrorCode(const QString& text, int code) {
     return text + QStringLiteral("(ErrCode=") + QString::number(code) + QLatin1Char(')');
 }
 
-QString chooseWithDialog(QWidget* parent) {
-    frmSelectVideoConfFile chooser(parent);
+QString chooseWithDialog(const Services& services, QWidget* parent) {
+    frmSelectVideoConfFile chooser(services, parent);
     chooser.exec();
     return chooser.strVideoConfFilePath;
 }
@@ -84,13 +84,11 @@ struct frmMain::Form {
     Ui::frmMain ui;
 };
 
-frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
+frmMain::frmMain(Services services, QWidget* parent)
     : QWidget(parent), form_(std::make_unique<Form>()), ui(form_->ui),
       inspectionArea_(new QWidget(this)), menuBar_(new QMenuBar(this)),
       helpMenu_(menuBar_->addMenu(QStringLiteral("ヘルプ(&H)"))), statusLine_(new QStatusBar(this)),
-      chooseVideoConfFile_(chooseVideoConfFile ? std::move(chooseVideoConfFile)
-                                               : VideoConfFileChooser(chooseWithDialog)),
-      pelmint_(&PelmintBinding::shared()) {
+      services_(std::move(services)) {
     ui.setupUi(inspectionArea_);
     setWindowTitle(inspectionArea_->windowTitle());
     menuBar_->setNativeMenuBar(false);
@@ -102,22 +100,24 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
     paintLabel(ui.lblJudge, QPalette::WindowText, QColor(0, 0, 255));
 
     connect(ui.cmdRecalc, &QPushButton::clicked, this,
-            [this] { HandlerGuard::run([this] { cmdRecalc_Click(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { cmdRecalc_Click(); }); });
     connect(ui.cmdGrab, &QPushButton::clicked, this,
-            [this] { HandlerGuard::run([this] { cmdGrab_Click(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { cmdGrab_Click(); }); });
     connect(ui.cmdLoadImage, &QPushButton::clicked, this,
-            [this] { HandlerGuard::run([this] { cmdLoadImage_Click(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { cmdLoadImage_Click(); }); });
     connect(ui.cmdSaveImage, &QPushButton::clicked, this,
-            [this] { HandlerGuard::run([this] { cmdSaveImage_Click(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { cmdSaveImage_Click(); }); });
     connect(helpMenu_->addAction(QStringLiteral("バージョン情報(&A)…")), &QAction::triggered, this,
-            [this] { HandlerGuard::run([this] { showVersion(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { showVersion(); }); });
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseDown, this,
             [this](int button, int shift, int x, int y, int spare) {
-                HandlerGuard::run([&] { KeshDisplayEx1_MouseDown(button, shift, x, y, spare); });
+                HandlerGuard::run(*services_.messages,
+                                  [&] { KeshDisplayEx1_MouseDown(button, shift, x, y, spare); });
             });
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseMove, this,
             [this](int button, int shift, int x, int y, int spare) {
-                HandlerGuard::run([&] { KeshDisplayEx1_MouseMove(button, shift, x, y, spare); });
+                HandlerGuard::run(*services_.messages,
+                                  [&] { KeshDisplayEx1_MouseMove(button, shift, x, y, spare); });
             });
 }
 
@@ -130,8 +130,8 @@ QMenu* frmMain::addMenu(const QString& title) {
 }
 
 void frmMain::showVersion() {
-    MessageBox::show(QStringLiteral("Gavrel ") + QString::fromLatin1(gavrel::kVersion),
-                     MessageBox::Information, QStringLiteral("バージョン情報"));
+    services_.messages->show(QStringLiteral("Gavrel ") + QString::fromLatin1(gavrel::kVersion),
+                             MessageBox::Information, QStringLiteral("バージョン情報"));
 }
 
 int frmMain::barsHeight() const {
@@ -152,7 +152,10 @@ void frmMain::Form_Load() {
     skipOnError([&] { ui.cmdGrab->setEnabled(false); });
     skipOnError([&] { show(); });
     QString chosen;
-    skipOnError([&] { chosen = chooseVideoConfFile_(this); });
+    skipOnError([&] {
+        chosen = services_.chooseVideoConfFile ? services_.chooseVideoConfFile(this)
+                                               : chooseWithDialog(services_, this);
+    });
     skipOnError([&] { strConfFilePath = chosen; });
 
     if (!strConfFilePath.isEmpty()) {
@@ -174,9 +177,9 @@ void frmMain::openCamera() {
     skipOnError([&] { status = KeshVideo1.status(); });
     if (status != 0) {
         skipOnError([&] {
-            MessageBox::show(QStringLiteral("ビデオデバイスのオープンに失敗しました｡") +
-                                 kLineBreak + kFilesOnly,
-                             MessageBox::Exclamation, kErrorTitle);
+            services_.messages->show(QStringLiteral("ビデオデバイスのオープンに失敗しました｡") +
+                                         kLineBreak + kFilesOnly,
+                                     MessageBox::Exclamation, ErrorTitle::text());
         });
         return;
     }
@@ -188,9 +191,9 @@ void frmMain::openCamera() {
     skipOnError([&] { status = KeshVideo1.status(); });
     if (status != 0) {
         skipOnError([&] {
-            MessageBox::show(QStringLiteral("ビデオの取込に失敗しました｡") + kLineBreak +
-                                 kFilesOnly,
-                             MessageBox::Exclamation, kErrorTitle);
+            services_.messages->show(QStringLiteral("ビデオの取込に失敗しました｡") + kLineBreak +
+                                         kFilesOnly,
+                                     MessageBox::Exclamation, ErrorTitle::text());
         });
         return;
     }
@@ -208,28 +211,28 @@ void frmMain::Form_Unload() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    HandlerGuard::run([this] { Form_Unload(); });
+    HandlerGuard::run(*services_.messages, [this] { Form_Unload(); });
     event->accept();
 }
 
 void frmMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     placeBars();
-    HandlerGuard::run([this] { Form_Resize(); });
+    HandlerGuard::run(*services_.messages, [this] { Form_Resize(); });
 }
 
 // The window manager's frame is often known only after the first layout, and it comes with
 // a move rather than a resize; the layout is reckoned on the outer size, frame included.
 void frmMain::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    HandlerGuard::run([this] { Form_Resize(); });
+    HandlerGuard::run(*services_.messages, [this] { Form_Resize(); });
 }
 
 void frmMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     // Restoring from the minimized state may keep the size and then raises no resize.
     if (event->type() == QEvent::WindowStateChange) {
-        HandlerGuard::run([this] { Form_Resize(); });
+        HandlerGuard::run(*services_.messages, [this] { Form_Resize(); });
     }
 }
 
@@ -260,8 +263,9 @@ void frmMain::cmdGrab_Click() {
     // A lost camera leaves the previous image in place; the operator is told and can go
     // on with it or with image files.
     if (const int status = KeshVideo1.status(); status != 0) {
-        MessageBox::show(withErrorCode(QStringLiteral("画像の取込に失敗しました。"), status),
-                         MessageBox::Exclamation, QStringLiteral("取込失敗"));
+        services_.messages->show(
+            withErrorCode(QStringLiteral("画像の取込に失敗しました。"), status),
+            MessageBox::Exclamation, QStringLiteral("取込失敗"));
     }
     KeshDisplayEx1->showImage(KeshImage1);
     MeasureCircle();
@@ -278,15 +282,16 @@ void frmMain::cmdLoadImage_Click() {
         skipOnError([&] { errorCode = KeshFileAccess1.errorCode(); });
         if (errorCode != 0) {
             skipOnError([&] {
-                MessageBox::show(withErrorCode(QStringLiteral("読込みに失敗しました。"), errorCode),
-                                 MessageBox::Exclamation, QStringLiteral("読み込み失敗"));
+                services_.messages->show(
+                    withErrorCode(QStringLiteral("読込みに失敗しました。"), errorCode),
+                    MessageBox::Exclamation, QStringLiteral("読み込み失敗"));
             });
         }
 
         if (trueOnError([&] { return !InspectionFormat::matches(KeshImage1); })) {
             skipOnError([&] {
-                MessageBox::show(QStringLiteral("512*480 8bitグレイの画像ではありません"),
-                                 MessageBox::OkOnly, QStringLiteral("error"));
+                services_.messages->show(QStringLiteral("512*480 8bitグレイの画像ではありません"),
+                                         MessageBox::OkOnly, QStringLiteral("error"));
             });
             skipOnError([&] { InspectionFormat::conform(KeshImage1); });
         }
@@ -309,22 +314,23 @@ void frmMain::cmdSaveImage_Click() {
     skipOnError([&] { errorCode = KeshFileAccess1.errorCode(); });
     if (errorCode != 0) {
         skipOnError([&] {
-            MessageBox::show(withErrorCode(QStringLiteral("保存に失敗しました。"), errorCode),
-                             MessageBox::Exclamation, QStringLiteral("保存失敗"));
+            services_.messages->show(
+                withErrorCode(QStringLiteral("保存に失敗しました。"), errorCode),
+                MessageBox::Exclamation, QStringLiteral("保存失敗"));
         });
     }
 }
 
 frmFileLoad& frmMain::fileLoadDialog() {
     if (!fileLoadDialog_) {
-        fileLoadDialog_ = std::make_unique<frmFileLoad>();
+        fileLoadDialog_ = std::make_unique<frmFileLoad>(services_);
     }
     return *fileLoadDialog_;
 }
 
 frmFileSave& frmMain::fileSaveDialog() {
     if (!fileSaveDialog_) {
-        fileSaveDialog_ = std::make_unique<frmFileSave>();
+        fileSaveDialog_ = std::make_unique<frmFileSave>(services_);
     }
     return *fileSaveDialog_;
 }
@@ -399,12 +405,12 @@ void frmMain::measureOnce() {
     const std::int32_t centreX = Int32Rounding::toNearestEven(objCircle.centerX());
     const std::int32_t centreY = Int32Rounding::toNearestEven(objCircle.centerY());
     const std::int32_t radius = Int32Rounding::toNearestEven(objCircle.radius());
-    const double average =
-        pelmint_->CircleAreaAverage(pixels, width, height, bitsPerPixel, centreX, centreY, radius);
+    const double average = services_.pelmint->CircleAreaAverage(pixels, width, height, bitsPerPixel,
+                                                                centreX, centreY, radius);
     const double elapsed = KeshPerformanceCounter1.elapsedMilliseconds();
 
     if (average == kRejected) {
-        ui.txtAverageDensity->setText(QStringLiteral("エラー"));
+        ui.txtAverageDensity->setText(ErrorTitle::text());
     } else {
         ui.txtAverageDensity->setText(NumberFormat::fixed(average, 1));
         JudgeDensity(average);

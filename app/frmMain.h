@@ -1,7 +1,6 @@
 #pragma once
 
 // Standard library
-#include <functional>
 #include <memory>
 
 // Qt
@@ -16,8 +15,8 @@
 #include "KeshImage.h"
 #include "KeshPerformanceCounter.h"
 #include "KeshVideo.h"
+#include "Services.h"
 
-class PelmintBinding;
 class QMenu;
 class QMenuBar;
 class QStatusBar;
@@ -33,11 +32,7 @@ class frmMain : public QWidget {
     Q_OBJECT
 
 public:
-    // Asks the operator for the video configuration file at start-up; empty means no camera.
-    using VideoConfFileChooser = std::function<QString(QWidget* parent)>;
-
-    // Without a chooser the real frmSelectVideoConfFile is shown.
-    explicit frmMain(VideoConfFileChooser chooseVideoConfFile = {}, QWidget* parent = nullptr);
+    explicit frmMain(Services services = {}, QWidget* parent = nullptr);
     ~frmMain() override;
 
     // Start-up: shows the window and the chooser, brings the camera into service when one
@@ -64,8 +59,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    friend class frmMainProbe; // tests look at the state behind the widgets
-
     void Form_Resize();
     void Form_Unload();
     void MeasureCircle();
@@ -94,8 +87,7 @@ private:
     QMenuBar* menuBar_;
     QMenu* helpMenu_;
     QStatusBar* statusLine_;
-    VideoConfFileChooser chooseVideoConfFile_;
-    PelmintBinding* pelmint_;
+    Services services_;
 
     CircleFigure objCircle;
     DragAnchor objDragStart;

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     font.setPixelSize(11);
     QApplication::setFont(font);
 
-    frmMain mainWindow;
+    Services services;
+    frmMain mainWindow(services);
     QSettings settings;
     RecordStore records(RecordSettings(settings).config());
     RecordMenu recordMenu(mainWindow, records, settings);

@@ -17,12 +17,12 @@ QString numberAndDescription(const RuntimeError& error) {
 
 } // namespace
 
-void ListChain::changeDrive(DriveListBox& drive, DirListBox& folder, int messageStyle,
-                            const QString& messageTitle) {
+void ListChain::changeDrive(MessageBox& messages, DriveListBox& drive, DirListBox& folder,
+                            int messageStyle, const QString& messageTitle) {
     try {
         folder.setPath(DriveListBox::rootOf(drive.drive()));
     } catch (const RuntimeError& error) {
-        MessageBox::show(numberAndDescription(error), messageStyle, messageTitle);
+        messages.show(numberAndDescription(error), messageStyle, messageTitle);
         // Re-enters this function through the drive list's notification when the drive
         // actually changes back; an unchanged drive ends the recovery.
         drive.setDrive(folder.path());

@@ -2,6 +2,7 @@
 
 // Ours
 #include "DialogWindow.h"
+#include "ErrorTitle.h"
 #include "ListChain.h"
 #include "MessageBox.h"
 #include "ui_frmFileLoad.h"
@@ -16,8 +17,8 @@ ImageFileDialog::SharedWidgets frmFileLoad::setUpForm(DialogWindow& dialog) {
 void frmFileLoad::cmdOK_Click() {
     const FileListBox& files = *widgets().filFile;
     if (files.listIndex() == -1) {
-        MessageBox::show(QStringLiteral("ファイルが選択されていません｡"), MessageBox::Exclamation,
-                         QStringLiteral("エラー"));
+        services().messages->show(QStringLiteral("ファイルが選択されていません｡"),
+                                  MessageBox::Exclamation, ErrorTitle::text());
         return;
     }
     confirm(ListChain::joinFolderAndName(files.path(), files.fileName()));

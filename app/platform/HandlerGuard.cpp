@@ -8,6 +8,7 @@
 #include <QString>
 
 // Ours
+#include "ErrorTitle.h"
 #include "MessageBox.h"
 #include "RuntimeError.h"
 
@@ -38,6 +39,6 @@ QString describe(std::exception_ptr error) {
 
 } // namespace
 
-void HandlerGuard::report(std::exception_ptr error) {
-    MessageBox::show(describe(error), MessageBox::Exclamation, QStringLiteral("エラー"));
+void HandlerGuard::report(MessageBox& messages, std::exception_ptr error) {
+    messages.show(describe(error), MessageBox::Exclamation, ErrorTitle::text());
 }

@@ -9,7 +9,8 @@
 // Ours
 #include "MainLayout.h"
 #include "MessageBox.h"
-#include "frmMainProbe.h"
+#include "ServiceFakes.h"
+#include "WindowProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -147,7 +148,7 @@ Qt::Alignment horizontalAlignmentOf(QWidget* widget) {
 }
 
 TEST(MainLayoutTest, WindowMatchesTheDesignBeforeItIsShown) {
-    frmMain window([](QWidget*) { return QString(); });
+    frmMain window(fakes::services(std::make_shared<fakes::MessageRecorder>()));
     EXPECT_EQ(window.windowTitle(),
               QStringLiteral("KeshVovadu - 手動センサボールによる平均濃度検査"));
     QWidget* area = probe::child<QWidget>(window, "cmdGrab")->parentWidget();
@@ -200,8 +201,9 @@ TEST(MainLayoutTest, WindowMatchesTheDesignBeforeItIsShown) {
 }
 
 TEST(MainLayoutTest, DisplayAndHelpLineFollowRealResizes) {
-    MessageBox::Recorder messages;
-    frmMain window([](QWidget*) { return QString(); });
+    const std::shared_ptr<fakes::MessageRecorder> messages =
+        std::make_shared<fakes::MessageRecorder>();
+    frmMain window(fakes::services(messages));
     window.Form_Load();
     QWidget* display = window.KeshDisplayEx1;
     QWidget* help = probe::child<QWidget>(window, "Label5");
@@ -252,7 +254,7 @@ TEST(MainLayoutTest, DisplayAndHelpLineFollowRealResizes) {
     probe::child<QLineEdit>(window, "txtAverageDensity")->clear();
     probe::child<QPushButton>(window, "cmdRecalc")->click();
     EXPECT_EQ(probe::text(window, "txtAverageDensity"), QStringLiteral("0.0"));
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 } // namespace

@@ -27,7 +27,7 @@ int errorNumberOf(PelmintBinding& binding) {
 
 // The build puts libPelmint beside the test programs, as beside Gavrel.
 TEST(PelmintBindingTest, BindsFromTheProgramFolderAtTheFirstCallAndKeepsIt) {
-    PelmintBinding binding;
+    PelmintBinding binding(ProgramFolder::path());
     EXPECT_FALSE(binding.isBound());
     std::vector<std::uint8_t> pixels = {10, 20, 30, 40};
     EXPECT_DOUBLE_EQ(binding.CircleAreaAverage(pixels.data(), 2, 2, 8, 0, 0, 5), 25.0);
@@ -36,14 +36,12 @@ TEST(PelmintBindingTest, BindsFromTheProgramFolderAtTheFirstCallAndKeepsIt) {
     EXPECT_EQ(binding.loadedFrom(),
               QDir(ProgramFolder::path()).filePath(PelmintBinding::fileNameFor("Pelmint")));
 
-    // Once bound, the folder no longer matters.
-    testutils::Sandbox empty;
-    ProgramFolder::Override elsewhere(empty.path());
+    // Once bound, the library stays loaded.
     EXPECT_DOUBLE_EQ(binding.CircleAreaAverage(pixels.data(), 2, 2, 8, 1, 1, 0), 40.0);
 }
 
 TEST(PelmintBindingTest, MissingLibraryOrExportRaisesAndIsRetried) {
-    PelmintBinding missingLibrary(QStringLiteral("NoSuchPelmint"));
+    PelmintBinding missingLibrary(ProgramFolder::path(), QStringLiteral("NoSuchPelmint"));
     const std::uint8_t pixel = 0;
     try {
         missingLibrary.CircleAreaAverage(&pixel, 1, 1, 8, 0, 0, 0);
@@ -53,18 +51,18 @@ TEST(PelmintBindingTest, MissingLibraryOrExportRaisesAndIsRetried) {
         EXPECT_EQ(e.description(), QStringLiteral("File not found: NoSuchPelmint"));
     }
 
-    PelmintBinding missingExport(QStringLiteral("Pelmint"), QStringLiteral("CircleAreaMedian"));
+    PelmintBinding missingExport(ProgramFolder::path(), QStringLiteral("Pelmint"),
+                                 QStringLiteral("CircleAreaMedian"));
     EXPECT_EQ(errorNumberOf(missingExport), RuntimeError::DllEntryPointNotFound);
     EXPECT_FALSE(missingExport.isBound());
 
     // A library that appears later in the program folder is found on the next call.
     testutils::Sandbox folder;
-    ProgramFolder::Override programFolder(folder.path());
-    PelmintBinding late(QStringLiteral("LatePelmint"));
+    PelmintBinding late(folder.path(), QStringLiteral("LatePelmint"));
     EXPECT_EQ(errorNumberOf(late), RuntimeError::FileNotFound);
 
     // A file of that name that is not a library is an error in loading, not a missing file.
-    PelmintBinding broken(QStringLiteral("BrokenPelmint"));
+    PelmintBinding broken(folder.path(), QStringLiteral("BrokenPelmint"));
     folder.write(PelmintBinding::fileNameFor(QStringLiteral("BrokenPelmint")),
                  QByteArray("not a library"));
     EXPECT_EQ(errorNumberOf(broken), RuntimeError::DllLoadError);

@@ -5,14 +5,14 @@
 #include <QDir>
 
 // Ours
-#include "ProgramFolder.h"
 #include "VideoConfigFile.h"
 #include "testutils.h"
 
 namespace {
 
 VideoConfigFile parse(const char* text) {
-    return VideoConfigFile::parse(QString::fromUtf8(text), QStringLiteral("/videos"));
+    return VideoConfigFile::parse(QString::fromUtf8(text), QStringLiteral("/videos"),
+                                  QStringLiteral("/program"));
 }
 
 TEST(VideoConfigFileTest, ReadsTheVideoGroupOnly) {
@@ -48,11 +48,10 @@ TEST(VideoConfigFileTest, MissingPipelineIsReported) {
 }
 
 TEST(VideoConfigFileTest, FoldersAreSubstitutedReadyForQuoting) {
-    const ProgramFolder::Override program(QStringLiteral("/opt/my \"odd\" app"));
     const auto config = VideoConfigFile::parse(
         QStringLiteral("[Video]\nPipeline=a location=\"$(IniFolder)/f-%d.bmp\" "
                        "b=\"$(ProgramFolder)/x.bmp\"\n"),
-        QStringLiteral("/data/back\\slash"));
+        QStringLiteral("/data/back\\slash"), QStringLiteral("/opt/my \"odd\" app"));
     EXPECT_EQ(config.pipeline(), QStringLiteral("a location=\"/data/back\\\\slash/f-%d.bmp\" "
                                                 "b=\"/opt/my \\\"odd\\\" app/x.bmp\""));
 }
