@@ -4,10 +4,14 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 // Qt
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMoveEvent>
@@ -22,10 +26,14 @@
 #include "HandlerGuard.h"
 #include "InspectionFormat.h"
 #include "Int32Rounding.h"
+#include "LenientNumber.h"
+#include "LiveFeed.h"
+#include "LiveRecordRule.h"
 #include "MainLayout.h"
 #include "MessageBox.h"
 #include "NumberFormat.h"
 #include "PelmintBinding.h"
+#include "RecipeFile.h"
 #include "frmFileLoad.h"
 #include "frmFileSave.h"
 #include "frmSelectVideoConfFile.h"
@@ -33,7 +41,6 @@
 
 namespace {
 
-constexpr quint32 kCircleColour = 0x00FF0000; // pure blue, red in the low byte
 constexpr double kRejected = -1.0;
 constexpr double kInitialCentreX = 100.0;
 constexpr double kInitialCentreY = 100.0;
@@ -78,6 +85,19 @@ void paintLabel(QLabel* label, QPalette::ColorRole role, const QColor& colour) {
     label->setPalette(palette);
 }
 
+// Setting a text repaints its box even when nothing changes; during a drag most texts stay.
+template <typename TextBox> void showText(TextBox* box, const QString& text) {
+    if (box->text() != text) {
+        box->setText(text);
+    }
+}
+
+// A box that paints its own background keeps its group frame out of its repaints.
+void paintOwnBackground(QWidget* box) {
+    box->setBackgroundRole(QPalette::Window);
+    box->setAutoFillBackground(true);
+}
+
 } // namespace
 
 struct frmMain::Form {
@@ -98,6 +118,12 @@ frmMain::frmMain(Services services, QWidget* parent)
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     KeshDisplayEx1 = ui.KeshDisplayEx1;
     paintLabel(ui.lblJudge, QPalette::WindowText, QColor(0, 0, 255));
+    for (QWidget* box :
+         {static_cast<QWidget*>(ui.lblCircleCenterX), static_cast<QWidget*>(ui.lblCircleCenterY),
+          static_cast<QWidget*>(ui.lblCircleRadius), static_cast<QWidget*>(ui.txtAverageDensity),
+          static_cast<QWidget*>(ui.txtExecuteTime)}) {
+        paintOwnBackground(box);
+    }
 
     connect(ui.cmdRecalc, &QPushButton::clicked, this,
             [this] { HandlerGuard::run(*services_.messages, [this] { cmdRecalc_Click(); }); });
@@ -119,9 +145,92 @@ frmMain::frmMain(Services services, QWidget* parent)
                 HandlerGuard::run(*services_.messages,
                                   [&] { KeshDisplayEx1_MouseMove(button, shift, x, y, spare); });
             });
+
+    connect(KeshDisplayEx1, &KeshDisplayEx::mouseUp, this, [this](int button, int, int, int, int) {
+        if (button & (KeshDisplayEx::LeftButton | KeshDisplayEx::RightButton)) {
+            emit measurementSettled();
+        }
+    });
+    connect(KeshDisplayEx1, &KeshDisplayEx::keyNudge, this, [this](int dx, int dy, int dRadius) {
+        HandlerGuard::run(*services_.messages, [&] { nudgeCircle(dx, dy, dRadius); });
+    });
+    connect(KeshDisplayEx1, &KeshDisplayEx::keyNudgeReleased, this,
+            [this] { emit measurementSettled(); });
+    createInspectionCommands();
 }
 
-frmMain::~frmMain() = default;
+void frmMain::createInspectionCommands() {
+    // Each input box is announced by its caption. The form's captions and buttons get no
+    // mnemonics: an accelerator would change their text.
+    const std::pair<QLabel*, QWidget*> captioned[] = {
+        {ui.Label1, ui.txtAverageDensity},
+        {ui.Label2, ui.txtExecuteTime},
+        {ui.Label6, ui.txtStandard},
+        {ui.Label8, ui.txtTolerance},
+    };
+    for (const auto& [caption, box] : captioned) {
+        caption->setBuddy(box);
+        box->setAccessibleName(caption->text());
+    }
+    KeshDisplayEx1->setAccessibleName(QStringLiteral("画像"));
+
+    liveAction_ = new QAction(QStringLiteral("ライブ(&L)"), this);
+    liveAction_->setObjectName(QStringLiteral("actLive"));
+    liveAction_->setCheckable(true);
+    liveAction_->setShortcut(QKeySequence(Qt::Key_F5));
+    liveAction_->setEnabled(false);
+    addAction(liveAction_);
+    connect(liveAction_, &QAction::toggled, this,
+            [this](bool on) { HandlerGuard::run(*services_.messages, [&] { setLive(on); }); });
+    ui.cmdGrab->installEventFilter(this);
+
+    openRecipeAction_ = new QAction(QStringLiteral("レシピを開く(&O)…"), this);
+    openRecipeAction_->setObjectName(QStringLiteral("actOpenRecipe"));
+    connect(openRecipeAction_, &QAction::triggered, this,
+            [this] { HandlerGuard::run(*services_.messages, [this] { chooseAndOpenRecipe(); }); });
+    saveRecipeAction_ = new QAction(QStringLiteral("レシピを保存(&S)…"), this);
+    saveRecipeAction_->setObjectName(QStringLiteral("actSaveRecipe"));
+    connect(saveRecipeAction_, &QAction::triggered, this,
+            [this] { HandlerGuard::run(*services_.messages, [this] { chooseAndSaveRecipe(); }); });
+
+    QMenu* inspection = addMenu(QStringLiteral("検査(&I)"));
+    inspection->addAction(liveAction_);
+    inspection->addSeparator();
+    inspection->addAction(openRecipeAction_);
+    inspection->addAction(saveRecipeAction_);
+
+    pointerReadout_ = new QLabel(statusLine_);
+    pointerReadout_->setObjectName(QStringLiteral("lblPointer"));
+    liveReadout_ = new QLabel(statusLine_);
+    liveReadout_->setObjectName(QStringLiteral("lblLive"));
+    statusLine_->addWidget(pointerReadout_);
+    statusLine_->addPermanentWidget(liveReadout_);
+    for (QLabel* readout : {pointerReadout_, liveReadout_}) {
+        // A fixed width keeps a changing text from laying out the status line again.
+        readout->setFixedWidth(
+            readout->fontMetrics().horizontalAdvance(QStringLiteral("X 511  Y 479  濃度 255  ")));
+        readout->setAutoFillBackground(true);
+    }
+    connect(KeshDisplayEx1, &KeshDisplayEx::pointerOverPixel, this, &frmMain::showPointer);
+    connect(KeshDisplayEx1, &KeshDisplayEx::pointerOffImage, this,
+            [this] { pointerReadout_->clear(); });
+}
+
+frmMain::~frmMain() {
+    stopLive();
+}
+
+// ライブ follows Grab: it can be started whenever a grab could be made.
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui.cmdGrab && event->type() == QEvent::EnabledChange && !isLive()) {
+        liveAction_->setEnabled(ui.cmdGrab->isEnabled());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::useRecipeAtStartup(const InspectionRecipe& recipe) {
+    startupRecipe_ = recipe;
+}
 
 QMenu* frmMain::addMenu(const QString& title) {
     auto* menu = new QMenu(title, menuBar_);
@@ -152,10 +261,14 @@ void frmMain::Form_Load() {
     skipOnError([&] { ui.cmdGrab->setEnabled(false); });
     skipOnError([&] { show(); });
     QString chosen;
-    skipOnError([&] {
-        chosen = services_.chooseVideoConfFile ? services_.chooseVideoConfFile(this)
-                                               : chooseWithDialog(services_, this);
-    });
+    if (startupRecipe_ && !startupRecipe_->cameraConfigFile.isEmpty()) {
+        chosen = startupRecipe_->cameraConfigFile;
+    } else {
+        skipOnError([&] {
+            chosen = services_.chooseVideoConfFile ? services_.chooseVideoConfFile(this)
+                                                   : chooseWithDialog(services_, this);
+        });
+    }
     skipOnError([&] { strConfFilePath = chosen; });
 
     if (!strConfFilePath.isEmpty()) {
@@ -167,6 +280,9 @@ void frmMain::Form_Load() {
     skipOnError([&] { objCircle.setCenterX(kInitialCentreX); });
     skipOnError([&] { objCircle.setCenterY(kInitialCentreY); });
     skipOnError([&] { objCircle.setRadius(kInitialRadius); });
+    if (startupRecipe_) {
+        applyRecipe(*startupRecipe_);
+    }
     skipOnError([&] { MeasureCircle(); });
 }
 
@@ -203,6 +319,7 @@ void frmMain::openCamera() {
 }
 
 void frmMain::Form_Unload() {
+    stopLive();
     // The close is issued once even if the window is asked to close again.
     if (blnVideoReady && videoCloseCount_ == 0) {
         ++videoCloseCount_;
@@ -370,6 +487,16 @@ void frmMain::MeasureCircle() {
         return;
     }
     measureOnce();
+    // A live frame's verdict is on screen once the events below have painted it.
+    struct VerdictTime {
+        frmMain& window;
+        ~VerdictTime() {
+            if (window.liveFrameArrived_ && !window.pumpingEvents_) {
+                window.liveMeter_.frameJudged(*std::exchange(window.liveFrameArrived_, {}),
+                                              LiveMeter::Clock::now());
+            }
+        }
+    } verdictTime{*this};
 
     // Pending events run so that the display and the boxes repaint during a drag. Drag
     // events handled meanwhile only change the circle; their measurement follows here
@@ -390,12 +517,12 @@ void frmMain::MeasureCircle() {
 
 void frmMain::measureOnce() {
     KeshDisplayEx1->clearFigures();
-    KeshDisplayEx1->setFigureColor(kCircleColour);
+    KeshDisplayEx1->setFigureColor(CircleFigure::kBlue);
     KeshDisplayEx1->drawCircle(0, objCircle);
 
-    ui.lblCircleCenterX->setText(NumberFormat::general(objCircle.centerX()));
-    ui.lblCircleCenterY->setText(NumberFormat::general(objCircle.centerY()));
-    ui.lblCircleRadius->setText(NumberFormat::general(objCircle.radius()));
+    showText(ui.lblCircleCenterX, NumberFormat::general(objCircle.centerX()));
+    showText(ui.lblCircleCenterY, NumberFormat::general(objCircle.centerY()));
+    showText(ui.lblCircleRadius, NumberFormat::general(objCircle.radius()));
 
     KeshPerformanceCounter1.start();
     const std::uint8_t* pixels = KeshImage1.bufferAddress();
@@ -410,18 +537,216 @@ void frmMain::measureOnce() {
     const double elapsed = KeshPerformanceCounter1.elapsedMilliseconds();
 
     if (average == kRejected) {
-        ui.txtAverageDensity->setText(ErrorTitle::text());
+        showText(ui.txtAverageDensity, ErrorTitle::text());
     } else {
-        ui.txtAverageDensity->setText(NumberFormat::fixed(average, 1));
+        showText(ui.txtAverageDensity, NumberFormat::fixed(average, 1));
         JudgeDensity(average);
     }
-    ui.txtExecuteTime->setText(NumberFormat::fixed(elapsed, 2) + QStringLiteral("ms"));
+    showText(ui.txtExecuteTime, NumberFormat::fixed(elapsed, 2) + QStringLiteral("ms"));
 }
 
 void frmMain::JudgeDensity(double average) {
-    const bool ok = DensityJudge::judge(ui.txtStandard->text(), ui.txtTolerance->text(), average) ==
-                    DensityJudge::Verdict::OK;
+    const DensityJudge::Verdict verdict =
+        DensityJudge::judge(ui.txtStandard->text(), ui.txtTolerance->text(), average);
+    lastVerdict_ = verdict;
+    // Caption and colours go together, so an unchanged verdict leaves the label alone.
+    if (verdict == shownVerdict_) {
+        return;
+    }
+    shownVerdict_ = verdict;
+    const bool ok = verdict == DensityJudge::Verdict::OK;
     ui.lblJudge->setText(ok ? QStringLiteral("OK") : QStringLiteral("NG"));
     paintLabel(ui.lblJudge, QPalette::Window, ok ? QColor(255, 255, 255) : QColor(255, 0, 0));
     paintLabel(ui.lblJudge, QPalette::WindowText, ok ? QColor(0, 0, 255) : QColor(0, 0, 0));
+}
+
+void frmMain::nudgeCircle(int dx, int dy, int dRadius) {
+    if (dx != 0 || dy != 0) {
+        moveCircleCentre(Int32Rounding::toNearestEven(objCircle.centerX()) + dx,
+                         Int32Rounding::toNearestEven(objCircle.centerY()) + dy);
+    }
+    if (dRadius != 0) {
+        objCircle.setRadius(std::max(CircleDrag::kMinimumRadius, objCircle.radius() + dRadius));
+    }
+    MeasureCircle();
+}
+
+void frmMain::showPointer(int x, int y, int grey) {
+    pointerReadout_->setText(QStringLiteral("X %1  Y %2  濃度 %3").arg(x).arg(y).arg(grey));
+}
+
+void frmMain::applyRecipe(const InspectionRecipe& recipe) {
+    objCircle.setCenterX(recipe.centreX);
+    objCircle.setCenterY(recipe.centreY);
+    objCircle.setRadius(recipe.radius);
+    ui.txtStandard->setText(NumberFormat::general(recipe.standard));
+    ui.txtTolerance->setText(NumberFormat::general(recipe.tolerance));
+    recipeName_ = recipe.name;
+}
+
+bool frmMain::openRecipe(const QString& path) {
+    const RecipeFile::ReadResult result = RecipeFile::read(path);
+    if (!result.recipe) {
+        services_.messages->show(QStringLiteral("レシピを開けませんでした。") + kLineBreak + path +
+                                     kLineBreak + result.error,
+                                 MessageBox::Exclamation, QStringLiteral("レシピ"));
+        return false;
+    }
+    applyRecipe(*result.recipe);
+    MeasureCircle();
+    return true;
+}
+
+bool frmMain::saveRecipe(const QString& path) {
+    const QString target = RecipeFile::withSuffix(path);
+    InspectionRecipe recipe;
+    recipe.name = recipeName_.isEmpty() ? QFileInfo(target).completeBaseName() : recipeName_;
+    recipe.centreX = Int32Rounding::toNearestEven(objCircle.centerX());
+    recipe.centreY = Int32Rounding::toNearestEven(objCircle.centerY());
+    recipe.radius = Int32Rounding::toNearestEven(objCircle.radius());
+    recipe.standard = LenientNumber::read(ui.txtStandard->text());
+    recipe.tolerance = LenientNumber::read(ui.txtTolerance->text());
+    if (blnVideoReady) {
+        recipe.cameraConfigFile = QFileInfo(strConfFilePath).absoluteFilePath();
+    }
+    if (const QString error = RecipeFile::write(target, recipe); !error.isEmpty()) {
+        services_.messages->show(QStringLiteral("レシピを保存できませんでした。") + kLineBreak +
+                                     target + kLineBreak + error,
+                                 MessageBox::Exclamation, QStringLiteral("レシピ"));
+        return false;
+    }
+    return true;
+}
+
+namespace {
+QString recipeFilter() {
+    return QStringLiteral("レシピ (*.%1)").arg(RecipeFile::kSuffix);
+}
+} // namespace
+
+void frmMain::chooseAndOpenRecipe() {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("レシピを開く"),
+                                                      QString(), recipeFilter());
+    if (!path.isEmpty()) {
+        openRecipe(path);
+    }
+}
+
+void frmMain::chooseAndSaveRecipe() {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("レシピを保存"),
+                                                      QString(), recipeFilter());
+    if (!path.isEmpty()) {
+        saveRecipe(path);
+    }
+}
+
+void frmMain::setLive(bool on) {
+    if (!on) {
+        stopLive();
+        return;
+    }
+    if (isLive() || !blnVideoReady) {
+        return;
+    }
+    // The camera is used by the feed's thread alone until live stops; Grab waits meanwhile.
+    liveFeed_ = new LiveFeed(
+        [this](KeshImage& image) {
+            KeshVideo1.captureBegin(image);
+            KeshVideo1.captureEnd(image);
+            return KeshVideo1.status();
+        },
+        this);
+    connect(liveFeed_, &LiveFeed::frameReady, this,
+            [this] { HandlerGuard::run(*services_.messages, [this] { showLiveFrames(); }); });
+    connect(liveFeed_, &LiveFeed::failed, this, [this](int status) {
+        HandlerGuard::run(*services_.messages, [&] { liveCameraFailed(status); });
+    });
+    liveMeter_.reset();
+    previousLiveVerdict_.reset();
+    lastNgSettled_.reset();
+    liveFiguresShown_ = LiveMeter::Clock::now();
+    ui.cmdGrab->setEnabled(false);
+    liveReadout_->setText(QStringLiteral("ライブ"));
+    liveFeed_->start();
+}
+
+void frmMain::stopLive() {
+    if (!liveFeed_) {
+        return;
+    }
+    // The feed may be reporting its failure right now, so it goes once that is over.
+    LiveFeed* feed = std::exchange(liveFeed_, nullptr);
+    feed->stop();
+    feed->disconnect(this);
+    feed->deleteLater();
+    liveFrameArrived_.reset();
+    const QSignalBlocker quiet(liveAction_);
+    liveAction_->setChecked(false);
+    ui.cmdGrab->setEnabled(blnVideoReady);
+    liveReadout_->clear();
+}
+
+// Frames that come while one is being shown are not nested: the newest is taken after it.
+void frmMain::showLiveFrames() {
+    if (showingLiveFrames_) {
+        liveFrameWaiting_ = true;
+        return;
+    }
+    struct Scope {
+        bool& flag;
+        explicit Scope(bool& f) : flag(f) { flag = true; }
+        ~Scope() { flag = false; }
+    } scope(showingLiveFrames_);
+    do {
+        liveFrameWaiting_ = false;
+        if (!liveFeed_) {
+            return;
+        }
+        std::optional<LiveFrame> frame = liveFeed_->takeFrame();
+        if (!frame) {
+            return;
+        }
+        KeshImage1 = std::move(frame->image);
+        liveFrameArrived_ = frame->arrived;
+        KeshDisplayEx1->showImage(KeshImage1);
+        lastVerdict_.reset();
+        MeasureCircle();
+        settleLiveFrame();
+        showLiveFigures();
+    } while (liveFrameWaiting_);
+}
+
+void frmMain::settleLiveFrame() {
+    if (!lastVerdict_) {
+        return; // rejected: no verdict to record
+    }
+    const LiveMeter::Clock::time_point now = LiveMeter::Clock::now();
+    const bool record =
+        LiveRecordRule::shouldRecord(previousLiveVerdict_, *lastVerdict_, now, lastNgSettled_);
+    previousLiveVerdict_ = lastVerdict_;
+    if (record) {
+        if (*lastVerdict_ == DensityJudge::Verdict::NG) {
+            lastNgSettled_ = now;
+        }
+        emit measurementSettled();
+    }
+}
+
+void frmMain::showLiveFigures() {
+    const LiveMeter::Clock::time_point now = LiveMeter::Clock::now();
+    if (now - liveFiguresShown_ < std::chrono::milliseconds(250)) {
+        return;
+    }
+    liveFiguresShown_ = now;
+    liveReadout_->setText(QStringLiteral("ライブ %1 fps  取込→判定 %2 ms")
+                              .arg(liveMeter_.framesInLastSecond(now))
+                              .arg(NumberFormat::fixed(liveMeter_.medianLatencyMs(), 1)));
+}
+
+// As after a failed Grab: the operator is told the camera's status and the last good
+// frame stays on screen.
+void frmMain::liveCameraFailed(int status) {
+    stopLive();
+    services_.messages->show(withErrorCode(QStringLiteral("画像の取込に失敗しました。"), status),
+                             MessageBox::Exclamation, QStringLiteral("取込失敗"));
 }

@@ -2,6 +2,7 @@
 
 // Standard library
 #include <memory>
+#include <optional>
 
 // Qt
 #include <QString>
@@ -9,14 +10,20 @@
 
 // Ours
 #include "CircleFigure.h"
+#include "DensityJudge.h"
 #include "DragAnchor.h"
+#include "InspectionRecipe.h"
 #include "KeshDisplayEx.h"
 #include "KeshFileAccess.h"
 #include "KeshImage.h"
 #include "KeshPerformanceCounter.h"
 #include "KeshVideo.h"
+#include "LiveMeter.h"
 #include "Services.h"
 
+class LiveFeed;
+class QAction;
+class QLabel;
 class QMenu;
 class QMenuBar;
 class QStatusBar;
@@ -39,6 +46,23 @@ public:
     // was chosen, and runs the first measurement. Whoever opens the window calls it once.
     void Form_Load();
 
+    // Before Form_Load: start with the recipe's circle, standard and tolerance, and with its
+    // camera instead of asking for one when it names a camera.
+    void useRecipeAtStartup(const InspectionRecipe& recipe);
+    // Applies a recipe file, or tells the operator why not and changes nothing.
+    bool openRecipe(const QString& path);
+    // Saves the current set-up; a name without a suffix gets .gavrel-recipe.
+    bool saveRecipe(const QString& path);
+
+    // The inspection commands: ライブ (checkable, F5), レシピを開く…, レシピを保存….
+    QAction* liveAction() const { return liveAction_; }
+    QAction* openRecipeAction() const { return openRecipeAction_; }
+    QAction* saveRecipeAction() const { return saveRecipeAction_; }
+    // For the status line: the pixel under the pointer, and the live rate and delay.
+    QLabel* pointerReadout() const { return pointerReadout_; }
+    QLabel* liveReadout() const { return liveReadout_; }
+    const LiveMeter& liveMeter() const { return liveMeter_; }
+    bool isLive() const { return liveFeed_ != nullptr; }
     // The menu bar above the inspection layout and the status line below it.
     QMenuBar* menuBar() const { return menuBar_; }
     QStatusBar* statusLine() const { return statusLine_; }
@@ -52,7 +76,13 @@ public:
     KeshFileAccess KeshFileAccess1;
     KeshPerformanceCounter KeshPerformanceCounter1;
 
+signals:
+    // A measurement stands and may be recorded: the end of a drag or of a key nudge, and
+    // the live frames LiveRecordRule picks.
+    void measurementSettled();
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -70,6 +100,18 @@ private:
     void KeshDisplayEx1_MouseDown(int button, int shift, int x, int y, int spare);
     void KeshDisplayEx1_MouseMove(int button, int shift, int x, int y, int spare);
 
+    void createInspectionCommands();
+    void nudgeCircle(int dx, int dy, int dRadius);
+    void showPointer(int x, int y, int grey);
+    void applyRecipe(const InspectionRecipe& recipe);
+    void chooseAndOpenRecipe();
+    void chooseAndSaveRecipe();
+    void setLive(bool on);
+    void stopLive();
+    void showLiveFrames();
+    void liveCameraFailed(int status);
+    void showLiveFigures();
+    void settleLiveFrame();
     void showVersion();
     void placeBars();
     int barsHeight() const;
@@ -97,6 +139,27 @@ private:
     // Created on first use and kept, so that they remember their last result.
     std::unique_ptr<frmFileLoad> fileLoadDialog_;
     std::unique_ptr<frmFileSave> fileSaveDialog_;
+
+    // The verdict on lblJudge, and that of the last measurement judged.
+    std::optional<DensityJudge::Verdict> shownVerdict_;
+    std::optional<DensityJudge::Verdict> lastVerdict_;
+
+    QAction* liveAction_ = nullptr;
+    QAction* openRecipeAction_ = nullptr;
+    QAction* saveRecipeAction_ = nullptr;
+    QLabel* pointerReadout_ = nullptr;
+    QLabel* liveReadout_ = nullptr;
+    std::optional<InspectionRecipe> startupRecipe_;
+    QString recipeName_;
+
+    LiveFeed* liveFeed_ = nullptr; // a child while live, deleted later once stopped
+    LiveMeter liveMeter_;
+    bool showingLiveFrames_ = false;
+    bool liveFrameWaiting_ = false;
+    std::optional<LiveMeter::Clock::time_point> liveFrameArrived_;
+    LiveMeter::Clock::time_point liveFiguresShown_;
+    std::optional<DensityJudge::Verdict> previousLiveVerdict_;
+    std::optional<LiveMeter::Clock::time_point> lastNgSettled_;
 
     int videoCloseCount_ = 0;
     // While pending events run at the end of a measurement, measurements asked for by the

@@ -25,8 +25,10 @@ fail=0
 for wanted in \
     '/bin/Gavrel$' \
     '/gavrel/Gavrel$' \
-    '/gavrel/libPelmint.so$' \
+    '/gavrel/libPelmint.so.1$' \
     '/lib/[^/]*/*libPelmint.so$' \
+    '/lib/[^/]*/*libPelmint.so.1$' \
+    '/pkgconfig/pelmint.pc$' \
     '/include/pelmint.h$' \
     '/cmake/Pelmint/PelmintConfig.cmake$' \
     '/gavrel/[^/]*\.bmp$' \

@@ -53,11 +53,12 @@ QString PelmintBinding::fileNameFor(const QString& baseName) {
 #elif defined(__APPLE__)
     return QStringLiteral("lib") + baseName + QStringLiteral(".dylib");
 #else
-    return QStringLiteral("lib") + baseName + QStringLiteral(".so");
+    // The runtime name with the soname's major version: the development link is not needed.
+    return QStringLiteral("lib") + baseName + QStringLiteral(".so.1");
 #endif
 }
 
-CircleAreaAverageFn PelmintBinding::resolve() {
+void* PelmintBinding::load() {
     const QString fileName = fileNameFor(baseName_);
     const QString besideProgram = QDir(programFolder_).filePath(fileName);
 
@@ -77,15 +78,25 @@ CircleAreaAverageFn PelmintBinding::resolve() {
         throw RuntimeError(RuntimeError::FileNotFound,
                            QStringLiteral("File not found: %1").arg(baseName_));
     }
+    loadedFrom_ = from;
+    return library;
+}
+
+CircleAreaAverageFn PelmintBinding::resolve() {
+    const bool wasOpen = library_ != nullptr;
+    void* library = wasOpen ? library_ : load();
     void* symbol = findSymbol(library, exportName_);
     if (symbol == nullptr) {
         // Not kept: the next call opens it afresh, so nothing piles up across retries.
-        closeLibrary(library);
+        if (!wasOpen) {
+            loadedFrom_.clear();
+            closeLibrary(library);
+        }
         throw RuntimeError(
             RuntimeError::DllEntryPointNotFound,
             QStringLiteral("Can't find DLL entry point %1 in %2").arg(exportName_, baseName_));
     }
-    loadedFrom_ = from;
+    library_ = library;
     return reinterpret_cast<CircleAreaAverageFn>(symbol);
 }
 
@@ -97,4 +108,18 @@ double PelmintBinding::CircleAreaAverage(const std::uint8_t* pixels, std::int32_
         function_ = resolve();
     }
     return function_(pixels, width, height, bitsPerPixel, centreX, centreY, radius);
+}
+
+int PelmintBinding::version() {
+    if (library_ == nullptr) {
+        try {
+            library_ = load();
+        } catch (const RuntimeError&) {
+            return 0;
+        }
+    }
+    // Libraries from before the version export have none.
+    const auto function =
+        reinterpret_cast<PelmintVersionFn>(findSymbol(library_, QStringLiteral("PelmintVersion")));
+    return function == nullptr ? 0 : function();
 }

@@ -26,19 +26,26 @@ public:
                              std::int32_t bitsPerPixel, std::int32_t centreX, std::int32_t centreY,
                              std::int32_t radius);
 
+    // Pelmint's MAJOR * 10000 + MINOR * 100 + PATCH, loading the library if need be; 0 when it
+    // cannot be loaded or is older than its version export. Never throws.
+    int version();
+
     bool isBound() const { return function_ != nullptr; }
     // Where the library was loaded from, once bound.
     const QString& loadedFrom() const { return loadedFrom_; }
 
-    // The file name of a library with this base name on this platform ("libPelmint.so").
+    // The runtime file name of a library with this base name ("libPelmint.so.1").
     static QString fileNameFor(const QString& baseName);
 
 private:
+    // Opens the library, throwing as CircleAreaAverage does; never closed once open.
+    void* load();
     CircleAreaAverageFn resolve();
 
     QString programFolder_;
     QString baseName_;
     QString exportName_;
     CircleAreaAverageFn function_ = nullptr;
+    void* library_ = nullptr;
     QString loadedFrom_;
 };

@@ -5,8 +5,10 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <utility>
 
 // Qt
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -20,8 +22,9 @@
 
 namespace {
 
-constexpr quint32 kInitialFigureColor = 0x00FF0000; // pure blue
+constexpr quint32 kInitialFigureColor = CircleFigure::kBlue;
 constexpr int kScrollStep = 16;
+constexpr int kShiftedNudge = 10;
 const QSize kInitialImageSize(KeshImage::kDefaultWidth, KeshImage::kDefaultHeight);
 
 QColor fromWindowsColor(quint32 windowsColor) {
@@ -79,6 +82,8 @@ KeshDisplayEx::KeshDisplayEx(QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     // Every paint covers its whole rectangle, image or background.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
     horizontalScrollBar()->setSingleStep(kScrollStep);
     verticalScrollBar()->setSingleStep(kScrollStep);
     updateScrollBars();
@@ -105,6 +110,10 @@ void KeshDisplayEx::showImage(const KeshImage& image) {
         updateGeometry();
     }
     viewport()->update();
+    if (pointerPixel_) {
+        const QPoint at = *std::exchange(pointerPixel_, std::nullopt);
+        reportPointer(at); // the pixel under a still pointer has a new value
+    }
 }
 
 void KeshDisplayEx::clearFigures() {
@@ -184,6 +193,7 @@ void KeshDisplayEx::resizeEvent(QResizeEvent* event) {
 
 void KeshDisplayEx::mousePressEvent(QMouseEvent* event) {
     event->accept();
+    setFocus(Qt::MouseFocusReason);
     const QPoint at = imagePosition(event->position());
     // Nothing of this object is used after the emit: the handler may call back into it.
     emit mouseDown(buttonMask(event->buttons()), shiftState(event->modifiers()), at.x(), at.y(), 0);
@@ -197,15 +207,88 @@ void KeshDisplayEx::mouseDoubleClickEvent(QMouseEvent* event) {
 void KeshDisplayEx::mouseMoveEvent(QMouseEvent* event) {
     event->accept();
     const int buttons = buttonMask(event->buttons());
-    if (buttons == 0) {
-        return;
-    }
+    const int shift = shiftState(event->modifiers());
     const QPoint at = imagePosition(event->position());
-    emit mouseMove(buttons, shiftState(event->modifiers()), at.x(), at.y(), 0);
+    reportPointer(at);
+    if (buttons != 0) {
+        emit mouseMove(buttons, shift, at.x(), at.y(), 0);
+    }
 }
 
 void KeshDisplayEx::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
+    const QPoint at = imagePosition(event->position());
+    emit mouseUp(buttonMask(event->button()), shiftState(event->modifiers()), at.x(), at.y(), 0);
+}
+
+void KeshDisplayEx::keyPressEvent(QKeyEvent* event) {
+    const int step = (event->modifiers() & Qt::ShiftModifier) ? kShiftedNudge : 1;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        emit keyNudge(-step, 0, 0);
+        break;
+    case Qt::Key_Right:
+        emit keyNudge(step, 0, 0);
+        break;
+    case Qt::Key_Up:
+        emit keyNudge(0, -step, 0);
+        break;
+    case Qt::Key_Down:
+        emit keyNudge(0, step, 0);
+        break;
+    case Qt::Key_Plus:
+        emit keyNudge(0, 0, 1);
+        break;
+    case Qt::Key_Minus:
+        emit keyNudge(0, 0, -1);
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void KeshDisplayEx::keyReleaseEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Plus:
+    case Qt::Key_Minus:
+        event->accept();
+        if (!event->isAutoRepeat()) {
+            emit keyNudgeReleased();
+        }
+        return;
+    default:
+        QAbstractScrollArea::keyReleaseEvent(event);
+    }
+}
+
+bool KeshDisplayEx::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Leave && pointerPixel_) {
+        pointerPixel_.reset();
+        emit pointerOffImage();
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void KeshDisplayEx::reportPointer(const QPoint& imagePoint) {
+    if (!imageRect().contains(imagePoint)) {
+        if (pointerPixel_) {
+            pointerPixel_.reset();
+            emit pointerOffImage();
+        }
+        return;
+    }
+    if (pointerPixel_ == imagePoint) {
+        return;
+    }
+    pointerPixel_ = imagePoint;
+    emit pointerOverPixel(imagePoint.x(), imagePoint.y(),
+                          qGray(image_.pixel(imagePoint.x(), imagePoint.y())));
 }
 
 QPoint KeshDisplayEx::scrollOffset() const {

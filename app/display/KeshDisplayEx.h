@@ -1,6 +1,7 @@
 #pragma once
 
 // Standard library
+#include <optional>
 #include <vector>
 
 // Qt
@@ -15,6 +16,7 @@
 
 class CircleFigure;
 class KeshImage;
+class QKeyEvent;
 class QMouseEvent;
 
 // Shows the image 1:1 from its top-left corner (scroll bars when the widget is smaller)
@@ -43,6 +45,18 @@ signals:
     void mouseDown(int button, int shift, int x, int y, int spare);
     // Event position 11: the pointer moved over the image (reported while a button is held).
     void mouseMove(int button, int shift, int x, int y, int spare);
+    // Event position 10: a button went up; `button` is the one released.
+    void mouseUp(int button, int shift, int x, int y, int spare);
+
+    // With the keyboard focus: an arrow key moves the circle by (dx, dy) pixels, + and -
+    // change its radius by dRadius. Repeats while the key is held.
+    void keyNudge(int dx, int dy, int dRadius);
+    // The nudging key was let go.
+    void keyNudgeReleased();
+
+    // The pointer is over image pixel (x, y) of grey value `grey`, or over no pixel.
+    void pointerOverPixel(int x, int y, int grey);
+    void pointerOffImage();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -51,6 +65,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     QSize viewportSizeHint() const override;
 
 private:
@@ -67,8 +84,10 @@ private:
     QRect imageRect() const { return QRect(QPoint(0, 0), image_.size()); }
     void updateImageArea(const QRect& imageArea);
     void updateScrollBars();
+    void reportPointer(const QPoint& imagePoint);
 
     QImage image_; // converted once per showImage(), drawn on every paint
     std::vector<Figure> figures_;
     QColor figureColor_;
+    std::optional<QPoint> pointerPixel_;
 };

@@ -4,6 +4,9 @@
 // returns the last value put; whoever changes it redraws.
 class CircleFigure {
 public:
+    // The circle's colour, pure blue as a Windows colour value (red in the low byte).
+    static constexpr unsigned kBlue = 0x00FF0000;
+
     double centerX() const { return centerX_; } // slot 1
     void setCenterX(double x) { centerX_ = x; } // slot 2
     double centerY() const { return centerY_; } // slot 3

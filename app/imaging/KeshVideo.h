@@ -8,10 +8,13 @@
 // Qt
 #include <QString>
 
+class CameraSession;
 class KeshImage;
 
 // The camera: a GStreamer source named by a video configuration file, completed to
-// 512 x 480 GRAY8 frames. Every wait has a timeout; failures are reported by status().
+// 512 x 480 GRAY8 frames. The pipeline lives on a thread of its own (CameraSession); no
+// call waits longer than its timeout plus kAnswerMargin, whatever the source does.
+// Failures are reported by status().
 class KeshVideo {
 public:
     // Status of the last open or capture. 0 is success.
@@ -30,6 +33,10 @@ public:
 
     static constexpr std::chrono::milliseconds kDefaultOpenTimeout{5000};
     static constexpr std::chrono::milliseconds kDefaultCaptureTimeout{2000};
+    static constexpr std::chrono::milliseconds kDefaultCloseTimeout{2000};
+    // Time for an answer to come back from the camera's thread once its own timeout is up.
+    static constexpr std::chrono::milliseconds kAnswerMargin{250};
+    static constexpr const char* kFrameSinkName = "gavrel_frames";
 
     KeshVideo();
     ~KeshVideo();
@@ -46,6 +53,7 @@ public:
     // Used when the configuration file sets no timeout of its own.
     void setOpenTimeout(std::chrono::milliseconds timeout) { openTimeout_ = timeout; }
     void setCaptureTimeout(std::chrono::milliseconds timeout) { captureTimeout_ = timeout; }
+    void setCloseTimeout(std::chrono::milliseconds timeout) { closeTimeout_ = timeout; }
 
     bool isOpen() const;
     // What went wrong, in GStreamer's words where it said something; empty after success.
@@ -54,22 +62,24 @@ public:
     std::chrono::nanoseconds lastFrameRunningTime() const { return lastFrameRunningTime_; }
 
 private:
-    struct Pipeline;
-
-    int openPipeline();
-    int waitForFrame(std::chrono::milliseconds timeout, KeshImage* image, bool framesArrived);
-    void drainFrames();
-    int pendingFailure(bool framesArrived);
-    int fail(int status);
+    int openSession();
+    int lose(int status, const QString& text);
+    int abandon(std::chrono::milliseconds waited);
+    std::chrono::milliseconds captureTimeout() const;
+    std::chrono::milliseconds closeTimeout() const;
 
     QString configFile_;
-    std::unique_ptr<Pipeline> pipeline_;
+    // Set from open to close; after a failure it is only being torn down.
+    std::shared_ptr<CameraSession> session_;
+    bool lost_ = false;
     int status_ = NotOpen;
     int statusWhenLost_ = NotOpen; // reported by captures after the pipeline failed
     bool captureArmed_ = false;
     QString statusText_;
     std::chrono::milliseconds openTimeout_ = kDefaultOpenTimeout;
     std::chrono::milliseconds captureTimeout_ = kDefaultCaptureTimeout;
+    std::chrono::milliseconds closeTimeout_ = kDefaultCloseTimeout;
     std::optional<std::chrono::milliseconds> configCaptureTimeout_;
+    std::optional<std::chrono::milliseconds> configCloseTimeout_;
     std::chrono::nanoseconds lastFrameRunningTime_{-1};
 };

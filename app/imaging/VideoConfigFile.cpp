@@ -75,6 +75,8 @@ VideoConfigFile VideoConfigFile::parse(const QString& text, const QString& iniFo
             config.openTimeoutMs_ = parseTimeout(value);
         } else if (key.compare(QLatin1String("CaptureTimeoutMs"), Qt::CaseInsensitive) == 0) {
             config.captureTimeoutMs_ = parseTimeout(value);
+        } else if (key.compare(QLatin1String("CloseTimeoutMs"), Qt::CaseInsensitive) == 0) {
+            config.closeTimeoutMs_ = parseTimeout(value);
         }
     }
     if (!rawPipeline.isEmpty()) {

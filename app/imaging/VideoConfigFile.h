@@ -14,6 +14,7 @@
 //   Fit=crop
 //   OpenTimeoutMs=5000
 //   CaptureTimeoutMs=2000
+//   CloseTimeoutMs=2000
 //
 // Fit is crop (the default) or stretch. In Pipeline, $(IniFolder) and $(ProgramFolder) stand for
 // the folder of the .ini file and the program's folder, escaped for use inside double quotes.
@@ -44,6 +45,7 @@ public:
     Fit fit() const { return fit_; }
     std::optional<int> openTimeoutMs() const { return openTimeoutMs_; }
     std::optional<int> captureTimeoutMs() const { return captureTimeoutMs_; }
+    std::optional<int> closeTimeoutMs() const { return closeTimeoutMs_; }
 
 private:
     static QString expandPlaceholders(QString text, const QString& iniFolder,
@@ -55,4 +57,5 @@ private:
     Fit fit_ = Fit::Crop;
     std::optional<int> openTimeoutMs_;
     std::optional<int> captureTimeoutMs_;
+    std::optional<int> closeTimeoutMs_;
 };

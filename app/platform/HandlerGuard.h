@@ -4,6 +4,9 @@
 #include <exception>
 #include <utility>
 
+// Qt
+#include <QString>
+
 class MessageBox;
 
 // The boundary of an event handler that has no error handling of its own: an error that
@@ -13,6 +16,9 @@ class MessageBox;
 namespace HandlerGuard {
 
 void report(MessageBox& messages, std::exception_ptr error);
+
+// How an error is told to the operator: "number : description".
+QString describe(int number, const QString& description);
 
 // Runs `handler`; returns false when an error escaped it (and was shown).
 template <typename Handler> bool run(MessageBox& messages, Handler&& handler) {

@@ -1,12 +1,14 @@
 #pragma once
 
 // Standard library
+#include <cstddef>
 #include <cstdint>
 
-namespace pelmint {
+// Ours
+#include "DiscSums.h"
+#include <pelmint.h>
 
-// Ways of summing the runs of a disc. All give the same integer sums.
-enum class SumPath { Scalar, Sse2, Avx2 };
+namespace pelmint {
 
 // Whether this build and this processor can take `path`.
 bool isSupported(SumPath path);
@@ -17,5 +19,10 @@ SumPath fastestPath();
 // CircleAreaAverage, summing with `path`, which must be supported.
 double discAverage(SumPath path, const uint8_t* pixels, int32_t width, int32_t height,
                    int32_t bitsPerPixel, int32_t centreX, int32_t centreY, int32_t radius);
+
+// CircleAreaStatistics, summing with `path`, which must be supported.
+int32_t discStatistics(SumPath path, const uint8_t* pixels, int32_t width, int32_t height,
+                       std::ptrdiff_t stride, int32_t centreX, int32_t centreY, int32_t radius,
+                       PelmintStatistics* out);
 
 } // namespace pelmint

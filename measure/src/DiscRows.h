@@ -4,6 +4,20 @@
 #include <algorithm>
 #include <cstdint>
 
+// Which vector widths this compiler can build. The wider ones are still chosen at run time.
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define PELMINT_HAVE_SSE2 1
+#endif
+// Not with GCC for Windows: it does not align the stack slots of 32- and 64-byte vectors there
+// (GCC bug 54412).
+#if defined(PELMINT_HAVE_SSE2) && (defined(__GNUC__) || defined(__clang__)) &&                     \
+    (defined(__x86_64__) || defined(__i386__)) && !(defined(_WIN32) && !defined(__clang__))
+#define PELMINT_HAVE_AVX2 1
+#endif
+#if defined(PELMINT_HAVE_AVX2) && defined(__x86_64__)
+#define PELMINT_HAVE_AVX512 1
+#endif
+
 // Inlined into each summing loop, whatever its instruction set.
 #if defined(__GNUC__) || defined(__clang__)
 #define PELMINT_ALWAYS_INLINE inline __attribute__((always_inline))
@@ -57,10 +71,10 @@ class DiscRows {
 public:
     // The circle must have passed the bounding-square rejections, with radius >= 0, on an image
     // of positive width and height.
-    DiscRows(const uint8_t* pixels, int32_t width, int32_t height, int32_t centreX, int32_t centreY,
-             int32_t radius)
-        : pixels_(pixels), width_(width), lastColumn_(int64_t{width} - 1), centreX_(centreX),
-          centreY_(centreY), radiusSquared_(int64_t{radius} * radius),
+    DiscRows(const uint8_t* pixels, int32_t width, int32_t height, int64_t stride, int32_t centreX,
+             int32_t centreY, int32_t radius)
+        : pixels_(pixels), stride_(stride), width_(width), lastColumn_(int64_t{width} - 1),
+          centreX_(centreX), centreY_(centreY), radiusSquared_(int64_t{radius} * radius),
           firstRow_(std::max<int64_t>(int64_t{centreY} - radius, 0)),
           lastRow_(std::min<int64_t>(int64_t{centreY} + radius, int64_t{height} - 1)),
           distance_(std::max(centreY_ - firstRow_, lastRow_ - centreY_)),
@@ -81,9 +95,9 @@ public:
         pair.length = std::max<int64_t>(last - first + 1, 0);
         const int64_t upper = centreY_ - dy, lower = centreY_ + dy;
         pair.upper =
-            upper >= firstRow_ && upper <= lastRow_ ? pixels_ + upper * width_ + first : nullptr;
+            upper >= firstRow_ && upper <= lastRow_ ? pixels_ + upper * stride_ + first : nullptr;
         pair.lower = dy != 0 && lower >= firstRow_ && lower <= lastRow_
-                         ? pixels_ + lower * width_ + first
+                         ? pixels_ + lower * stride_ + first
                          : nullptr;
         return true;
     }
@@ -110,6 +124,7 @@ private:
     }
 
     const uint8_t* pixels_;
+    int64_t stride_;
     int64_t width_;
     int64_t lastColumn_;
     int64_t centreX_;

@@ -4,34 +4,419 @@
 #include <emmintrin.h>
 #endif
 #ifdef PELMINT_HAVE_AVX2
-#include <immintrin.h>
+// GCC 12's AVX-512 intrinsics start their results from a self-initialised "undefined" vector
+// and then warn about it, at their own lines (GCC bug 105593).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
+#include <immintrin.h>
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#endif
+
+// Each width's entry point has every call inside it inlined, so the one loop below is compiled
+// once per instruction set, with that set's instructions.
+#if defined(__GNUC__) || defined(__clang__)
+#define PELMINT_FLATTEN __attribute__((flatten))
+#else
+#define PELMINT_FLATTEN
+#endif
+#define PELMINT_TARGET_AVX2 __attribute__((target("avx2")))
+#define PELMINT_TARGET_AVX512 __attribute__((target("avx2,avx512f,avx512bw")))
 
 namespace pelmint {
 
 namespace {
 
-uint64_t sumBytes(const uint8_t* run, int64_t length) {
-    uint64_t sum = 0;
-    for (int64_t i = 0; i < length; ++i) {
-        sum += run[i];
+// A square is at most 255^2; every 32-bit lane of squares takes four of them per block, so it
+// is emptied into 64-bit lanes well before it could wrap.
+constexpr int64_t kBlocksPerFlush = 16384;
+
+// The one summing loop. `Lanes` totals whole blocks of Lanes::kWidth bytes, and windows of
+// kWidth bytes of which only the bytes [from, to) count; it never sees where a row begins or ends.
+// The wider lanes' members are not forced inline here, where the loop is still plain x86-64: the
+// flattened entry point of their width pulls them in. The two rows of a pair have their own
+// lanes, so that their sums do not wait on each other.
+template <class Lanes> class RowSummer {
+public:
+    RowSummer(const uint8_t* pixels, int64_t size) : pixels_(pixels), size_(size) {}
+
+    PELMINT_ALWAYS_INLINE int64_t sum(DiscRows rows) {
+        int64_t count = 0;
+        RowPair pair{};
+        while (rows.next(pair)) {
+            const int64_t length = pair.length;
+            if (length == 0) {
+                continue;
+            }
+            if (pair.upper != nullptr && pair.lower != nullptr) {
+                count += 2 * length;
+                if (length <= kWidth) {
+                    addShortRun(upper_, pair.upper, length);
+                    addShortRun(lower_, pair.lower, length);
+                    continue;
+                }
+                int64_t done = 0;
+                for (; length - done > kWidth; done += kWidth) {
+                    upper_.block(pair.upper + done);
+                    lower_.block(pair.lower + done);
+                    countBlocks(2);
+                }
+                addRunEnd(upper_, pair.upper, length, done);
+                addRunEnd(lower_, pair.lower, length, done);
+            } else {
+                const uint8_t* run = pair.upper != nullptr ? pair.upper : pair.lower;
+                count += length;
+                if (length <= kWidth) {
+                    addShortRun(upper_, run, length);
+                    continue;
+                }
+                int64_t done = 0;
+                for (; length - done > kWidth; done += kWidth) {
+                    upper_.block(run + done);
+                    countBlocks(1);
+                }
+                addRunEnd(upper_, run, length, done);
+            }
+        }
+        return count;
     }
-    return sum;
+
+    PELMINT_ALWAYS_INLINE void finish(DiscTotals& totals) {
+        upper_.finish(totals);
+        lower_.finish(totals);
+    }
+
+private:
+    static constexpr int64_t kWidth = Lanes::kWidth;
+
+    // A run of at most one vector: one window. Near the end of the image the window moves back
+    // so that it stays inside; masked loads need no such care.
+    PELMINT_ALWAYS_INLINE void addShortRun(Lanes& lanes, const uint8_t* run, int64_t length) {
+        const int64_t offset = run - pixels_;
+        if (Lanes::kMaskedLoads || offset + kWidth <= size_) {
+            lanes.window(run, 0, length);
+        } else {
+            const int64_t from = offset - (size_ - kWidth);
+            lanes.window(pixels_ + size_ - kWidth, from, from + length);
+        }
+        countBlocks(1);
+    }
+
+    // The last window ends with the run; the bytes already counted are masked off.
+    PELMINT_ALWAYS_INLINE void addRunEnd(Lanes& lanes, const uint8_t* run, int64_t length,
+                                         int64_t done) {
+        lanes.window(run + length - kWidth, kWidth - (length - done), kWidth);
+        countBlocks(1);
+    }
+
+    PELMINT_ALWAYS_INLINE void countBlocks(int64_t blocks) {
+        if constexpr (Lanes::kFlushEvery != 0) {
+            pending_ += blocks;
+            if (pending_ >= Lanes::kFlushEvery) {
+                upper_.flush();
+                lower_.flush();
+                pending_ = 0;
+            }
+        }
+    }
+
+    const uint8_t* pixels_;
+    int64_t size_;
+    int64_t pending_ = 0;
+    Lanes upper_;
+    Lanes lower_;
+};
+
+template <class Lanes>
+PELMINT_ALWAYS_INLINE DiscTotals totalDisc(const DiscRows& rows, const uint8_t* pixels,
+                                           int64_t size) {
+    RowSummer<Lanes> summer(pixels, size);
+    DiscTotals totals;
+    totals.count = summer.sum(rows);
+    summer.finish(totals);
+    return totals;
 }
 
-int64_t rowsPresent(const RowPair& pair) {
-    return (pair.upper != nullptr) + (pair.lower != nullptr);
-}
+// One byte at a time: the plain path, and the one for images narrower than a vector.
+template <Totals kTotals> struct ScalarLanes {
+    static constexpr int64_t kWidth = 1;
+    static constexpr bool kMaskedLoads = false;
+    static constexpr int64_t kFlushEvery = 0;
+
+    PELMINT_ALWAYS_INLINE void block(const uint8_t* p) {
+        const uint64_t value = *p;
+        sum += value;
+        if constexpr (kTotals == Totals::Statistics) {
+            squares += value * value;
+            low = std::min<uint8_t>(low, *p);
+            high = std::max<uint8_t>(high, *p);
+        }
+    }
+    PELMINT_ALWAYS_INLINE void window(const uint8_t* p, int64_t from, int64_t to) {
+        if (from < to) {
+            block(p);
+        }
+    }
+    void flush() {}
+    void finish(DiscTotals& totals) const {
+        totals.sum += sum;
+        totals.squares += squares;
+        totals.min = std::min<uint8_t>(totals.min, low);
+        totals.max = std::max<uint8_t>(totals.max, high);
+    }
+
+    uint64_t sum = 0;
+    uint64_t squares = 0;
+    uint8_t low = 255;
+    uint8_t high = 0;
+};
 
 #ifdef PELMINT_HAVE_SSE2
-// Masks that keep the first or last k bytes of a 16- or 32-byte load: 32 zero bytes, 32 set,
-// 32 zero. The last k of w bytes: read at 32 - w + k; the first k: read at 64 - k.
+// Masks that keep the first k bytes of a 16- or 32-byte load, read at 64 - k: 32 zero bytes,
+// 32 set, 32 zero.
 alignas(64) const uint8_t kMaskBytes[96] = {
     0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
     0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
+PELMINT_ALWAYS_INLINE __m128i load16(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+PELMINT_ALWAYS_INLINE uint64_t addLanes(__m128i lanes) {
+    uint64_t parts[2];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(parts), lanes);
+    return parts[0] + parts[1];
+}
+
+PELMINT_ALWAYS_INLINE uint8_t largestByte(__m128i bytes) {
+    bytes = _mm_max_epu8(bytes, _mm_srli_si128(bytes, 8));
+    bytes = _mm_max_epu8(bytes, _mm_srli_si128(bytes, 4));
+    bytes = _mm_max_epu8(bytes, _mm_srli_si128(bytes, 2));
+    bytes = _mm_max_epu8(bytes, _mm_srli_si128(bytes, 1));
+    return static_cast<uint8_t>(_mm_cvtsi128_si32(bytes));
+}
+
+// The smallest byte is kept as the largest inverted byte, so every lane starts at zero.
+template <Totals kTotals> struct Sse2Lanes {
+    static constexpr int64_t kWidth = 16;
+    static constexpr bool kMaskedLoads = false;
+    static constexpr int64_t kFlushEvery = kTotals == Totals::Statistics ? kBlocksPerFlush : 0;
+
+    PELMINT_ALWAYS_INLINE void block(const uint8_t* p) {
+        const __m128i bytes = load16(p);
+        add(bytes, _mm_xor_si128(bytes, _mm_set1_epi8(-1)));
+    }
+    PELMINT_ALWAYS_INLINE void window(const uint8_t* p, int64_t from, int64_t to) {
+        const __m128i keep =
+            _mm_andnot_si128(load16(kMaskBytes + 64 - from), load16(kMaskBytes + 64 - to));
+        const __m128i bytes = load16(p);
+        add(_mm_and_si128(bytes, keep), _mm_andnot_si128(bytes, keep));
+    }
+    PELMINT_ALWAYS_INLINE void add(__m128i bytes, __m128i inverted) {
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(bytes, _mm_setzero_si128()));
+        if constexpr (kTotals == Totals::Statistics) {
+            const __m128i even = _mm_and_si128(bytes, _mm_set1_epi16(0xFF));
+            const __m128i odd = _mm_srli_epi16(bytes, 8);
+            squares32 = _mm_add_epi32(
+                squares32, _mm_add_epi32(_mm_madd_epi16(even, even), _mm_madd_epi16(odd, odd)));
+            high = _mm_max_epu8(high, bytes);
+            lowInverted = _mm_max_epu8(lowInverted, inverted);
+        }
+    }
+    PELMINT_ALWAYS_INLINE void flush() {
+        const __m128i even = _mm_and_si128(squares32, _mm_set1_epi64x(0xFFFFFFFF));
+        squares64 = _mm_add_epi64(squares64, _mm_add_epi64(even, _mm_srli_epi64(squares32, 32)));
+        squares32 = _mm_setzero_si128();
+    }
+    PELMINT_ALWAYS_INLINE void finish(DiscTotals& totals) {
+        totals.sum += addLanes(sums);
+        if constexpr (kTotals == Totals::Statistics) {
+            flush();
+            totals.squares += addLanes(squares64);
+            totals.max = std::max<uint8_t>(totals.max, largestByte(high));
+            totals.min =
+                std::min<uint8_t>(totals.min, static_cast<uint8_t>(255 - largestByte(lowInverted)));
+        }
+    }
+
+    __m128i sums{};
+    __m128i squares32{};
+    __m128i squares64{};
+    __m128i high{};
+    __m128i lowInverted{};
+};
+#endif
+
+#ifdef PELMINT_HAVE_AVX2
+PELMINT_TARGET_AVX2 PELMINT_ALWAYS_INLINE __m256i load32(const uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+PELMINT_TARGET_AVX2 PELMINT_ALWAYS_INLINE __m128i foldHalves(__m256i lanes, bool bytes) {
+    const __m128i low = _mm256_castsi256_si128(lanes), high = _mm256_extracti128_si256(lanes, 1);
+    return bytes ? _mm_max_epu8(low, high) : _mm_add_epi64(low, high);
+}
+
+template <Totals kTotals> struct Avx2Lanes {
+    static constexpr int64_t kWidth = 32;
+    static constexpr bool kMaskedLoads = false;
+    static constexpr int64_t kFlushEvery = kTotals == Totals::Statistics ? kBlocksPerFlush : 0;
+
+    PELMINT_TARGET_AVX2 void block(const uint8_t* p) {
+        const __m256i bytes = load32(p);
+        add(bytes, _mm256_xor_si256(bytes, _mm256_set1_epi8(-1)));
+    }
+    PELMINT_TARGET_AVX2 void window(const uint8_t* p, int64_t from, int64_t to) {
+        const __m256i keep =
+            _mm256_andnot_si256(load32(kMaskBytes + 64 - from), load32(kMaskBytes + 64 - to));
+        const __m256i bytes = load32(p);
+        add(_mm256_and_si256(bytes, keep), _mm256_andnot_si256(bytes, keep));
+    }
+    PELMINT_TARGET_AVX2 PELMINT_ALWAYS_INLINE void add(__m256i bytes, __m256i inverted) {
+        sums = _mm256_add_epi64(sums, _mm256_sad_epu8(bytes, _mm256_setzero_si256()));
+        if constexpr (kTotals == Totals::Statistics) {
+            const __m256i even = _mm256_and_si256(bytes, _mm256_set1_epi16(0xFF));
+            const __m256i odd = _mm256_srli_epi16(bytes, 8);
+            squares32 = _mm256_add_epi32(squares32, _mm256_add_epi32(_mm256_madd_epi16(even, even),
+                                                                     _mm256_madd_epi16(odd, odd)));
+            high = _mm256_max_epu8(high, bytes);
+            lowInverted = _mm256_max_epu8(lowInverted, inverted);
+        }
+    }
+    PELMINT_TARGET_AVX2 void flush() {
+        const __m256i even = _mm256_and_si256(squares32, _mm256_set1_epi64x(0xFFFFFFFF));
+        squares64 =
+            _mm256_add_epi64(squares64, _mm256_add_epi64(even, _mm256_srli_epi64(squares32, 32)));
+        squares32 = _mm256_setzero_si256();
+    }
+    PELMINT_TARGET_AVX2 void finish(DiscTotals& totals) {
+        totals.sum += addLanes(foldHalves(sums, false));
+        if constexpr (kTotals == Totals::Statistics) {
+            flush();
+            totals.squares += addLanes(foldHalves(squares64, false));
+            totals.max = std::max<uint8_t>(totals.max, largestByte(foldHalves(high, true)));
+            totals.min = std::min<uint8_t>(
+                totals.min, static_cast<uint8_t>(255 - largestByte(foldHalves(lowInverted, true))));
+        }
+    }
+
+    __m256i sums{};
+    __m256i squares32{};
+    __m256i squares64{};
+    __m256i high{};
+    __m256i lowInverted{};
+};
+#endif
+
+#ifdef PELMINT_HAVE_AVX512
+// Masked loads read nothing outside the mask, so a window may start anywhere.
+template <Totals kTotals> struct Avx512Lanes {
+    static constexpr int64_t kWidth = 64;
+    static constexpr bool kMaskedLoads = true;
+    static constexpr int64_t kFlushEvery = kTotals == Totals::Statistics ? kBlocksPerFlush : 0;
+
+    PELMINT_TARGET_AVX512 void block(const uint8_t* p) {
+        add(_mm512_loadu_si512(p), ~__mmask64{0});
+    }
+    PELMINT_TARGET_AVX512 void window(const uint8_t* p, int64_t from, int64_t to) {
+        const uint64_t upTo = to >= 64 ? ~uint64_t{0} : (uint64_t{1} << to) - 1;
+        const __mmask64 keep = upTo & (~uint64_t{0} << from);
+        add(_mm512_maskz_loadu_epi8(keep, p), keep);
+    }
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE void add(__m512i bytes, __mmask64 keep) {
+        sums = _mm512_add_epi64(sums, _mm512_sad_epu8(bytes, _mm512_setzero_si512()));
+        if constexpr (kTotals == Totals::Statistics) {
+            const __m512i even = _mm512_and_si512(bytes, _mm512_set1_epi16(0xFF));
+            const __m512i odd = _mm512_srli_epi16(bytes, 8);
+            squares32 = _mm512_add_epi32(squares32, _mm512_add_epi32(_mm512_madd_epi16(even, even),
+                                                                     _mm512_madd_epi16(odd, odd)));
+            high = _mm512_max_epu8(high, bytes);
+            const __m512i inverted = _mm512_xor_si512(bytes, _mm512_set1_epi8(-1));
+            lowInverted = _mm512_mask_max_epu8(lowInverted, keep, lowInverted, inverted);
+        }
+    }
+    PELMINT_TARGET_AVX512 void flush() {
+        const __m512i even = _mm512_and_si512(squares32, _mm512_set1_epi64(0xFFFFFFFF));
+        squares64 =
+            _mm512_add_epi64(squares64, _mm512_add_epi64(even, _mm512_srli_epi64(squares32, 32)));
+        squares32 = _mm512_setzero_si512();
+    }
+    // Through memory: GCC 12's extract intrinsics trip its own uninitialised-value warning.
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE static __m256i foldQuarters(__m512i lanes,
+                                                                            bool bytes) {
+        alignas(64) uint8_t halves[64];
+        _mm512_store_si512(halves, lanes);
+        const __m256i low = load32(halves), high = load32(halves + 32);
+        return bytes ? _mm256_max_epu8(low, high) : _mm256_add_epi64(low, high);
+    }
+    PELMINT_TARGET_AVX512 void finish(DiscTotals& totals) {
+        totals.sum += addLanes(foldHalves(foldQuarters(sums, false), false));
+        if constexpr (kTotals == Totals::Statistics) {
+            flush();
+            totals.squares += addLanes(foldHalves(foldQuarters(squares64, false), false));
+            totals.max = std::max<uint8_t>(totals.max,
+                                           largestByte(foldHalves(foldQuarters(high, true), true)));
+            totals.min = std::min<uint8_t>(
+                totals.min,
+                static_cast<uint8_t>(
+                    255 - largestByte(foldHalves(foldQuarters(lowInverted, true), true))));
+        }
+    }
+
+    __m512i sums{};
+    __m512i squares32{};
+    __m512i squares64{};
+    __m512i high{};
+    __m512i lowInverted{};
+};
+#endif
+
+// The entry point of each width, compiled for its instruction set.
+PELMINT_FLATTEN DiscTotals sumScalar(const DiscRows& rows, const uint8_t* pixels, int64_t size) {
+    return totalDisc<ScalarLanes<Totals::Sum>>(rows, pixels, size);
+}
+PELMINT_FLATTEN DiscTotals statisticsScalar(const DiscRows& rows, const uint8_t* pixels,
+                                            int64_t size) {
+    return totalDisc<ScalarLanes<Totals::Statistics>>(rows, pixels, size);
+}
+#ifdef PELMINT_HAVE_SSE2
+PELMINT_FLATTEN DiscTotals sumSse2(const DiscRows& rows, const uint8_t* pixels, int64_t size) {
+    return totalDisc<Sse2Lanes<Totals::Sum>>(rows, pixels, size);
+}
+PELMINT_FLATTEN DiscTotals statisticsSse2(const DiscRows& rows, const uint8_t* pixels,
+                                          int64_t size) {
+    return totalDisc<Sse2Lanes<Totals::Statistics>>(rows, pixels, size);
+}
+#endif
+#ifdef PELMINT_HAVE_AVX2
+PELMINT_TARGET_AVX2 PELMINT_FLATTEN DiscTotals sumAvx2(const DiscRows& rows, const uint8_t* pixels,
+                                                       int64_t size) {
+    return totalDisc<Avx2Lanes<Totals::Sum>>(rows, pixels, size);
+}
+PELMINT_TARGET_AVX2 PELMINT_FLATTEN DiscTotals statisticsAvx2(const DiscRows& rows,
+                                                              const uint8_t* pixels, int64_t size) {
+    return totalDisc<Avx2Lanes<Totals::Statistics>>(rows, pixels, size);
+}
+#endif
+#ifdef PELMINT_HAVE_AVX512
+PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals sumAvx512(const DiscRows& rows,
+                                                           const uint8_t* pixels, int64_t size) {
+    return totalDisc<Avx512Lanes<Totals::Sum>>(rows, pixels, size);
+}
+PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512(const DiscRows& rows,
+                                                                  const uint8_t* pixels,
+                                                                  int64_t size) {
+    return totalDisc<Avx512Lanes<Totals::Statistics>>(rows, pixels, size);
+}
+#endif
+
+#ifdef PELMINT_HAVE_SSE2
 // Row masks of the small discs, over a 16-byte load from the bounding square's left edge:
 // masks[radius][dy] keeps the columns within floor(sqrt(radius^2 - dy^2)) of the centre.
 struct SmallDiscTable {
@@ -55,193 +440,54 @@ constexpr SmallDiscTable makeSmallDiscTable() {
 }
 
 constexpr SmallDiscTable kSmallDiscTable = makeSmallDiscTable();
-
-PELMINT_ALWAYS_INLINE __m128i load16(const uint8_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-
-PELMINT_ALWAYS_INLINE __m128i addBytes16(__m128i lanes, __m128i bytes) {
-    return _mm_add_epi64(lanes, _mm_sad_epu8(bytes, _mm_setzero_si128()));
-}
-
-// A run of fewer than 16 bytes: one load that stays inside the image, masked to the run.
-PELMINT_ALWAYS_INLINE __m128i addShortRun16(__m128i lanes, const uint8_t* run, int64_t length,
-                                            const uint8_t* pixels, int64_t size, uint64_t& rest) {
-    const int64_t offset = run - pixels;
-    if (offset + 16 <= size) {
-        return addBytes16(lanes, _mm_and_si128(load16(run), load16(kMaskBytes + 64 - length)));
-    }
-    if (offset + length >= 16) {
-        return addBytes16(
-            lanes, _mm_and_si128(load16(run + length - 16), load16(kMaskBytes + 16 + length)));
-    }
-    rest += sumBytes(run, length);
-    return lanes;
-}
-
-// The end of a run of at least 16 bytes whose whole blocks up to `done` are summed: the last
-// 16 bytes again, minus those already counted.
-PELMINT_ALWAYS_INLINE __m128i addRunEnd16(__m128i lanes, const uint8_t* run, int64_t length,
-                                          int64_t done) {
-    const __m128i mask = load16(kMaskBytes + 16 + (length - done));
-    return addBytes16(lanes, _mm_and_si128(load16(run + length - 16), mask));
-}
-#endif
-
-#ifdef PELMINT_HAVE_AVX2
-__attribute__((target("avx2"))) PELMINT_ALWAYS_INLINE __m256i load32(const uint8_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-__attribute__((target("avx2"))) PELMINT_ALWAYS_INLINE __m256i addBytes32(__m256i lanes,
-                                                                         __m256i bytes) {
-    return _mm256_add_epi64(lanes, _mm256_sad_epu8(bytes, _mm256_setzero_si256()));
-}
-
-__attribute__((target("avx2"))) PELMINT_ALWAYS_INLINE __m256i
-addShortRun32(__m256i lanes, const uint8_t* run, int64_t length, const uint8_t* pixels,
-              int64_t size, uint64_t& rest) {
-    const int64_t offset = run - pixels;
-    if (offset + 32 <= size) {
-        return addBytes32(lanes, _mm256_and_si256(load32(run), load32(kMaskBytes + 64 - length)));
-    }
-    if (offset + length >= 32) {
-        return addBytes32(lanes,
-                          _mm256_and_si256(load32(run + length - 32), load32(kMaskBytes + length)));
-    }
-    rest += sumBytes(run, length);
-    return lanes;
-}
-
-__attribute__((target("avx2"))) PELMINT_ALWAYS_INLINE __m256i addRunEnd32(__m256i lanes,
-                                                                          const uint8_t* run,
-                                                                          int64_t length,
-                                                                          int64_t done) {
-    const __m256i mask = load32(kMaskBytes + (length - done));
-    return addBytes32(lanes, _mm256_and_si256(load32(run + length - 32), mask));
-}
 #endif
 
 } // namespace
 
-DiscTotal sumDiscScalar(DiscRows rows) {
-    DiscTotal total;
-    RowPair pair{};
-    while (rows.next(pair)) {
-        if (pair.upper != nullptr) {
-            total.sum += sumBytes(pair.upper, pair.length);
+DiscTotals sumDisc(SumPath path, Totals totals, const DiscRows& rows, const uint8_t* pixels,
+                   int64_t size) {
+    const bool statistics = totals == Totals::Statistics;
+    // Images smaller than one vector take the next narrower width.
+    switch (path) {
+    case SumPath::Avx512:
+#ifdef PELMINT_HAVE_AVX512
+        return statistics ? statisticsAvx512(rows, pixels, size) : sumAvx512(rows, pixels, size);
+#endif
+    case SumPath::Avx2:
+#ifdef PELMINT_HAVE_AVX2
+        if (size >= 32) {
+            return statistics ? statisticsAvx2(rows, pixels, size) : sumAvx2(rows, pixels, size);
         }
-        if (pair.lower != nullptr) {
-            total.sum += sumBytes(pair.lower, pair.length);
+#endif
+        [[fallthrough]];
+    case SumPath::Sse2:
+#ifdef PELMINT_HAVE_SSE2
+        if (size >= 16) {
+            return statistics ? statisticsSse2(rows, pixels, size) : sumSse2(rows, pixels, size);
         }
-        total.count += pair.length * rowsPresent(pair);
+#endif
+        [[fallthrough]];
+    case SumPath::Scalar:
+        break;
     }
-    return total;
+    return statistics ? statisticsScalar(rows, pixels, size) : sumScalar(rows, pixels, size);
 }
 
 #ifdef PELMINT_HAVE_SSE2
-DiscTotal sumSmallDiscSse2(const uint8_t* centre, int64_t width, int radius) {
+DiscTotals sumSmallDiscSse2(const uint8_t* centre, int64_t stride, int radius) {
     const auto& masks = kSmallDiscTable.masks[radius];
-    const uint8_t* row = centre - radius * width - radius;
+    const uint8_t* row = centre - radius * stride - radius;
     __m128i lanes = _mm_setzero_si128();
-    for (int dy = -radius; dy <= radius; ++dy, row += width) {
+    for (int dy = -radius; dy <= radius; ++dy, row += stride) {
         const __m128i mask =
             _mm_load_si128(reinterpret_cast<const __m128i*>(masks[dy < 0 ? -dy : dy]));
-        lanes = addBytes16(lanes, _mm_and_si128(load16(row), mask));
+        lanes = _mm_add_epi64(lanes,
+                              _mm_sad_epu8(_mm_and_si128(load16(row), mask), _mm_setzero_si128()));
     }
-    uint64_t parts[2];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(parts), lanes);
-    return DiscTotal{parts[0] + parts[1], kSmallDiscTable.counts[radius]};
-}
-
-DiscTotal sumDiscSse2(DiscRows rows, const uint8_t* pixels, int64_t size) {
-    __m128i upperLanes = _mm_setzero_si128();
-    __m128i lowerLanes = _mm_setzero_si128();
-    DiscTotal total;
-    RowPair pair{};
-    while (rows.next(pair)) {
-        const int64_t length = pair.length;
-        if (length == 0) {
-            continue;
-        }
-        total.count += length * rowsPresent(pair);
-        if (pair.upper != nullptr && pair.lower != nullptr) {
-            if (length < 16) {
-                upperLanes = addShortRun16(upperLanes, pair.upper, length, pixels, size, total.sum);
-                lowerLanes = addShortRun16(lowerLanes, pair.lower, length, pixels, size, total.sum);
-                continue;
-            }
-            int64_t done = 0;
-            for (; length - done >= 16; done += 16) {
-                upperLanes = addBytes16(upperLanes, load16(pair.upper + done));
-                lowerLanes = addBytes16(lowerLanes, load16(pair.lower + done));
-            }
-            upperLanes = addRunEnd16(upperLanes, pair.upper, length, done);
-            lowerLanes = addRunEnd16(lowerLanes, pair.lower, length, done);
-        } else {
-            const uint8_t* run = pair.upper != nullptr ? pair.upper : pair.lower;
-            if (length < 16) {
-                upperLanes = addShortRun16(upperLanes, run, length, pixels, size, total.sum);
-                continue;
-            }
-            int64_t done = 0;
-            for (; length - done >= 16; done += 16) {
-                upperLanes = addBytes16(upperLanes, load16(run + done));
-            }
-            upperLanes = addRunEnd16(upperLanes, run, length, done);
-        }
-    }
-    uint64_t parts[2];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(parts), _mm_add_epi64(upperLanes, lowerLanes));
-    total.sum += parts[0] + parts[1];
-    return total;
-}
-#endif
-
-#ifdef PELMINT_HAVE_AVX2
-__attribute__((target("avx2"))) DiscTotal sumDiscAvx2(DiscRows rows, const uint8_t* pixels,
-                                                      int64_t size) {
-    __m256i upperLanes = _mm256_setzero_si256();
-    __m256i lowerLanes = _mm256_setzero_si256();
-    DiscTotal total;
-    RowPair pair{};
-    while (rows.next(pair)) {
-        const int64_t length = pair.length;
-        if (length == 0) {
-            continue;
-        }
-        total.count += length * rowsPresent(pair);
-        if (pair.upper != nullptr && pair.lower != nullptr) {
-            if (length < 32) {
-                upperLanes = addShortRun32(upperLanes, pair.upper, length, pixels, size, total.sum);
-                lowerLanes = addShortRun32(lowerLanes, pair.lower, length, pixels, size, total.sum);
-                continue;
-            }
-            int64_t done = 0;
-            for (; length - done >= 32; done += 32) {
-                upperLanes = addBytes32(upperLanes, load32(pair.upper + done));
-                lowerLanes = addBytes32(lowerLanes, load32(pair.lower + done));
-            }
-            upperLanes = addRunEnd32(upperLanes, pair.upper, length, done);
-            lowerLanes = addRunEnd32(lowerLanes, pair.lower, length, done);
-        } else {
-            const uint8_t* run = pair.upper != nullptr ? pair.upper : pair.lower;
-            if (length < 32) {
-                upperLanes = addShortRun32(upperLanes, run, length, pixels, size, total.sum);
-                continue;
-            }
-            int64_t done = 0;
-            for (; length - done >= 32; done += 32) {
-                upperLanes = addBytes32(upperLanes, load32(run + done));
-            }
-            upperLanes = addRunEnd32(upperLanes, run, length, done);
-        }
-    }
-    uint64_t parts[4];
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(parts),
-                        _mm256_add_epi64(upperLanes, lowerLanes));
-    total.sum += parts[0] + parts[1] + parts[2] + parts[3];
-    return total;
+    DiscTotals totals;
+    totals.sum = addLanes(lanes);
+    totals.count = kSmallDiscTable.counts[radius];
+    return totals;
 }
 #endif
 

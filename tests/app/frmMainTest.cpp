@@ -230,12 +230,13 @@ TEST_F(frmMainTest, FloodOfMovesNeitherRecursesNorLosesTheLastPosition) {
 }
 
 TEST_F(frmMainTest, HelpMenuShowsTheVersionAndOtherMenusGoBeforeIt) {
-    window.addMenu(QStringLiteral("検査(&I)"));
+    window.addMenu(QStringLiteral("表示(&V)"));
     const QList<QAction*> menus = window.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
+    ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), QStringLiteral("検査(&I)"));
-    EXPECT_EQ(menus[1]->text(), QStringLiteral("ヘルプ(&H)"));
-    const QList<QAction*> help = menus[1]->menu()->actions();
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("表示(&V)"));
+    EXPECT_EQ(menus[2]->text(), QStringLiteral("ヘルプ(&H)"));
+    const QList<QAction*> help = menus[2]->menu()->actions();
     ASSERT_EQ(help.size(), 1);
     EXPECT_EQ(help[0]->text(), QStringLiteral("バージョン情報(&A)…"));
 

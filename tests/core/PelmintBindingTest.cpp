@@ -1,5 +1,8 @@
 // Standard library
+#include <cmath>
 #include <vector>
+
+#include <dlfcn.h>
 
 // Qt
 #include <QCoreApplication>
@@ -73,6 +76,28 @@ TEST(PelmintBindingTest, MissingLibraryOrExportRaisesAndIsRetried) {
         real, folder.filePath(PelmintBinding::fileNameFor(QStringLiteral("LatePelmint")))));
     EXPECT_EQ(errorNumberOf(late), 0);
     EXPECT_TRUE(late.isBound());
+}
+
+TEST(PelmintBindingTest, VersionComesFromTheRuntimeLibraryOrIsZero) {
+    PelmintBinding binding(ProgramFolder::path());
+    EXPECT_EQ(binding.version(), PELMINT_VERSION);
+    EXPECT_EQ(PelmintBinding::fileNameFor(QStringLiteral("Pelmint")),
+              QStringLiteral("libPelmint.so.1"));
+
+    // Missing library: no version, and the measurement still reports error 53 as before.
+    PelmintBinding missing(ProgramFolder::path(), QStringLiteral("NoSuchPelmint"));
+    EXPECT_EQ(missing.version(), 0);
+    EXPECT_EQ(errorNumberOf(missing), RuntimeError::FileNotFound);
+
+    // A library without the version export (here: one that has only the C library's symbols).
+    testutils::Sandbox folder;
+    Dl_info mathLibrary{};
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(&::cos), &mathLibrary), 0);
+    ASSERT_TRUE(QFile::copy(QFile::decodeName(mathLibrary.dli_fname),
+                            folder.filePath(PelmintBinding::fileNameFor(QStringLiteral("Old")))));
+    PelmintBinding old(folder.path(), QStringLiteral("Old"));
+    EXPECT_EQ(old.version(), 0);
+    EXPECT_EQ(errorNumberOf(old), RuntimeError::DllEntryPointNotFound);
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 
 // Qt
 #include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
@@ -321,6 +323,103 @@ TEST_F(KeshDisplayExTest, HandlersMayCallBackIntoTheDisplayWhileEventsArrive) {
     EXPECT_EQ(handled, kMoves + 1);
     EXPECT_GT(deepest, 1) << "no event was delivered inside a handler";
     expectScreen({{40 + 5 * kMoves, 40 + 3 * kMoves, 12, kBlueRgb}});
+}
+
+} // namespace
+
+namespace {
+
+struct Nudge {
+    int dx;
+    int dy;
+    int dRadius;
+    bool operator==(const Nudge&) const = default;
+};
+
+TEST_F(KeshDisplayExTest, KeysNudgeTheCircleAndTheirReleaseIsReportedOnce) {
+    std::vector<Nudge> nudges;
+    int releases = 0;
+    QObject::connect(&display, &KeshDisplayEx::keyNudge, &display, [&](int dx, int dy, int dr) {
+        nudges.push_back({dx, dy, dr});
+    });
+    QObject::connect(&display, &KeshDisplayEx::keyNudgeReleased, &display, [&] { ++releases; });
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::vector<Nudge> expected;
+    };
+    const Case cases[] = {
+        {Qt::Key_Left, {}, {{-1, 0, 0}}},
+        {Qt::Key_Right, {}, {{1, 0, 0}}},
+        {Qt::Key_Up, {}, {{0, -1, 0}}},
+        {Qt::Key_Down, {}, {{0, 1, 0}}},
+        {Qt::Key_Left, Qt::ShiftModifier, {{-10, 0, 0}}},
+        {Qt::Key_Down, Qt::ShiftModifier, {{0, 10, 0}}},
+        {Qt::Key_Plus, {}, {{0, 0, 1}}},
+        {Qt::Key_Plus, Qt::ShiftModifier, {{0, 0, 1}}},
+        {Qt::Key_Minus, Qt::KeypadModifier, {{0, 0, -1}}},
+        {Qt::Key_A, {}, {}},
+        {Qt::Key_Space, {}, {}},
+    };
+    for (const Case& c : cases) {
+        nudges.clear();
+        releases = 0;
+        QTest::keyClick(&display, c.key, c.modifiers);
+        EXPECT_EQ(nudges, c.expected) << c.key;
+        EXPECT_EQ(releases, c.expected.empty() ? 0 : 1) << c.key;
+    }
+
+    // Held down, the key repeats; only the final release settles.
+    releases = 0;
+    nudges.clear();
+    for (int i = 0; i < 3; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(&display, &repeat);
+        QKeyEvent up(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(&display, &up);
+    }
+    QTest::keyRelease(&display, Qt::Key_Right);
+    EXPECT_EQ(nudges.size(), 3u);
+    EXPECT_EQ(releases, 1);
+}
+
+TEST_F(KeshDisplayExTest, AClickOrTabGivesTheDisplayTheKeyboard) {
+    QWidget form;
+    QLineEdit* before = new QLineEdit(&form);
+    display.setParent(&form);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    before->setFocus();
+    QTest::mouseClick(display.viewport(), Qt::LeftButton, {}, {10, 10});
+    EXPECT_TRUE(display.hasFocus());
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    EXPECT_TRUE(display.hasFocus());
+    display.setParent(nullptr);
+}
+
+TEST_F(KeshDisplayExTest, ThePixelUnderThePointerIsReportedWithItsGreyValue) {
+    std::vector<std::vector<int>> reports; // {x, y, grey}, or {} when off the image
+    QObject::connect(&display, &KeshDisplayEx::pointerOverPixel, &display,
+                     [&](int x, int y, int grey) {
+                         reports.push_back({x, y, grey});
+                     });
+    QObject::connect(&display, &KeshDisplayEx::pointerOffImage, &display,
+                     [&] { reports.push_back({}); });
+    const auto grey = [&](int x, int y) {
+        return int(image.bufferAddress()[y * 512 + x]);
+    };
+    move({3, 4});
+    move({3, 4}); // the same pixel again: nothing new
+    move({511, 479});
+    move({550, 100}); // the background beside the image
+    move({1, 1});
+    const int before = grey(1, 1);
+    image.bufferAddress()[512 + 1] = 7;
+    display.showImage(image); // a new frame under a still pointer
+    EXPECT_EQ(reports,
+              (std::vector<std::vector<int>>{
+                  {3, 4, grey(3, 4)}, {511, 479, grey(511, 479)}, {}, {1, 1, before}, {1, 1, 7}}));
 }
 
 } // namespace

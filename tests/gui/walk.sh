@@ -135,7 +135,7 @@ circle_box() { # png -> "w h x y" of the circle relative to the image
 }
 
 mkdir -p "$work/program" "$work/files" "$work/camera"
-cp "$program_dir/Gavrel" "$program_dir"/libPelmint.so "$program_dir"/*.bmp "$work/program/"
+cp "$program_dir/Gavrel" "$program_dir"/libPelmint.so.1 "$program_dir"/*.bmp "$work/program/"
 
 # --- walk 1: files only -----------------------------------------------------------------
 step "files only: start"

@@ -1,6 +1,7 @@
-// Every summing path of the kernel, and the exported function, against the plain per-pixel loop
+// Every summing path of the kernel, and the exported functions, against the plain per-pixel loops
 // on random circles and images. Images sit at varied offsets in exact-size allocations, so runs
-// start and end at every alignment and any read past the image trips AddressSanitizer.
+// start and end at every alignment and any read past the image trips AddressSanitizer. Row
+// padding, which the statistics may read but must never count, is filled with 0 and 255.
 
 // Standard library
 #include <algorithm>
@@ -39,13 +40,15 @@ const char* pathName(SumPath path) {
         return "SSE2";
     case SumPath::Avx2:
         return "AVX2";
+    case SumPath::Avx512:
+        return "AVX-512";
     }
     return "?";
 }
 
 std::vector<SumPath> supportedPaths() {
     std::vector<SumPath> paths;
-    for (const SumPath path : {SumPath::Scalar, SumPath::Sse2, SumPath::Avx2}) {
+    for (const SumPath path : {SumPath::Scalar, SumPath::Sse2, SumPath::Avx2, SumPath::Avx512}) {
         if (pelmint::isSupported(path)) {
             paths.push_back(path);
         }
@@ -57,12 +60,14 @@ std::vector<SumPath> supportedPaths() {
 // the bytes before it are poisoned (to the sanitizer's 8-byte granule).
 class PlacedImage {
 public:
-    PlacedImage(int32_t width, int32_t height, size_t offset, std::mt19937& random)
-        : width_(width), height_(height), offset_(offset),
-          storage_(new uint8_t[offset + size_t(width) * size_t(height)]) {
+    PlacedImage(int32_t width, int32_t height, size_t offset, std::mt19937& random,
+                int32_t padding = 0)
+        : width_(width), height_(height), stride_(int64_t{width} + padding), offset_(offset),
+          storage_(new uint8_t[offset + bytes()]) {
         std::uniform_int_distribution<int> byte(0, 255);
-        for (size_t i = 0; i < size_t(width) * size_t(height); ++i) {
-            pixels()[i] = static_cast<uint8_t>(byte(random));
+        for (size_t i = 0; i < bytes(); ++i) {
+            const bool inRow = int64_t(i) % stride_ < width_;
+            pixels()[i] = static_cast<uint8_t>(inRow ? byte(random) : (i & 1) * 255);
         }
         PELMINT_TEST_POISON(storage_.get(), offset_);
     }
@@ -74,10 +79,14 @@ public:
     uint8_t* pixels() { return storage_.get() + offset_; }
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
+    int64_t stride() const { return stride_; }
+    // The last row ends the allocation; its padding is not there.
+    size_t bytes() const { return size_t((int64_t{height_} - 1) * stride_ + width_); }
 
 private:
     int32_t width_;
     int32_t height_;
+    int64_t stride_;
     size_t offset_;
     std::unique_ptr<uint8_t[]> storage_;
 };
@@ -87,13 +96,70 @@ struct Circle {
 };
 
 std::string describe(const PlacedImage& image, const Circle& c) {
-    return std::to_string(image.width()) + " x " + std::to_string(image.height()) + ", bpp " +
-           std::to_string(c.bitsPerPixel) + ", centre (" + std::to_string(c.centreX) + ", " +
-           std::to_string(c.centreY) + "), radius " + std::to_string(c.radius);
+    return std::to_string(image.width()) + " x " + std::to_string(image.height()) + ", stride " +
+           std::to_string(image.stride()) + ", bpp " + std::to_string(c.bitsPerPixel) +
+           ", centre (" + std::to_string(c.centreX) + ", " + std::to_string(c.centreY) +
+           "), radius " + std::to_string(c.radius);
 }
 
-// Compares every path and the export with the reference; stops the test at the first mismatch.
+void expectStatisticsEqual(int32_t actualResult, const PelmintStatistics& actual,
+                           int32_t expectedResult, const PelmintStatistics& expected,
+                           const std::string& where) {
+    ASSERT_EQ(actualResult, expectedResult) << where;
+    if (expectedResult != PELMINT_OK) {
+        return;
+    }
+    ASSERT_EQ(actual.count, expected.count) << where;
+    ASSERT_EQ(actual.sum, expected.sum) << where;
+    ASSERT_EQ(actual.mean, expected.mean) << where;
+    ASSERT_EQ(actual.stddev, expected.stddev) << where;
+    ASSERT_EQ(actual.min, expected.min) << where;
+    ASSERT_EQ(actual.max, expected.max) << where;
+}
+
+// The statistics of every path and of the export against the reference, at the image's stride;
+// with a padding-free image, also the mean against CircleAreaAverage's.
+void expectStatisticsMatch(const PlacedImage& image, const Circle& c,
+                           const std::vector<SumPath>& paths) {
+    PelmintStatistics expected{};
+    const int32_t expectedResult =
+        reference::circleAreaStatistics(image.pixels(), image.width(), image.height(),
+                                        image.stride(), c.centreX, c.centreY, c.radius, &expected);
+    for (const SumPath path : paths) {
+        PelmintStatistics actual{};
+        const int32_t result =
+            pelmint::discStatistics(path, image.pixels(), image.width(), image.height(),
+                                    image.stride(), c.centreX, c.centreY, c.radius, &actual);
+        ASSERT_NO_FATAL_FAILURE(expectStatisticsEqual(result, actual, expectedResult, expected,
+                                                      std::string("statistics, ") + pathName(path) +
+                                                          ": " + describe(image, c)));
+    }
+    PelmintStatistics actual{};
+    const int32_t result =
+        CircleAreaStatistics(image.pixels(), image.width(), image.height(), image.stride(),
+                             c.centreX, c.centreY, c.radius, &actual);
+    ASSERT_NO_FATAL_FAILURE(expectStatisticsEqual(result, actual, expectedResult, expected,
+                                                  "statistics export: " + describe(image, c)));
+    if (image.stride() == image.width() && expectedResult == PELMINT_OK) {
+        ASSERT_EQ(actual.mean, CircleAreaAverage(image.pixels(), image.width(), image.height(), 8,
+                                                 c.centreX, c.centreY, c.radius))
+            << describe(image, c);
+    }
+}
+
+void expectAveragesMatch(const PlacedImage& image, const Circle& c,
+                         const std::vector<SumPath>& paths);
+
+// Compares every path and the exports with the reference; stops the test at the first mismatch.
 void expectAllPathsMatch(const PlacedImage& image, const Circle& c,
+                         const std::vector<SumPath>& paths) {
+    if (image.stride() == image.width()) {
+        ASSERT_NO_FATAL_FAILURE(expectAveragesMatch(image, c, paths));
+    }
+    ASSERT_NO_FATAL_FAILURE(expectStatisticsMatch(image, c, paths));
+}
+
+void expectAveragesMatch(const PlacedImage& image, const Circle& c,
                          const std::vector<SumPath>& paths) {
     const double expected =
         reference::circleAreaAverage(image.pixels(), image.width(), image.height(), c.bitsPerPixel,
@@ -166,7 +232,8 @@ TEST(DiscAverageTest, EveryPathMatchesThePlainLoopOnRandomCircles) {
             width = pick(random, 100, 700);
             height = pick(random, 1, 80);
         }
-        PlacedImage image(width, height, size_t(pick(random, 0, 63)), random);
+        const int32_t padding = pick(random, 0, 1) == 0 ? 0 : pick(random, 1, 70);
+        PlacedImage image(width, height, size_t(pick(random, 0, 63)), random, padding);
         for (int j = 0; j < circlesPerImage; ++j) {
             ASSERT_NO_FATAL_FAILURE(
                 expectAllPathsMatch(image, randomCircle(random, width, height), paths));
@@ -206,6 +273,75 @@ TEST(DiscAverageTest, ImagesSmallerThanOneVectorMatchThePlainLoop) {
             }
         }
     }
+}
+
+TEST(DiscAverageTest, StatisticsStayExactOverRowsLongerThanTheSquaresLanesHold) {
+    // Rows of over 16384 vector blocks of 255s: the 32-bit lanes of squares must be emptied
+    // inside a row. One dark pixel shows the smallest value.
+    const std::vector<SumPath> paths = supportedPaths();
+    std::mt19937 random(3);
+    PlacedImage image(1'200'000, 3, 0, random, 17);
+    for (int32_t y = 0; y < 3; ++y) {
+        std::fill_n(image.pixels() + y * image.stride(), image.width(), uint8_t{255});
+    }
+    image.pixels()[image.stride() + 600'000] = 3;
+    ASSERT_NO_FATAL_FAILURE(expectStatisticsMatch(image, Circle{8, 600'000, 1, 700'000}, paths));
+    PelmintStatistics statistics{};
+    ASSERT_EQ(CircleAreaStatistics(image.pixels(), image.width(), image.height(), image.stride(),
+                                   600'000, 1, 700'000, &statistics),
+              PELMINT_OK);
+    EXPECT_EQ(statistics.count, 3'600'000);
+    EXPECT_EQ(statistics.sum, 255u * 3'599'999u + 3u);
+    EXPECT_EQ(statistics.min, 3);
+    EXPECT_EQ(statistics.max, 255);
+}
+
+TEST(DiscAverageTest, StatisticsRejectWhatTheAverageRejectsAndBadArguments) {
+    const std::vector<uint8_t> pixels(64 * 64, 100);
+    PelmintStatistics out{};
+    struct Case {
+        const char* what;
+        const uint8_t* pixels;
+        int32_t width, height;
+        std::ptrdiff_t stride;
+        int32_t x, y, r;
+        PelmintStatistics* out;
+        int32_t result;
+    };
+    const Case cases[] = {
+        {"accepted", pixels.data(), 64, 64, 64, 32, 32, 10, &out, PELMINT_OK},
+        {"NULL pixels", nullptr, 64, 64, 64, 32, 32, 10, &out, PELMINT_INVALID_ARGUMENT},
+        {"NULL out", pixels.data(), 64, 64, 64, 32, 32, 10, nullptr, PELMINT_INVALID_ARGUMENT},
+        {"stride below width", pixels.data(), 64, 64, 63, 32, 32, 10, &out,
+         PELMINT_INVALID_ARGUMENT},
+        {"negative stride", pixels.data(), 64, 64, -64, 32, 32, 10, &out, PELMINT_INVALID_ARGUMENT},
+        {"stride beyond 64-bit offsets", pixels.data(), 64, 64,
+         std::numeric_limits<std::ptrdiff_t>::max() / 8, 32, 32, 10, &out,
+         PELMINT_INVALID_ARGUMENT},
+        {"circle beyond the right edge", pixels.data(), 64, 64, 64, 80, 32, 10, &out,
+         PELMINT_NO_PIXELS},
+        {"square touches, disc does not", pixels.data(), 64, 64, 64, -10, -10, 12, &out,
+         PELMINT_NO_PIXELS},
+        {"negative radius", pixels.data(), 64, 64, 64, 32, 32, -1, &out, PELMINT_NO_PIXELS},
+        {"empty image", pixels.data(), 0, 64, 0, 0, 0, 5, &out, PELMINT_NO_PIXELS},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CircleAreaStatistics(c.pixels, c.width, c.height, c.stride, c.x, c.y, c.r, c.out),
+                  c.result)
+            << c.what;
+    }
+    // A rejected call leaves the results alone.
+    PelmintStatistics untouched{7, 7, 7.0, 7.0, 7, 7};
+    ASSERT_EQ(CircleAreaStatistics(pixels.data(), 64, 64, 64, 80, 32, 10, &untouched),
+              PELMINT_NO_PIXELS);
+    EXPECT_EQ(untouched.count, 7);
+    EXPECT_EQ(untouched.mean, 7.0);
+}
+
+TEST(DiscAverageTest, VersionIsTheHeadersVersion) {
+    EXPECT_EQ(PelmintVersion(), PELMINT_VERSION);
+    EXPECT_EQ(PELMINT_VERSION,
+              PELMINT_VERSION_MAJOR * 10000 + PELMINT_VERSION_MINOR * 100 + PELMINT_VERSION_PATCH);
 }
 
 TEST(DiscAverageTest, FastestPathIsSupportedAndStable) {

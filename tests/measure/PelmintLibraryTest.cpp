@@ -18,7 +18,8 @@
 
 namespace {
 
-const std::string kLibraryPath = PELMINT_LIBRARY_DIR "/libPelmint.so";
+// The runtime name, as programs load it.
+const std::string kLibraryPath = PELMINT_LIBRARY_DIR "/libPelmint.so.1";
 
 // Toolchain and sanitizer symbols that any shared library may carry.
 bool isToolchainSymbol(const std::string& name) {
@@ -26,7 +27,7 @@ bool isToolchainSymbol(const std::string& name) {
     return known.count(name) != 0 || name.rfind("__", 0) == 0;
 }
 
-TEST(PelmintLibraryTest, ExportsCircleAreaAverageAndNothingElseOfOurs) {
+TEST(PelmintLibraryTest, ExportsTheThreeFunctionsAndNothingElseOfOurs) {
     const std::string command = std::string(PELMINT_NM) + " -D --defined-only " + kLibraryPath;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     ASSERT_NE(pipe, nullptr);
@@ -38,7 +39,7 @@ TEST(PelmintLibraryTest, ExportsCircleAreaAverageAndNothingElseOfOurs) {
     ASSERT_EQ(pclose(pipe.release()), 0) << command;
 
     std::vector<std::string> ours;
-    bool exported = false;
+    std::set<std::string> exported;
     std::istringstream lines(listing);
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
@@ -47,13 +48,14 @@ TEST(PelmintLibraryTest, ExportsCircleAreaAverageAndNothingElseOfOurs) {
             continue;
         }
         name = name.substr(0, name.find('@'));
-        if (name == "CircleAreaAverage") {
-            exported = type == "T";
+        if (type == "T" && (name == "CircleAreaAverage" || name == "CircleAreaStatistics" ||
+                            name == "PelmintVersion")) {
+            exported.insert(name);
         } else if (!isToolchainSymbol(name)) {
             ours.push_back(name);
         }
     }
-    EXPECT_TRUE(exported) << listing;
+    EXPECT_EQ(exported.size(), 3u) << listing;
     EXPECT_TRUE(ours.empty()) << "also exported: " << testing::PrintToString(ours);
 }
 
@@ -69,7 +71,25 @@ TEST(PelmintLibraryTest, LoadsByBaseNameAndResolvesTheExportByName) {
     EXPECT_EQ(measure(pixels, 3, 3, 8, 1, 1, 1), 4.0);
     EXPECT_EQ(measure(pixels, 3, 3, 8, 0, 0, 1), (0.0 + 1.0 + 3.0) / 3.0);
     EXPECT_EQ(measure(pixels, 3, 3, 24, 1, 1, 1), -1.0);
+    const auto version = reinterpret_cast<PelmintVersionFn>(dlsym(library, "PelmintVersion"));
+    ASSERT_NE(version, nullptr) << dlerror();
+    EXPECT_EQ(version(), PELMINT_VERSION);
     dlclose(library);
+}
+
+TEST(PelmintLibraryTest, CarriesTheSonameOfItsMajorVersion) {
+    const std::string command = "readelf -d " + kLibraryPath;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    ASSERT_NE(pipe, nullptr);
+    std::string listing;
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
+        listing += buffer;
+    }
+    EXPECT_NE(listing.find("Library soname: [libPelmint.so." +
+                           std::to_string(PELMINT_VERSION_MAJOR) + "]"),
+              std::string::npos)
+        << listing;
 }
 
 } // namespace
