@@ -1,6 +1,7 @@
 #include "RecordMenu.h"
 
 // Qt
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
@@ -13,13 +14,17 @@
 
 RecordMenu::RecordMenu(frmMain& window, RecordStore& store, QSettings& settings)
     : QObject(&window), window_(window), store_(store), settings_(settings),
-      indicator_(new QLabel(QStringLiteral("記録 OK"), window.statusLine())) {
+      indicator_(
+          new QLabel(QCoreApplication::translate("RecordMenu", "記録 OK"), window.statusLine())) {
     indicator_->setObjectName(QStringLiteral("lblRecordState"));
     window_.statusLine()->addPermanentWidget(indicator_);
-    QMenu* menu = window_.addMenu(QStringLiteral("記録"));
-    menu->addAction(QStringLiteral("測定記録…"), this, [this] { showRecords(); });
-    menu->addAction(QStringLiteral("CSV書き出し…"), this, [this] { exportCsv(); });
-    menu->addAction(QStringLiteral("記録の設定…"), this, [this] { editSettings(); });
+    QMenu* menu = window_.addMenu(QCoreApplication::translate("RecordMenu", "記録"));
+    menu->addAction(QCoreApplication::translate("RecordMenu", "測定記録…"), this,
+                    [this] { showRecords(); });
+    menu->addAction(QCoreApplication::translate("RecordMenu", "CSV書き出し…"), this,
+                    [this] { exportCsv(); });
+    menu->addAction(QCoreApplication::translate("RecordMenu", "記録の設定…"), this,
+                    [this] { editSettings(); });
     connect(&store_, &RecordStore::stateChanged, this, &RecordMenu::showState);
 }
 
@@ -53,21 +58,23 @@ void RecordMenu::editSettings() {
 void RecordMenu::showState(const RecordState& state) {
     switch (state.kind) {
     case RecordState::Kind::Ok:
-        indicator_->setText(QStringLiteral("記録 OK"));
+        indicator_->setText(QCoreApplication::translate("RecordMenu", "記録 OK"));
         break;
     case RecordState::Kind::Spooling:
-        indicator_->setText(QStringLiteral("記録 待機 %1件").arg(state.spooled));
+        indicator_->setText(
+            QCoreApplication::translate("RecordMenu", "記録 待機 %1件").arg(state.spooled));
         break;
     case RecordState::Kind::Error:
-        indicator_->setText(QStringLiteral("記録 エラー"));
+        indicator_->setText(QCoreApplication::translate("RecordMenu", "記録 エラー"));
         break;
     }
     indicator_->setToolTip(state.text);
     if (state.kind != shownKind_) {
         shownKind_ = state.kind;
-        const QString notice = state.kind == RecordState::Kind::Ok
-                                   ? QStringLiteral("記録: データベースに書き込みました")
-                                   : QStringLiteral("記録: %1").arg(state.text);
+        const QString notice =
+            state.kind == RecordState::Kind::Ok
+                ? QCoreApplication::translate("RecordMenu", "記録: データベースに書き込みました")
+                : QCoreApplication::translate("RecordMenu", "記録: %1").arg(state.text);
         window_.statusLine()->showMessage(notice, 15000);
     }
 }

@@ -25,6 +25,7 @@
 #include "GavrelVersion.h"
 #include "HandlerGuard.h"
 #include "InspectionFormat.h"
+#include "InspectionRecorder.h"
 #include "Int32Rounding.h"
 #include "LenientNumber.h"
 #include "LiveFeed.h"
@@ -45,9 +46,14 @@ constexpr double kRejected = -1.0;
 constexpr double kInitialCentreX = 100.0;
 constexpr double kInitialCentreY = 100.0;
 constexpr double kInitialRadius = 50.0;
+// For a second after a layout the frame is looked at again, five times.
+constexpr int kFrameCheckMs = 200;
+constexpr int kFrameChecks = 5;
 constexpr auto kSettleAfterOpen = std::chrono::milliseconds(350);
 
-const QString kFilesOnly = QStringLiteral("画像ファイルのみの利用になります。");
+QString filesOnly() {
+    return QCoreApplication::translate("frmMain", "画像ファイルのみの利用になります。");
+}
 const QString kLineBreak = QStringLiteral("\r\n");
 
 // Start-up runs every step even when an earlier one failed; a failed step is dropped
@@ -107,8 +113,8 @@ struct frmMain::Form {
 frmMain::frmMain(Services services, QWidget* parent)
     : QWidget(parent), form_(std::make_unique<Form>()), ui(form_->ui),
       inspectionArea_(new QWidget(this)), menuBar_(new QMenuBar(this)),
-      helpMenu_(menuBar_->addMenu(QStringLiteral("ヘルプ(&H)"))), statusLine_(new QStatusBar(this)),
-      services_(std::move(services)) {
+      helpMenu_(menuBar_->addMenu(QCoreApplication::translate("frmMain", "ヘルプ(&H)"))),
+      statusLine_(new QStatusBar(this)), services_(std::move(services)) {
     ui.setupUi(inspectionArea_);
     setWindowTitle(inspectionArea_->windowTitle());
     menuBar_->setNativeMenuBar(false);
@@ -133,7 +139,8 @@ frmMain::frmMain(Services services, QWidget* parent)
             [this] { HandlerGuard::run(*services_.messages, [this] { cmdLoadImage_Click(); }); });
     connect(ui.cmdSaveImage, &QPushButton::clicked, this,
             [this] { HandlerGuard::run(*services_.messages, [this] { cmdSaveImage_Click(); }); });
-    connect(helpMenu_->addAction(QStringLiteral("バージョン情報(&A)…")), &QAction::triggered, this,
+    connect(helpMenu_->addAction(QCoreApplication::translate("frmMain", "バージョン情報(&A)…")),
+            &QAction::triggered, this,
             [this] { HandlerGuard::run(*services_.messages, [this] { showVersion(); }); });
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseDown, this,
             [this](int button, int shift, int x, int y, int spare) {
@@ -145,6 +152,14 @@ frmMain::frmMain(Services services, QWidget* parent)
                 HandlerGuard::run(*services_.messages,
                                   [&] { KeshDisplayEx1_MouseMove(button, shift, x, y, spare); });
             });
+    frameCheck_.setInterval(kFrameCheckMs);
+    connect(&frameCheck_, &QTimer::timeout, this, [this] {
+        if (frameGeometry().size() != laidOutFor_) {
+            HandlerGuard::run(*services_.messages, [this] { Form_Resize(); });
+        } else if (--frameChecksLeft_ <= 0) {
+            frameCheck_.stop();
+        }
+    });
 
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseUp, this, [this](int button, int, int, int, int) {
         if (button & (KeshDisplayEx::LeftButton | KeshDisplayEx::RightButton)) {
@@ -156,6 +171,12 @@ frmMain::frmMain(Services services, QWidget* parent)
     });
     connect(KeshDisplayEx1, &KeshDisplayEx::keyNudgeReleased, this,
             [this] { emit measurementSettled(); });
+    connect(this, &frmMain::measurementSettled, this, [this] {
+        if (recorder_) {
+            recorder_->record(KeshImage1, objCircle, ui.txtStandard->text(),
+                              ui.txtTolerance->text());
+        }
+    });
     createInspectionCommands();
 }
 
@@ -172,9 +193,9 @@ void frmMain::createInspectionCommands() {
         caption->setBuddy(box);
         box->setAccessibleName(caption->text());
     }
-    KeshDisplayEx1->setAccessibleName(QStringLiteral("画像"));
+    KeshDisplayEx1->setAccessibleName(QCoreApplication::translate("frmMain", "画像"));
 
-    liveAction_ = new QAction(QStringLiteral("ライブ(&L)"), this);
+    liveAction_ = new QAction(QCoreApplication::translate("frmMain", "ライブ(&L)"), this);
     liveAction_->setObjectName(QStringLiteral("actLive"));
     liveAction_->setCheckable(true);
     liveAction_->setShortcut(QKeySequence(Qt::Key_F5));
@@ -184,16 +205,18 @@ void frmMain::createInspectionCommands() {
             [this](bool on) { HandlerGuard::run(*services_.messages, [&] { setLive(on); }); });
     ui.cmdGrab->installEventFilter(this);
 
-    openRecipeAction_ = new QAction(QStringLiteral("レシピを開く(&O)…"), this);
+    openRecipeAction_ =
+        new QAction(QCoreApplication::translate("frmMain", "レシピを開く(&O)…"), this);
     openRecipeAction_->setObjectName(QStringLiteral("actOpenRecipe"));
     connect(openRecipeAction_, &QAction::triggered, this,
             [this] { HandlerGuard::run(*services_.messages, [this] { chooseAndOpenRecipe(); }); });
-    saveRecipeAction_ = new QAction(QStringLiteral("レシピを保存(&S)…"), this);
+    saveRecipeAction_ =
+        new QAction(QCoreApplication::translate("frmMain", "レシピを保存(&S)…"), this);
     saveRecipeAction_->setObjectName(QStringLiteral("actSaveRecipe"));
     connect(saveRecipeAction_, &QAction::triggered, this,
             [this] { HandlerGuard::run(*services_.messages, [this] { chooseAndSaveRecipe(); }); });
 
-    QMenu* inspection = addMenu(QStringLiteral("検査(&I)"));
+    QMenu* inspection = addMenu(QCoreApplication::translate("frmMain", "検査(&I)"));
     inspection->addAction(liveAction_);
     inspection->addSeparator();
     inspection->addAction(openRecipeAction_);
@@ -207,8 +230,8 @@ void frmMain::createInspectionCommands() {
     statusLine_->addPermanentWidget(liveReadout_);
     for (QLabel* readout : {pointerReadout_, liveReadout_}) {
         // A fixed width keeps a changing text from laying out the status line again.
-        readout->setFixedWidth(
-            readout->fontMetrics().horizontalAdvance(QStringLiteral("X 511  Y 479  濃度 255  ")));
+        readout->setFixedWidth(readout->fontMetrics().horizontalAdvance(
+            QCoreApplication::translate("frmMain", "X 511  Y 479  濃度 255  ")));
         readout->setAutoFillBackground(true);
     }
     connect(KeshDisplayEx1, &KeshDisplayEx::pointerOverPixel, this, &frmMain::showPointer);
@@ -240,7 +263,8 @@ QMenu* frmMain::addMenu(const QString& title) {
 
 void frmMain::showVersion() {
     services_.messages->show(QStringLiteral("Gavrel ") + QString::fromLatin1(gavrel::kVersion),
-                             MessageBox::Information, QStringLiteral("バージョン情報"));
+                             MessageBox::Information,
+                             QCoreApplication::translate("frmMain", "バージョン情報"));
 }
 
 int frmMain::barsHeight() const {
@@ -293,9 +317,10 @@ void frmMain::openCamera() {
     skipOnError([&] { status = KeshVideo1.status(); });
     if (status != 0) {
         skipOnError([&] {
-            services_.messages->show(QStringLiteral("ビデオデバイスのオープンに失敗しました｡") +
-                                         kLineBreak + kFilesOnly,
-                                     MessageBox::Exclamation, ErrorTitle::text());
+            services_.messages->show(
+                QCoreApplication::translate("frmMain", "ビデオデバイスのオープンに失敗しました｡") +
+                    kLineBreak + filesOnly(),
+                MessageBox::Exclamation, ErrorTitle::text());
         });
         return;
     }
@@ -307,15 +332,19 @@ void frmMain::openCamera() {
     skipOnError([&] { status = KeshVideo1.status(); });
     if (status != 0) {
         skipOnError([&] {
-            services_.messages->show(QStringLiteral("ビデオの取込に失敗しました｡") + kLineBreak +
-                                         kFilesOnly,
-                                     MessageBox::Exclamation, ErrorTitle::text());
+            services_.messages->show(
+                QCoreApplication::translate("frmMain", "ビデオの取込に失敗しました｡") + kLineBreak +
+                    filesOnly(),
+                MessageBox::Exclamation, ErrorTitle::text());
         });
         return;
     }
 
     skipOnError([&] { blnVideoReady = true; });
     skipOnError([&] { ui.cmdGrab->setEnabled(true); });
+    if (recorder_) {
+        recorder_->useCameraFrame(strConfFilePath);
+    }
 }
 
 void frmMain::Form_Unload() {
@@ -368,10 +397,14 @@ void frmMain::Form_Resize() {
     KeshDisplayEx1->resize(MainLayout::toPixels(layout.displayWidth),
                            MainLayout::toPixels(layout.displayHeight));
     ui.Label5->move(ui.Label5->x(), MainLayout::toPixels(layout.helpLineTop));
+    laidOutFor_ = outer;
+    frameChecksLeft_ = kFrameChecks;
+    frameCheck_.start();
 }
 
 void frmMain::cmdRecalc_Click() {
     MeasureCircle();
+    emit measurementSettled();
 }
 
 void frmMain::cmdGrab_Click() {
@@ -381,14 +414,23 @@ void frmMain::cmdGrab_Click() {
     // on with it or with image files.
     if (const int status = KeshVideo1.status(); status != 0) {
         services_.messages->show(
-            withErrorCode(QStringLiteral("画像の取込に失敗しました。"), status),
-            MessageBox::Exclamation, QStringLiteral("取込失敗"));
+            withErrorCode(QCoreApplication::translate("frmMain", "画像の取込に失敗しました。"),
+                          status),
+            MessageBox::Exclamation, QCoreApplication::translate("frmMain", "取込失敗"));
+        KeshDisplayEx1->showImage(KeshImage1);
+        MeasureCircle();
+        return;
+    }
+    if (recorder_) {
+        recorder_->useCameraFrame(strConfFilePath);
     }
     KeshDisplayEx1->showImage(KeshImage1);
     MeasureCircle();
+    emit measurementSettled();
 }
 
 void frmMain::cmdLoadImage_Click() {
+    bool loaded = false;
     skipOnError([&] { fileLoadDialog().setStrPattern(QStringLiteral("*.bmp")); });
     skipOnError([&] { fileLoadDialog().showModal(); });
 
@@ -400,14 +442,21 @@ void frmMain::cmdLoadImage_Click() {
         if (errorCode != 0) {
             skipOnError([&] {
                 services_.messages->show(
-                    withErrorCode(QStringLiteral("読込みに失敗しました。"), errorCode),
-                    MessageBox::Exclamation, QStringLiteral("読み込み失敗"));
+                    withErrorCode(QCoreApplication::translate("frmMain", "読込みに失敗しました。"),
+                                  errorCode),
+                    MessageBox::Exclamation,
+                    QCoreApplication::translate("frmMain", "読み込み失敗"));
             });
+        }
+        loaded = errorCode == 0;
+        if (loaded && recorder_) {
+            recorder_->useImageFile(fileLoadDialog().strFilePath());
         }
 
         if (trueOnError([&] { return !InspectionFormat::matches(KeshImage1); })) {
             skipOnError([&] {
-                services_.messages->show(QStringLiteral("512*480 8bitグレイの画像ではありません"),
+                services_.messages->show(QCoreApplication::translate(
+                                             "frmMain", "512*480 8bitグレイの画像ではありません"),
                                          MessageBox::OkOnly, QStringLiteral("error"));
             });
             skipOnError([&] { InspectionFormat::conform(KeshImage1); });
@@ -415,6 +464,9 @@ void frmMain::cmdLoadImage_Click() {
         skipOnError([&] { KeshDisplayEx1->showImage(KeshImage1); });
     }
     skipOnError([&] { MeasureCircle(); });
+    if (loaded) {
+        emit measurementSettled();
+    }
 }
 
 void frmMain::cmdSaveImage_Click() {
@@ -432,8 +484,9 @@ void frmMain::cmdSaveImage_Click() {
     if (errorCode != 0) {
         skipOnError([&] {
             services_.messages->show(
-                withErrorCode(QStringLiteral("保存に失敗しました。"), errorCode),
-                MessageBox::Exclamation, QStringLiteral("保存失敗"));
+                withErrorCode(QCoreApplication::translate("frmMain", "保存に失敗しました。"),
+                              errorCode),
+                MessageBox::Exclamation, QCoreApplication::translate("frmMain", "保存失敗"));
         });
     }
 }
@@ -572,7 +625,8 @@ void frmMain::nudgeCircle(int dx, int dy, int dRadius) {
 }
 
 void frmMain::showPointer(int x, int y, int grey) {
-    pointerReadout_->setText(QStringLiteral("X %1  Y %2  濃度 %3").arg(x).arg(y).arg(grey));
+    pointerReadout_->setText(
+        QCoreApplication::translate("frmMain", "X %1  Y %2  濃度 %3").arg(x).arg(y).arg(grey));
 }
 
 void frmMain::applyRecipe(const InspectionRecipe& recipe) {
@@ -587,9 +641,10 @@ void frmMain::applyRecipe(const InspectionRecipe& recipe) {
 bool frmMain::openRecipe(const QString& path) {
     const RecipeFile::ReadResult result = RecipeFile::read(path);
     if (!result.recipe) {
-        services_.messages->show(QStringLiteral("レシピを開けませんでした。") + kLineBreak + path +
-                                     kLineBreak + result.error,
-                                 MessageBox::Exclamation, QStringLiteral("レシピ"));
+        services_.messages->show(
+            QCoreApplication::translate("frmMain", "レシピを開けませんでした。") + kLineBreak +
+                path + kLineBreak + result.error,
+            MessageBox::Exclamation, QCoreApplication::translate("frmMain", "レシピ"));
         return false;
     }
     applyRecipe(*result.recipe);
@@ -610,9 +665,10 @@ bool frmMain::saveRecipe(const QString& path) {
         recipe.cameraConfigFile = QFileInfo(strConfFilePath).absoluteFilePath();
     }
     if (const QString error = RecipeFile::write(target, recipe); !error.isEmpty()) {
-        services_.messages->show(QStringLiteral("レシピを保存できませんでした。") + kLineBreak +
-                                     target + kLineBreak + error,
-                                 MessageBox::Exclamation, QStringLiteral("レシピ"));
+        services_.messages->show(
+            QCoreApplication::translate("frmMain", "レシピを保存できませんでした。") + kLineBreak +
+                target + kLineBreak + error,
+            MessageBox::Exclamation, QCoreApplication::translate("frmMain", "レシピ"));
         return false;
     }
     return true;
@@ -620,21 +676,21 @@ bool frmMain::saveRecipe(const QString& path) {
 
 namespace {
 QString recipeFilter() {
-    return QStringLiteral("レシピ (*.%1)").arg(RecipeFile::kSuffix);
+    return QCoreApplication::translate("frmMain", "レシピ (*.%1)").arg(RecipeFile::kSuffix);
 }
 } // namespace
 
 void frmMain::chooseAndOpenRecipe() {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("レシピを開く"),
-                                                      QString(), recipeFilter());
+    const QString path = QFileDialog::getOpenFileName(
+        this, QCoreApplication::translate("frmMain", "レシピを開く"), QString(), recipeFilter());
     if (!path.isEmpty()) {
         openRecipe(path);
     }
 }
 
 void frmMain::chooseAndSaveRecipe() {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("レシピを保存"),
-                                                      QString(), recipeFilter());
+    const QString path = QFileDialog::getSaveFileName(
+        this, QCoreApplication::translate("frmMain", "レシピを保存"), QString(), recipeFilter());
     if (!path.isEmpty()) {
         saveRecipe(path);
     }
@@ -666,7 +722,7 @@ void frmMain::setLive(bool on) {
     lastNgSettled_.reset();
     liveFiguresShown_ = LiveMeter::Clock::now();
     ui.cmdGrab->setEnabled(false);
-    liveReadout_->setText(QStringLiteral("ライブ"));
+    liveReadout_->setText(QCoreApplication::translate("frmMain", "ライブ"));
     liveFeed_->start();
 }
 
@@ -708,6 +764,9 @@ void frmMain::showLiveFrames() {
         }
         KeshImage1 = std::move(frame->image);
         liveFrameArrived_ = frame->arrived;
+        if (recorder_) {
+            recorder_->useCameraFrame(strConfFilePath);
+        }
         KeshDisplayEx1->showImage(KeshImage1);
         lastVerdict_.reset();
         MeasureCircle();
@@ -738,7 +797,7 @@ void frmMain::showLiveFigures() {
         return;
     }
     liveFiguresShown_ = now;
-    liveReadout_->setText(QStringLiteral("ライブ %1 fps  取込→判定 %2 ms")
+    liveReadout_->setText(QCoreApplication::translate("frmMain", "ライブ %1 fps  取込→判定 %2 ms")
                               .arg(liveMeter_.framesInLastSecond(now))
                               .arg(NumberFormat::fixed(liveMeter_.medianLatencyMs(), 1)));
 }
@@ -747,6 +806,7 @@ void frmMain::showLiveFigures() {
 // frame stays on screen.
 void frmMain::liveCameraFailed(int status) {
     stopLive();
-    services_.messages->show(withErrorCode(QStringLiteral("画像の取込に失敗しました。"), status),
-                             MessageBox::Exclamation, QStringLiteral("取込失敗"));
+    services_.messages->show(
+        withErrorCode(QCoreApplication::translate("frmMain", "画像の取込に失敗しました。"), status),
+        MessageBox::Exclamation, QCoreApplication::translate("frmMain", "取込失敗"));
 }

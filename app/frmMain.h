@@ -5,7 +5,9 @@
 #include <optional>
 
 // Qt
+#include <QSize>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 // Ours
@@ -21,6 +23,7 @@
 #include "LiveMeter.h"
 #include "Services.h"
 
+class InspectionRecorder;
 class LiveFeed;
 class QAction;
 class QLabel;
@@ -68,6 +71,8 @@ public:
     QStatusBar* statusLine() const { return statusLine_; }
     // Adds a menu to the menu bar, before ヘルプ.
     QMenu* addMenu(const QString& title);
+    // Every settled measurement goes to it; none records nothing.
+    void setRecorder(InspectionRecorder* recorder) { recorder_ = recorder; }
 
     // The hosted controls; only the display is seen.
     KeshDisplayEx* KeshDisplayEx1 = nullptr;
@@ -77,8 +82,8 @@ public:
     KeshPerformanceCounter KeshPerformanceCounter1;
 
 signals:
-    // A measurement stands and may be recorded: the end of a drag or of a key nudge, and
-    // the live frames LiveRecordRule picks.
+    // A measurement stands and may be recorded: the end of a drag or of a key nudge, 再計算,
+    // a Grab or a load, and the live frames LiveRecordRule picks.
     void measurementSettled();
 
 protected:
@@ -130,6 +135,7 @@ private:
     QMenu* helpMenu_;
     QStatusBar* statusLine_;
     Services services_;
+    InspectionRecorder* recorder_ = nullptr;
 
     CircleFigure objCircle;
     DragAnchor objDragStart;
@@ -166,4 +172,10 @@ private:
     // events handled meanwhile are folded into one that runs after them.
     bool pumpingEvents_ = false;
     bool measureAgain_ = false;
+
+    // The window manager may tell the frame of a new state only after the resize to it
+    // (a maximized window's frame without borders); checks after each layout catch it.
+    QTimer frameCheck_;
+    QSize laidOutFor_; // the outer size of the last layout
+    int frameChecksLeft_ = 0;
 };

@@ -3,6 +3,9 @@
 # Exits non-zero when the fuzzer finds a crash, a leak or a failed check.
 #   scripts/fuzz.sh [--seconds N] [--build-dir DIR]
 set -euo pipefail
+# Japanese window titles and file names need a UTF-8 locale, whatever the caller has.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir="$root/build-fuzz"

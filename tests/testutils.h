@@ -4,6 +4,7 @@
 
 // Standard library
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Qt
@@ -13,6 +14,14 @@
 #include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
+
+#ifdef Q_OS_UNIX
+// System
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace testutils {
 
@@ -52,5 +61,57 @@ inline QByteArray readAll(const QString& path) {
 inline QString dataPath(const QString& name) {
     return QStringLiteral(GAVREL_TEST_DATA_DIR "/") + name;
 }
+
+#ifdef Q_OS_UNIX
+// How a child process of the test ended.
+struct ChildResult {
+    bool started = false; // false: no child could run as asked
+    int signal = 0;       // the signal that ended it, 0 when it exited
+    int code = 0;         // what `body` returned, -128 .. 127
+};
+
+// Runs `body` in a forked child, as the user `nobody` when `asNobody` (which needs root).
+inline ChildResult runInChild(const std::function<int()>& body, bool asNobody = false) {
+    const passwd* nobody = asNobody ? ::getpwnam("nobody") : nullptr;
+    if (asNobody && (nobody == nullptr || ::geteuid() != 0)) {
+        return {};
+    }
+    const uid_t uid = nobody != nullptr ? nobody->pw_uid : 0;
+    const gid_t gid = nobody != nullptr ? nobody->pw_gid : 0;
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        return {};
+    }
+    if (pid == 0) {
+        if (asNobody &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)) {
+            ::_exit(200);
+        }
+        ::_exit(body() & 0xFF);
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) {
+        return {};
+    }
+    if (WIFSIGNALED(status)) {
+        return {true, WTERMSIG(status), 0};
+    }
+    const int code = WEXITSTATUS(status);
+    if (asNobody && code == 200) {
+        return {};
+    }
+    return {true, 0, static_cast<std::int8_t>(code)};
+}
+
+inline uid_t nobodyUid() {
+    const passwd* nobody = ::getpwnam("nobody");
+    return nobody != nullptr ? nobody->pw_uid : 0;
+}
+
+inline gid_t nobodyGid() {
+    const passwd* nobody = ::getpwnam("nobody");
+    return nobody != nullptr ? nobody->pw_gid : 0;
+}
+#endif
 
 } // namespace testutils

@@ -1,6 +1,8 @@
 #include "BmpReader.h"
 
 // Standard library
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -8,6 +10,7 @@
 
 // Qt
 #include <QBuffer>
+#include <QIODevice>
 #include <QImage>
 #include <QImageReader>
 #include <QList>
@@ -26,10 +29,16 @@ constexpr int kOs2InfoHeader = 64;
 
 enum Compression : std::uint32_t { Uncompressed = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
 
-// The largest decode Qt has to make: a 64 MiB 24-bit image widened to 32 bits, with room.
-constexpr int kDecodeAllocationLimitMb = 128;
+// The largest palette image Qt has to decode (direct colour is decoded here), reckoned as
+// Qt's limit does: four bytes a pixel whatever the format.
+constexpr int kDecodeAllocationLimitMb = static_cast<int>(
+    qint64{KeshImage::kMaxDimension} * KeshImage::kMaxDimension * 4 / (1024 * 1024));
+
+// The headers with the bit fields and the largest palette: all that precedes the pixels.
+constexpr qint64 kMaxPrefixBytes = kFileHeaderBytes + 124 + 12 + 256 * 4;
 
 struct Header {
+    qint64 fileSize = 0;
     int headerSize = 0;
     int width = 0;
     int height = 0; // rows, always positive
@@ -37,6 +46,8 @@ struct Header {
     int bitsPerPixel = 0;
     std::uint32_t compression = Uncompressed;
     qint64 dataOffset = 0;
+    qint64 paletteEnd = 0; // where the headers, bit fields and palette end
+    std::uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F}; // red, green, blue
     QList<QRgb> palette;
 };
 
@@ -124,7 +135,7 @@ int parseHeader(const ByteView& file, Header& header) {
     header.height = static_cast<int>(height < 0 ? -height : height);
 
     const int bits = header.bitsPerPixel;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) {
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
         return KeshFileAccess::UnsupportedVariant;
     }
     switch (header.compression) {
@@ -141,7 +152,7 @@ int parseHeader(const ByteView& file, Header& header) {
         break;
     case BitFields:
         // For OS/2 2.x this value means Huffman coding.
-        if (bits != 32 || header.headerSize == kOs2InfoHeader) {
+        if ((bits != 16 && bits != 32) || header.headerSize == kOs2InfoHeader) {
             return KeshFileAccess::UnsupportedVariant;
         }
         break;
@@ -161,7 +172,8 @@ int parseHeader(const ByteView& file, Header& header) {
             return KeshFileAccess::NotBitmap;
         }
         for (int channel = 0; channel < 3; ++channel) {
-            if (file.u32(masksOffset + 4 * channel) == 0) {
+            header.masks[channel] = file.u32(masksOffset + 4 * channel);
+            if (header.masks[channel] == 0) {
                 return KeshFileAccess::NotBitmap;
             }
         }
@@ -185,7 +197,13 @@ int parseHeader(const ByteView& file, Header& header) {
         }
         paletteOffset += static_cast<qint64>(count) * paletteEntryBytes;
     }
-    if (header.dataOffset < paletteOffset || header.dataOffset >= file.size()) {
+    if (bits >= 24 && header.compression == Uncompressed) {
+        header.masks[0] = 0x00FF0000;
+        header.masks[1] = 0x0000FF00;
+        header.masks[2] = 0x000000FF;
+    }
+    header.paletteEnd = paletteOffset;
+    if (header.dataOffset < paletteOffset || header.dataOffset >= header.fileSize) {
         return KeshFileAccess::NotBitmap;
     }
     return KeshFileAccess::Ok;
@@ -200,16 +218,16 @@ bool indicesFit(const std::uint8_t* row, int width, int bitsPerPixel, int palett
     return true;
 }
 
-int checkUncompressedData(const ByteView& file, const Header& header) {
+// `data` starts at the file's pixel data.
+int checkUncompressedData(const ByteView& data, const Header& header) {
     const qint64 stride = uncompressedStride(header.width, header.bitsPerPixel);
-    if (!file.has(header.dataOffset, stride * header.height)) {
+    if (!data.has(0, stride * header.height)) {
         return KeshFileAccess::NotBitmap;
     }
     const int paletteSize = static_cast<int>(header.palette.size());
     if (header.bitsPerPixel <= 8 && paletteSize < (1 << header.bitsPerPixel)) {
         for (int y = 0; y < header.height; ++y) {
-            if (!indicesFit(file.at(header.dataOffset + y * stride), header.width,
-                            header.bitsPerPixel, paletteSize)) {
+            if (!indicesFit(data.at(y * stride), header.width, header.bitsPerPixel, paletteSize)) {
                 return KeshFileAccess::NotBitmap;
             }
         }
@@ -220,13 +238,13 @@ int checkUncompressedData(const ByteView& file, const Header& header) {
 // Walks the RLE stream and accepts it only when it writes every pixel exactly once, in
 // order, with valid palette indices. Jumps (delta) and early ends of line or bitmap
 // would leave pixels unwritten, so they are refused.
-int checkRleData(const ByteView& file, const Header& header) {
+int checkRleData(const ByteView& file, const Header& header) { // `file`: the pixel data
     const bool rle4 = header.compression == Rle4;
     const int paletteSize = static_cast<int>(header.palette.size());
     const auto fits = [paletteSize](int index) {
         return index < paletteSize;
     };
-    qint64 pos = header.dataOffset;
+    qint64 pos = 0;
     int x = 0;
     int y = 0;
     while (true) {
@@ -289,35 +307,14 @@ bool isGreyPalette(const QList<QRgb>& palette) {
     return true;
 }
 
-// Turns Qt's decoded picture into the image's own layout, trusting nothing about it
-// beyond its size and format.
+// Turns Qt's decoded palette picture into the image's own layout, trusting nothing about
+// it beyond its size and format.
 int convertDecoded(const QImage& decoded, const Header& header, KeshImage& image) {
     const int width = header.width;
     const int height = header.height;
     const int bits = header.bitsPerPixel;
     if (decoded.width() != width || decoded.height() != height) {
         return KeshFileAccess::NotBitmap;
-    }
-
-    if (bits >= 24) {
-        QImage rgb = decoded;
-        if (rgb.format() != QImage::Format_RGB32 && rgb.format() != QImage::Format_ARGB32) {
-            rgb = rgb.convertToFormat(QImage::Format_RGB32);
-        }
-        const int bytes = bits / 8;
-        const qsizetype line = KeshImage::bytesPerLine(width, bits);
-        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(line) * height, 0);
-        for (int y = 0; y < height; ++y) {
-            const auto* from = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-            std::uint8_t* to = pixels.data() + y * line;
-            for (int x = 0; x < width; ++x) {
-                to[x * bytes] = static_cast<std::uint8_t>(qBlue(from[x]));
-                to[x * bytes + 1] = static_cast<std::uint8_t>(qGreen(from[x]));
-                to[x * bytes + 2] = static_cast<std::uint8_t>(qRed(from[x]));
-            }
-        }
-        image.assign(width, height, bits, KeshImage::Rgb, std::move(pixels));
-        return KeshFileAccess::Ok;
     }
 
     if (decoded.format() != QImage::Format_Indexed8 && decoded.format() != QImage::Format_Mono &&
@@ -345,18 +342,51 @@ int convertDecoded(const QImage& decoded, const Header& header, KeshImage& image
     const bool grey = bits == 8 && isGreyPalette(palette);
     const qsizetype line = KeshImage::bytesPerLine(width, bits);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(line) * height, 0);
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* from = decoded.constScanLine(y);
-        std::uint8_t* to = pixels.data() + y * line;
-        for (int x = 0; x < width; ++x) {
-            const int decodedIndex =
-                decoded.format() == QImage::Format_Indexed8 ? from[x] : decoded.pixelIndex(x, y);
-            if (decodedIndex >= decodedTable.size() || fileIndex[decodedIndex] < 0) {
+    if (decoded.format() == QImage::Format_Indexed8 && bits == 8) {
+        // One table lookup per pixel; an entry of -1 marks an index the file cannot hold.
+        std::array<std::int16_t, 256> value{};
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            const int index = i < fileIndex.size() ? fileIndex[i] : -1;
+            value[i] = static_cast<std::int16_t>(index < 0 ? -1
+                                                 : grey    ? qRed(palette[index])
+                                                           : index);
+        }
+        bool identity = true;
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            identity = identity && value[i] == static_cast<std::int16_t>(i);
+        }
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* from = decoded.constScanLine(y);
+            std::uint8_t* to = pixels.data() + y * line;
+            if (identity) { // the usual grey ramp: the index is the grey level
+                std::memcpy(to, from, static_cast<std::size_t>(width));
+                continue;
+            }
+            std::int16_t invalid = 0;
+            for (int x = 0; x < width; ++x) {
+                const std::int16_t level = value[from[x]];
+                invalid |= level;
+                to[x] = static_cast<std::uint8_t>(level);
+            }
+            if (invalid < 0) {
                 return KeshFileAccess::NotBitmap;
             }
-            const int index = fileIndex[decodedIndex];
-            // A grey palette, even an inverted or partial one, becomes the grey level.
-            KeshImage::setIndexAt(to, x, bits, grey ? qRed(palette[index]) : index);
+        }
+    } else {
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* from = decoded.constScanLine(y);
+            std::uint8_t* to = pixels.data() + y * line;
+            for (int x = 0; x < width; ++x) {
+                const int decodedIndex = decoded.format() == QImage::Format_Indexed8
+                                             ? from[x]
+                                             : decoded.pixelIndex(x, y);
+                if (decodedIndex >= decodedTable.size() || fileIndex[decodedIndex] < 0) {
+                    return KeshFileAccess::NotBitmap;
+                }
+                const int index = fileIndex[decodedIndex];
+                // A grey palette, even an inverted or partial one, becomes the grey level.
+                KeshImage::setIndexAt(to, x, bits, grey ? qRed(palette[index]) : index);
+            }
         }
     }
     if (grey) {
@@ -364,6 +394,69 @@ int convertDecoded(const QImage& decoded, const Header& header, KeshImage& image
     } else {
         image.assign(width, height, bits, KeshImage::Palette, std::move(pixels), palette);
     }
+    return KeshFileAccess::Ok;
+}
+
+// One colour channel of a direct-colour pixel: a run of set bits in the pixel's value.
+class Channel {
+public:
+    // False for a mask whose bits are not one run: such a channel has no defined scale.
+    bool set(std::uint32_t mask) {
+        shift_ = std::countr_zero(mask);
+        width_ = std::popcount(mask);
+        max_ = width_ == 32 ? 0xFFFFFFFFu : (1u << width_) - 1;
+        return (mask >> shift_) == max_;
+    }
+    // The channel's value scaled to 0..255, rounded to the nearest level.
+    std::uint8_t level(std::uint32_t pixel) const {
+        const std::uint64_t value = (pixel >> shift_) & max_;
+        if (width_ == 8) {
+            return static_cast<std::uint8_t>(value);
+        }
+        return static_cast<std::uint8_t>((value * 510 + max_) / (2 * std::uint64_t{max_}));
+    }
+    int width() const { return width_; }
+
+private:
+    int shift_ = 0;
+    int width_ = 0;
+    std::uint32_t max_ = 0;
+};
+
+// 16-, 24- and 32-bit pixels, decoded here so that every channel width is scaled exactly.
+// 16 bits become 24-bit colour; 24 and 32 keep their depth.
+int decodeDirectColour(const ByteView& data, const Header& header, KeshImage& image) {
+    const int bits = header.bitsPerPixel;
+    const int bytes = bits / 8;
+    Channel channels[3];
+    for (int c = 0; c < 3; ++c) {
+        const bool fits = bits == 32 || (header.masks[c] >> bits) == 0;
+        if (!fits || !channels[c].set(header.masks[c])) {
+            return KeshFileAccess::UnsupportedVariant;
+        }
+    }
+    const int outBits = bits == 16 ? 24 : bits;
+    const int outBytes = outBits / 8;
+    const int width = header.width;
+    const int height = header.height;
+    const qint64 stride = uncompressedStride(width, bits);
+    const qsizetype line = KeshImage::bytesPerLine(width, outBits);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(line) * height, 0);
+    for (int y = 0; y < height; ++y) {
+        const qint64 row = header.topDown ? y : height - 1 - y;
+        const std::uint8_t* from = data.at(row * stride);
+        std::uint8_t* to = pixels.data() + y * line;
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t pixel = 0;
+            for (int b = 0; b < bytes; ++b) {
+                pixel |= static_cast<std::uint32_t>(from[x * bytes + b]) << (8 * b);
+            }
+            to[x * outBytes] = channels[2].level(pixel);
+            to[x * outBytes + 1] = channels[1].level(pixel);
+            to[x * outBytes + 2] = channels[0].level(pixel);
+        }
+    }
+    image.assign(width, height, outBits, KeshImage::Rgb, std::move(pixels));
     return KeshFileAccess::Ok;
 }
 
@@ -375,34 +468,62 @@ qint64 BmpReader::maxFileBytes() {
 }
 
 int BmpReader::read(const QByteArray& file, KeshImage& image) {
-    if (file.size() > maxFileBytes()) {
+    QBuffer device;
+    device.setData(file);
+    device.open(QIODevice::ReadOnly);
+    return read(device, image);
+}
+
+int BmpReader::read(QIODevice& device, KeshImage& image) {
+    Header header;
+    header.fileSize = device.size();
+    if (header.fileSize > maxFileBytes()) {
         return KeshFileAccess::TooLarge;
     }
-    const ByteView view(file);
-    Header header;
-    int code = parseHeader(view, header);
-    if (code != KeshFileAccess::Ok) {
-        return code;
-    }
-    code = header.compression == Rle8 || header.compression == Rle4
-               ? checkRleData(view, header)
-               : checkUncompressedData(view, header);
+    const QByteArray prefix = device.read(std::min(header.fileSize, kMaxPrefixBytes));
+    int code = parseHeader(ByteView(prefix), header);
     if (code != KeshFileAccess::Ok) {
         return code;
     }
 
-    QBuffer device;
-    device.setData(file);
-    device.open(QIODevice::ReadOnly);
-    QImageReader reader(&device, "bmp");
-    reader.setDecideFormatFromContent(false);
-    QImageReader::setAllocationLimit(kDecodeAllocationLimitMb);
-    QImage decoded;
-    if (!reader.read(&decoded)) {
-        return KeshFileAccess::UnsupportedVariant;
+    // Only what the header says the pixels need is read, whatever the file's size.
+    const bool rle = header.compression == Rle8 || header.compression == Rle4;
+    const qint64 needed =
+        rle ? 2 * (static_cast<qint64>(header.width) + 1) * header.height
+            : uncompressedStride(header.width, header.bitsPerPixel) * header.height;
+    if (!device.seek(header.dataOffset)) {
+        return KeshFileAccess::NotBitmap;
     }
+    QByteArray data = device.read(std::min(needed, header.fileSize - header.dataOffset));
+    const ByteView dataView(data);
+    code = rle ? checkRleData(dataView, header) : checkUncompressedData(dataView, header);
+    if (code != KeshFileAccess::Ok) {
+        return code;
+    }
+
     KeshImage result;
-    code = convertDecoded(decoded, header, result);
+    if (header.bitsPerPixel > 8) {
+        code = decodeDirectColour(dataView, header, result);
+    } else {
+        // Qt decodes the headers and the palette followed directly by the pixels.
+        QBuffer compact;
+        compact.setData(prefix.left(header.paletteEnd) + data);
+        data.clear();
+        QByteArray& bytes = compact.buffer();
+        for (int i = 0; i < 4; ++i) {
+            bytes[10 + i] = static_cast<char>((header.paletteEnd >> (8 * i)) & 0xFF);
+        }
+        compact.open(QIODevice::ReadOnly);
+        QImageReader reader(&compact, "bmp");
+        reader.setDecideFormatFromContent(false);
+        QImageReader::setAllocationLimit(kDecodeAllocationLimitMb);
+        QImage decoded;
+        if (!reader.read(&decoded)) {
+            return KeshFileAccess::UnsupportedVariant;
+        }
+        compact.close();
+        code = convertDecoded(decoded, header, result);
+    }
     if (code == KeshFileAccess::Ok) {
         image = std::move(result);
     }

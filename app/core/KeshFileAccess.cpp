@@ -1,5 +1,8 @@
 #include "KeshFileAccess.h"
 
+// Standard library
+#include <cerrno>
+
 // Qt
 #include <QByteArray>
 #include <QFile>
@@ -10,10 +13,34 @@
 #include "BmpReader.h"
 #include "BmpWriter.h"
 #include "KeshImage.h"
+#include "SaveTarget.h"
+
+#ifdef Q_OS_UNIX
+// System
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
-constexpr int kMaxLinkDepth = 40; // as the kernel's own limit for nested links
+// Whether the user may not replace `path`: the file is read-only, or its folder cannot be
+// written or searched.
+bool isRefused(const QString& path) {
+    const QFileInfo target(path);
+#ifdef Q_OS_UNIX
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0) {
+        return errno == EACCES;
+    }
+#else
+    const QFileInfo folder(target.absolutePath());
+    if (folder.isDir() && !folder.isWritable()) {
+        return true;
+    }
+#endif
+    return target.exists() && !target.isWritable();
+}
 
 } // namespace
 
@@ -29,69 +56,50 @@ void KeshFileAccess::write(const KeshImage& image) {
     errorCode_ = writeFile(image);
 }
 
-QString KeshFileAccess::writeTarget(const QString& path) {
-    QString current = QFileInfo(path).absoluteFilePath();
-    for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
-        const QFileInfo info(current);
-        if (!info.isSymLink()) {
-            return current;
-        }
-        const QString target = info.symLinkTarget();
-        if (target.isEmpty()) {
-            return current;
-        }
-        current = target;
-    }
-    return current; // a loop: opening it fails and is reported as such
-}
-
 int KeshFileAccess::readFile(KeshImage& image) const {
     if (fileName_.isEmpty()) {
         return FileNotFound;
     }
+#ifdef Q_OS_UNIX
+    struct stat entry {};
+    if (::stat(QFile::encodeName(fileName_).constData(), &entry) != 0) {
+        // A folder on the way that may not be searched hides whether the file exists.
+        return errno == EACCES ? PermissionDenied : FileNotFound;
+    }
+    const bool regular = S_ISREG(entry.st_mode);
+#else
     const QFileInfo info(fileName_);
     if (!info.exists()) {
         return FileNotFound;
     }
+    const bool regular = info.isFile();
+#endif
     // Folders, pipes and devices are no bitmaps, and a pipe could block the read forever.
-    if (!info.isFile()) {
+    if (!regular) {
         return NotBitmap;
     }
     QFile file(fileName_);
     if (!file.open(QIODevice::ReadOnly)) {
         return file.exists() ? PermissionDenied : FileNotFound;
     }
-    // The size of the file actually opened bounds the read, even if the file grows meanwhile.
-    const qint64 size = file.size();
-    if (size > BmpReader::maxFileBytes()) {
-        return TooLarge;
-    }
-    const QByteArray bytes = file.read(size);
-    if (bytes.size() != size || file.error() != QFileDevice::NoError) {
-        return NotBitmap;
-    }
-    return BmpReader::read(bytes, image);
+    return BmpReader::read(file, image);
 }
 
 int KeshFileAccess::writeFile(const KeshImage& image) const {
     if (fileName_.isEmpty()) {
         return WriteFailed;
     }
-    const QString target = writeTarget(fileName_);
-    const QFileInfo targetInfo(target);
-    if (targetInfo.isDir()) {
-        return WriteFailed;
+    const SaveTarget::Resolution target = SaveTarget::resolve(fileName_);
+    if (target.code != Ok) {
+        return target.code;
     }
     const QByteArray bytes = BmpWriter::encode(image);
 
     // Written beside the target and renamed over it only when every byte is on disk, so a
     // failure at any point leaves the old file as it was and no temporary behind.
-    QSaveFile file(target);
+    QSaveFile file(target.path);
     if (!file.open(QIODevice::WriteOnly)) {
-        const QFileInfo folder(targetInfo.absolutePath());
-        const bool refused = (targetInfo.exists() && !targetInfo.isWritable()) ||
-                             (folder.isDir() && !folder.isWritable());
-        return refused ? PermissionDenied : WriteFailed;
+        return isRefused(target.path) ? PermissionDenied : WriteFailed;
     }
     // QSaveFile::commit() can report success after its own final flush failed (a full
     // disk), so the flush is made and checked here first.

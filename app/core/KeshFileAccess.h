@@ -25,10 +25,6 @@ public:
     void write(const KeshImage& image);          // dispid 111
     int errorCode() const { return errorCode_; } // dispid 101
 
-    // The file a write really replaces: `path` with its symbolic links followed, so that
-    // a link keeps pointing at the updated file instead of being replaced by it.
-    static QString writeTarget(const QString& path);
-
 private:
     int readFile(KeshImage& image) const;
     int writeFile(const KeshImage& image) const;

@@ -8,8 +8,7 @@
 namespace {
 
 bool isSkipped(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
-           c == QLatin1Char('\r');
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n');
 }
 
 // The text without the characters Val skips, so "1 28" reads as "128".

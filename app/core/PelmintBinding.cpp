@@ -82,10 +82,10 @@ void* PelmintBinding::load() {
     return library;
 }
 
-CircleAreaAverageFn PelmintBinding::resolve() {
+void* PelmintBinding::resolve(const QString& exportName) {
     const bool wasOpen = library_ != nullptr;
     void* library = wasOpen ? library_ : load();
-    void* symbol = findSymbol(library, exportName_);
+    void* symbol = findSymbol(library, exportName);
     if (symbol == nullptr) {
         // Not kept: the next call opens it afresh, so nothing piles up across retries.
         if (!wasOpen) {
@@ -94,10 +94,10 @@ CircleAreaAverageFn PelmintBinding::resolve() {
         }
         throw RuntimeError(
             RuntimeError::DllEntryPointNotFound,
-            QStringLiteral("Can't find DLL entry point %1 in %2").arg(exportName_, baseName_));
+            QStringLiteral("Can't find DLL entry point %1 in %2").arg(exportName, baseName_));
     }
     library_ = library;
-    return reinterpret_cast<CircleAreaAverageFn>(symbol);
+    return symbol;
 }
 
 double PelmintBinding::CircleAreaAverage(const std::uint8_t* pixels, std::int32_t width,
@@ -105,9 +105,20 @@ double PelmintBinding::CircleAreaAverage(const std::uint8_t* pixels, std::int32_
                                          std::int32_t centreX, std::int32_t centreY,
                                          std::int32_t radius) {
     if (function_ == nullptr) {
-        function_ = resolve();
+        function_ = reinterpret_cast<CircleAreaAverageFn>(resolve(exportName_));
     }
     return function_(pixels, width, height, bitsPerPixel, centreX, centreY, radius);
+}
+
+std::int32_t PelmintBinding::CircleAreaStatistics(const std::uint8_t* pixels, std::int32_t width,
+                                                  std::int32_t height, std::ptrdiff_t stride,
+                                                  std::int32_t centreX, std::int32_t centreY,
+                                                  std::int32_t radius, PelmintStatistics* out) {
+    if (statistics_ == nullptr) {
+        statistics_ = reinterpret_cast<CircleAreaStatisticsFn>(
+            resolve(QStringLiteral("CircleAreaStatistics")));
+    }
+    return statistics_(pixels, width, height, stride, centreX, centreY, radius, out);
 }
 
 int PelmintBinding::version() {

@@ -1,6 +1,7 @@
 #pragma once
 
 // Standard library
+#include <cstddef>
 #include <cstdint>
 
 // Qt
@@ -9,10 +10,11 @@
 // Ours
 #include "pelmint.h"
 
-// The program's late binding of CircleAreaAverage: the library is looked up by its base
-// name at the first call and the resolved function is kept for every later call (it is
-// never unloaded). `programFolder` is searched first, then the system's library search.
-// A failed lookup is not kept, so a later call tries again.
+// The program's late binding of CircleAreaAverage (and of CircleAreaStatistics, resolved
+// apart at its first call so that measuring never waits for it): the library is looked up by
+// its base name at the first call and the resolved function is kept for every later call (it
+// is never unloaded). `programFolder` is searched first, then the system's library search. A
+// failed lookup is not kept, so a later call tries again.
 class PelmintBinding {
 public:
     explicit PelmintBinding(QString programFolder, QString baseName = QStringLiteral("Pelmint"),
@@ -25,6 +27,13 @@ public:
     double CircleAreaAverage(const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
                              std::int32_t bitsPerPixel, std::int32_t centreX, std::int32_t centreY,
                              std::int32_t radius);
+
+    // Count, mean, standard deviation, min and max of the pixels CircleAreaAverage averages;
+    // throws as CircleAreaAverage does.
+    std::int32_t CircleAreaStatistics(const std::uint8_t* pixels, std::int32_t width,
+                                      std::int32_t height, std::ptrdiff_t stride,
+                                      std::int32_t centreX, std::int32_t centreY,
+                                      std::int32_t radius, PelmintStatistics* out);
 
     // Pelmint's MAJOR * 10000 + MINOR * 100 + PATCH, loading the library if need be; 0 when it
     // cannot be loaded or is older than its version export. Never throws.
@@ -40,12 +49,13 @@ public:
 private:
     // Opens the library, throwing as CircleAreaAverage does; never closed once open.
     void* load();
-    CircleAreaAverageFn resolve();
+    void* resolve(const QString& exportName);
 
     QString programFolder_;
     QString baseName_;
     QString exportName_;
     CircleAreaAverageFn function_ = nullptr;
+    CircleAreaStatisticsFn statistics_ = nullptr;
     void* library_ = nullptr;
     QString loadedFrom_;
 };

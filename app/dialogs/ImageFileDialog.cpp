@@ -10,6 +10,7 @@
 #include "FileListBox.h"
 #include "HandlerGuard.h"
 #include "ListChain.h"
+#include "StartFolders.h"
 
 struct ImageFileDialog::Window {
     DialogWindow dialog{nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -77,8 +78,9 @@ ImageFileDialog::Window& ImageFileDialog::loaded() {
 void ImageFileDialog::Form_Load() {
     const SharedWidgets& widgets = window_->widgets;
     widgets.filFile->setPattern(storedPattern_);
-    widgets.drvFile->setDrive(services_.programFolder);
-    widgets.dirFile->setPath(services_.programFolder);
+    const QString folder = StartFolders::imageFolderFor(services_.programFolder);
+    widgets.drvFile->setDrive(folder);
+    widgets.dirFile->setPath(folder);
 }
 
 void ImageFileDialog::drvFile_Change() {

@@ -1,6 +1,7 @@
 #include "frmArchivedImage.h"
 
 // Qt
+#include <QCoreApplication>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -20,7 +21,8 @@ frmArchivedImage::frmArchivedImage(const QString& imagePath, const InspectionRec
     QImage image(imagePath);
     hasImage_ = !image.isNull();
     if (!hasImage_) {
-        picture->setText(QStringLiteral("画像がありません: %1").arg(imagePath));
+        picture->setText(
+            QCoreApplication::translate("frmArchivedImage", "画像がありません: %1").arg(imagePath));
         return;
     }
     image = image.convertToFormat(QImage::Format_RGB32);

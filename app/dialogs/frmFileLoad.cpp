@@ -1,5 +1,8 @@
 #include "frmFileLoad.h"
 
+// Qt
+#include <QCoreApplication>
+
 // Ours
 #include "DialogWindow.h"
 #include "ErrorTitle.h"
@@ -17,8 +20,9 @@ ImageFileDialog::SharedWidgets frmFileLoad::setUpForm(DialogWindow& dialog) {
 void frmFileLoad::cmdOK_Click() {
     const FileListBox& files = *widgets().filFile;
     if (files.listIndex() == -1) {
-        services().messages->show(QStringLiteral("ファイルが選択されていません｡"),
-                                  MessageBox::Exclamation, ErrorTitle::text());
+        services().messages->show(
+            QCoreApplication::translate("frmFileLoad", "ファイルが選択されていません｡"),
+            MessageBox::Exclamation, ErrorTitle::text());
         return;
     }
     confirm(ListChain::joinFolderAndName(files.path(), files.fileName()));

@@ -1,5 +1,8 @@
 #include "frmFileSave.h"
 
+// Qt
+#include <QCoreApplication>
+
 // Ours
 #include "DialogWindow.h"
 #include "ErrorTitle.h"
@@ -34,8 +37,9 @@ void frmFileSave::filFile_Click() {
 void frmFileSave::cmdOK_Click() {
     const QString name = txtFilename_->text();
     if (name.isEmpty()) {
-        services().messages->show(QStringLiteral("ファイル名を入力してください"),
-                                  MessageBox::Exclamation, ErrorTitle::text());
+        services().messages->show(
+            QCoreApplication::translate("frmFileSave", "ファイル名を入力してください"),
+            MessageBox::Exclamation, ErrorTitle::text());
         return;
     }
     QString path = ListChain::joinFolderAndName(widgets().dirFile->path(), name);

@@ -6,6 +6,7 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTimeAxis>
 #include <QDateTimeEdit>
 #include <QFileDialog>
@@ -39,7 +40,7 @@ constexpr int kChartPoints = 2000;
 frmMeasurementRecord::frmMeasurementRecord(const RecordConfig& config, QWidget* parent)
     : QWidget(parent, Qt::Window), config_(config),
       database_(std::make_unique<RecordDatabase>(config.url, QStringLiteral("window"))) {
-    setWindowTitle(QStringLiteral("測定記録"));
+    setWindowTitle(QCoreApplication::translate("frmMeasurementRecord", "測定記録"));
     resize(960, 720);
     model_ = new RecordPageModel(*database_, this);
     buildForm();
@@ -47,7 +48,9 @@ frmMeasurementRecord::frmMeasurementRecord(const RecordConfig& config, QWidget* 
     refreshSoon_.setInterval(200);
     connect(&refreshSoon_, &QTimer::timeout, this, &frmMeasurementRecord::refresh);
     if (!database_->open()) {
-        lblStatus_->setText(QStringLiteral("記録を開けません: %1").arg(database_->lastError()));
+        lblStatus_->setText(
+            QCoreApplication::translate("frmMeasurementRecord", "記録を開けません: %1")
+                .arg(database_->lastError()));
         return;
     }
     cboStation_->addItems(RecordQueries::stations(database_->connection()));
@@ -62,26 +65,30 @@ frmMeasurementRecord::~frmMeasurementRecord() {
 
 void frmMeasurementRecord::buildForm() {
     auto* filters = new QHBoxLayout;
-    chkSince_ = new QCheckBox(QStringLiteral("開始"), this);
+    chkSince_ = new QCheckBox(QCoreApplication::translate("frmMeasurementRecord", "開始"), this);
     dtpSince_ = new QDateTimeEdit(QDateTime::currentDateTime().addDays(-1), this);
-    chkUntil_ = new QCheckBox(QStringLiteral("終了"), this);
+    chkUntil_ = new QCheckBox(QCoreApplication::translate("frmMeasurementRecord", "終了"), this);
     dtpUntil_ = new QDateTimeEdit(QDateTime::currentDateTime(), this);
     for (QDateTimeEdit* edit : {dtpSince_, dtpUntil_}) {
         edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
         edit->setCalendarPopup(true);
     }
     cboVerdict_ = new QComboBox(this);
-    cboVerdict_->addItems({QStringLiteral("すべて"), QStringLiteral("OK"), QStringLiteral("NG")});
+    cboVerdict_->addItems({QCoreApplication::translate("frmMeasurementRecord", "すべて"),
+                           QStringLiteral("OK"), QStringLiteral("NG")});
     cboStation_ = new QComboBox(this);
-    cboStation_->addItem(QStringLiteral("すべて"));
+    cboStation_->addItem(QCoreApplication::translate("frmMeasurementRecord", "すべて"));
     txtSource_ = new QLineEdit(this);
-    txtSource_->setPlaceholderText(QStringLiteral("ソース"));
-    auto* cmdExport = new QPushButton(QStringLiteral("CSV書き出し..."), this);
+    txtSource_->setPlaceholderText(QCoreApplication::translate("frmMeasurementRecord", "ソース"));
+    auto* cmdExport = new QPushButton(
+        QCoreApplication::translate("frmMeasurementRecord", "CSV書き出し..."), this);
     cmdExport->setObjectName(QStringLiteral("cmdExport"));
     for (QWidget* w : std::initializer_list<QWidget*>{
-             chkSince_, dtpSince_, chkUntil_, dtpUntil_, new QLabel(QStringLiteral("判定"), this),
-             cboVerdict_, new QLabel(QStringLiteral("ステーション"), this), cboStation_, txtSource_,
-             cmdExport}) {
+             chkSince_, dtpSince_, chkUntil_, dtpUntil_,
+             new QLabel(QCoreApplication::translate("frmMeasurementRecord", "判定"), this),
+             cboVerdict_,
+             new QLabel(QCoreApplication::translate("frmMeasurementRecord", "ステーション"), this),
+             cboStation_, txtSource_, cmdExport}) {
         filters->addWidget(w);
     }
     auto later = [this] {
@@ -154,7 +161,9 @@ void frmMeasurementRecord::refresh() {
     model_->setFilter(filter);
     const auto s = RecordQueries::summarize(database_->connection(), filter);
     lblSummary_->setText(
-        QStringLiteral("件数 %1　　OK %2　　NG %3　　歩留まり %4%　　平均濃度 %5　　標準偏差 %6")
+        QCoreApplication::translate(
+            "frmMeasurementRecord",
+            "件数 %1　　OK %2　　NG %3　　歩留まり %4%　　平均濃度 %5　　標準偏差 %6")
             .arg(s.count)
             .arg(s.ok)
             .arg(s.ng)
@@ -162,10 +171,11 @@ void frmMeasurementRecord::refresh() {
             .arg(s.meanDensity, 0, 'f', 2)
             .arg(s.stddevDensity, 0, 'f', 2));
     updateChart();
-    lblStatus_->setText(
-        model_->brokenShown() > 0
-            ? QStringLiteral("記録の鎖が切れている行があります（%1件）").arg(model_->brokenShown())
-            : QString());
+    lblStatus_->setText(model_->brokenShown() > 0 ? QCoreApplication::translate(
+                                                        "frmMeasurementRecord",
+                                                        "記録の鎖が切れている行があります（%1件）")
+                                                        .arg(model_->brokenShown())
+                                                  : QString());
 }
 
 QString frmMeasurementRecord::summaryText() const {
@@ -181,8 +191,9 @@ void frmMeasurementRecord::updateChart() {
     auto* ng = new QScatterSeries;
     ng->setColor(QColor(255, 0, 0));
     ng->setMarkerSize(7);
-    auto* upper = new QLineSeries;
-    auto* lower = new QLineSeries;
+    // The band does not own its edges; the chart does, so they go with it.
+    auto* upper = new QLineSeries(chart);
+    auto* lower = new QLineSeries(chart);
     for (const auto& p : points) {
         const auto x = static_cast<qreal>(p.measuredAt.toMSecsSinceEpoch());
         density->append(x, p.mean);
@@ -201,7 +212,7 @@ void frmMeasurementRecord::updateChart() {
     auto* time = new QDateTimeAxis;
     time->setFormat(QStringLiteral("MM-dd HH:mm"));
     auto* level = new QValueAxis;
-    level->setTitleText(QStringLiteral("濃度"));
+    level->setTitleText(QCoreApplication::translate("frmMeasurementRecord", "濃度"));
     chart->addAxis(time, Qt::AlignBottom);
     chart->addAxis(level, Qt::AlignLeft);
     for (QAbstractSeries* series : std::initializer_list<QAbstractSeries*>{band, density, ng}) {
@@ -219,7 +230,8 @@ void frmMeasurementRecord::showArchivedImage(int row) {
         return;
     }
     if (record.imageFile.isEmpty()) {
-        lblStatus_->setText(QStringLiteral("この記録の画像は保存されていません"));
+        lblStatus_->setText(QCoreApplication::translate("frmMeasurementRecord",
+                                                        "この記録の画像は保存されていません"));
         return;
     }
     frmArchivedImage view(ImageArchive(config_.archiveFolder).pathOf(record.imageFile), record,
@@ -245,13 +257,15 @@ bool frmMeasurementRecord::exportCsv(const QString& path, QString* error) {
 }
 
 void frmMeasurementRecord::exportCsvInteractively() {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("CSV書き出し"),
-                                                      QStringLiteral("measurements.csv"),
-                                                      QStringLiteral("CSV (*.csv)"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, QCoreApplication::translate("frmMeasurementRecord", "CSV書き出し"),
+        QStringLiteral("measurements.csv"), QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty()) {
         return;
     }
     QString error;
-    lblStatus_->setText(exportCsv(path, &error) ? QStringLiteral("書き出しました: %1").arg(path)
-                                                : QStringLiteral("書き出せません: %1").arg(error));
+    lblStatus_->setText(
+        exportCsv(path, &error)
+            ? QCoreApplication::translate("frmMeasurementRecord", "書き出しました: %1").arg(path)
+            : QCoreApplication::translate("frmMeasurementRecord", "書き出せません: %1").arg(error));
 }

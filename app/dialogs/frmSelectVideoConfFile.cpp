@@ -1,6 +1,7 @@
 #include "frmSelectVideoConfFile.h"
 
 // Qt
+#include <QCoreApplication>
 #include <QDir>
 #include <QScreen>
 
@@ -9,13 +10,8 @@
 #include "HandlerGuard.h"
 #include "ListChain.h"
 #include "MessageBox.h"
+#include "StartFolders.h"
 #include "ui_frmSelectVideoConfFile.h"
-
-namespace {
-
-const QString errorTitle = ErrorTitle::text();
-
-} // namespace
 
 frmSelectVideoConfFile::frmSelectVideoConfFile(Services services, QWidget* parent)
     : DialogWindow(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
@@ -62,13 +58,20 @@ void frmSelectVideoConfFile::Form_Load() {
     if (!entries.isEmpty() && !entries.first().isEmpty()) {
         ui_->drvConfFile->setDrive(folder);
         ui_->dirConfFile->setPath(folder);
+    } else if (const QString samples = StartFolders::videoFolder(
+                   folder, StartFolders::installedDataFolder(services_.programFolder) +
+                               QStringLiteral("/video"));
+               !samples.isEmpty()) {
+        // Installed, the sample configurations are a better start than the current folder.
+        ui_->drvConfFile->setDrive(samples);
+        ui_->dirConfFile->setPath(samples);
     }
     ui_->filConfFile->setPattern(QStringLiteral("*.ini"));
 }
 
 void frmSelectVideoConfFile::drvConfFile_Change() {
     ListChain::changeDrive(*services_.messages, *ui_->drvConfFile, *ui_->dirConfFile,
-                           MessageBox::Exclamation, errorTitle);
+                           MessageBox::Exclamation, ErrorTitle::text());
 }
 
 void frmSelectVideoConfFile::dirConfFile_Change() {
@@ -87,8 +90,10 @@ void frmSelectVideoConfFile::cmdOK_Click() {
         strVideoConfFilePath.clear();
     } else {
         if (ui_->filConfFile->listIndex() == -1) {
-            services_.messages->show(QStringLiteral("ビデオ設定ファイルが選択されていません"),
-                                     MessageBox::Exclamation, errorTitle);
+            services_.messages->show(
+                QCoreApplication::translate("frmSelectVideoConfFile",
+                                            "ビデオ設定ファイルが選択されていません"),
+                MessageBox::Exclamation, ErrorTitle::text());
             return;
         }
         strVideoConfFilePath =

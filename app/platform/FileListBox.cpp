@@ -6,6 +6,7 @@
 // Qt
 #include <QDir>
 #include <QFileInfo>
+#include <QMouseEvent>
 #include <QRegularExpression>
 
 // Ours
@@ -82,6 +83,7 @@ FileListBox::FileListBox(QWidget* parent)
       pattern_(QStringLiteral("*.*")) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemSelectionChanged, this, &FileListBox::selectionChangedHere);
+    connect(this, &QAbstractItemView::clicked, this, &FileListBox::itemClickedHere);
     refresh();
 }
 
@@ -159,4 +161,16 @@ void FileListBox::selectionChangedHere() {
     }
     selected_ = now;
     emit fileClicked();
+}
+
+void FileListBox::mousePressEvent(QMouseEvent* event) {
+    selectedBeforePress_ = selected_;
+    QListWidget::mousePressEvent(event);
+}
+
+// A click that selects a new file has already notified through the selection change.
+void FileListBox::itemClickedHere(const QModelIndex& index) {
+    if (index.row() == selected_ && selected_ == selectedBeforePress_) {
+        emit fileClicked();
+    }
 }

@@ -30,13 +30,19 @@ public:
     static bool matches(const QString& pattern, const QString& name);
 
 signals:
-    // The selection changed (by the operator or through setListIndex()).
+    // The selection changed (by the operator or through setListIndex()), or the operator
+    // clicked the file that was already selected.
     void fileClicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void selectionChangedHere();
+    void itemClickedHere(const QModelIndex& index);
 
     QString path_;
     QString pattern_;
     int selected_ = -1;
+    int selectedBeforePress_ = -1;
 };

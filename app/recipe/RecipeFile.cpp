@@ -5,6 +5,7 @@
 #include <limits>
 
 // Qt
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,7 +37,7 @@ std::optional<int> wholeNumber(const QJsonValue& value, int lowest, int highest)
 }
 
 QString outOfRange(const char* key, int lowest, const QString& highest) {
-    return QStringLiteral("「%1」が %2～%3 の整数ではありません。")
+    return QCoreApplication::translate("RecipeFile", "「%1」が %2～%3 の整数ではありません。")
         .arg(QLatin1String(key), QString::number(lowest), highest);
 }
 
@@ -44,30 +45,35 @@ QString outOfRange(const char* key, int lowest, const QString& highest) {
 
 ReadResult parse(const QByteArray& bytes, const QString& folder) {
     if (bytes.size() > kMaxFileBytes) {
-        return failure(QStringLiteral("ファイルが大きすぎます（64 KiB まで）。"));
+        return failure(
+            QCoreApplication::translate("RecipeFile", "ファイルが大きすぎます（64 KiB まで）。"));
     }
     QJsonParseError parseError{};
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        return failure(QStringLiteral("JSON として読めません（%1 バイト目: %2）。")
-                           .arg(parseError.offset)
-                           .arg(parseError.errorString()));
+        return failure(
+            QCoreApplication::translate("RecipeFile", "JSON として読めません（%1 バイト目: %2）。")
+                .arg(parseError.offset)
+                .arg(parseError.errorString()));
     }
     if (!document.isObject()) {
-        return failure(QStringLiteral("Gavrel のレシピではありません。"));
+        return failure(
+            QCoreApplication::translate("RecipeFile", "Gavrel のレシピではありません。"));
     }
     const QJsonObject root = document.object();
     if (root.value(QStringLiteral("format")).toString() != kFormat) {
-        return failure(QStringLiteral("Gavrel のレシピではありません。"));
+        return failure(
+            QCoreApplication::translate("RecipeFile", "Gavrel のレシピではありません。"));
     }
     if (root.value(QStringLiteral("version")).toInt(-1) != kVersion) {
-        return failure(QStringLiteral("対応していない版のレシピです。"));
+        return failure(QCoreApplication::translate("RecipeFile", "対応していない版のレシピです。"));
     }
 
     InspectionRecipe recipe;
     const QJsonValue name = root.value(QStringLiteral("name"));
     if (!name.isUndefined() && !name.isString()) {
-        return failure(QStringLiteral("「name」が文字列ではありません。"));
+        return failure(
+            QCoreApplication::translate("RecipeFile", "「name」が文字列ではありません。"));
     }
     recipe.name = name.toString();
 
@@ -93,14 +99,16 @@ ReadResult parse(const QByteArray& bytes, const QString& folder) {
          {std::pair{"standard", &recipe.standard}, std::pair{"tolerance", &recipe.tolerance}}) {
         const QJsonValue value = root.value(QLatin1String(key));
         if (!value.isDouble()) {
-            return failure(QStringLiteral("「%1」が数値ではありません。").arg(QLatin1String(key)));
+            return failure(QCoreApplication::translate("RecipeFile", "「%1」が数値ではありません。")
+                               .arg(QLatin1String(key)));
         }
         *target = value.toDouble();
     }
 
     const QJsonValue camera = root.value(QStringLiteral("camera"));
     if (!camera.isUndefined() && !camera.isNull() && !camera.isString()) {
-        return failure(QStringLiteral("「camera」が文字列ではありません。"));
+        return failure(
+            QCoreApplication::translate("RecipeFile", "「camera」が文字列ではありません。"));
     }
     if (const QString path = camera.toString(); !path.isEmpty()) {
         recipe.cameraConfigFile = QDir::cleanPath(QDir(folder).absoluteFilePath(path));
@@ -128,29 +136,34 @@ QByteArray serialize(const InspectionRecipe& recipe, const QString& folder) {
 ReadResult read(const QString& path) {
     QFile file(path);
     if (!file.exists()) {
-        return failure(QStringLiteral("ファイルがありません。"));
+        return failure(QCoreApplication::translate("RecipeFile", "ファイルがありません。"));
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        return failure(QStringLiteral("ファイルを開けません（%1）。").arg(file.errorString()));
+        return failure(QCoreApplication::translate("RecipeFile", "ファイルを開けません（%1）。")
+                           .arg(file.errorString()));
     }
     const QByteArray bytes = file.read(kMaxFileBytes + 1);
     if (file.error() != QFileDevice::NoError) {
-        return failure(QStringLiteral("ファイルを読めません（%1）。").arg(file.errorString()));
+        return failure(QCoreApplication::translate("RecipeFile", "ファイルを読めません（%1）。")
+                           .arg(file.errorString()));
     }
     return parse(bytes, QFileInfo(path).absolutePath());
 }
 
 QString write(const QString& path, const InspectionRecipe& recipe) {
     if (!std::isfinite(recipe.standard) || !std::isfinite(recipe.tolerance)) {
-        return QStringLiteral("基準濃度値と許容差は有限の数値でなければなりません。");
+        return QCoreApplication::translate("RecipeFile",
+                                           "基準濃度値と許容差は有限の数値でなければなりません。");
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return QStringLiteral("ファイルを作れません（%1）。").arg(file.errorString());
+        return QCoreApplication::translate("RecipeFile", "ファイルを作れません（%1）。")
+            .arg(file.errorString());
     }
     file.write(serialize(recipe, QFileInfo(path).absolutePath()));
     if (!file.commit()) {
-        return QStringLiteral("書込みに失敗しました（%1）。").arg(file.errorString());
+        return QCoreApplication::translate("RecipeFile", "書込みに失敗しました（%1）。")
+            .arg(file.errorString());
     }
     return QString();
 }

@@ -3,6 +3,7 @@
 // Qt
 #include <QBrush>
 #include <QColor>
+#include <QCoreApplication>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -98,7 +99,9 @@ QVariant RecordPageModel::data(const QModelIndex& index, int role) const {
         case Verdict:
             return r.verdict;
         case Chain:
-            return broken_.contains(r.id) ? QStringLiteral("✗ 改ざん?") : QString();
+            return broken_.contains(r.id)
+                       ? QCoreApplication::translate("RecordPageModel", "✗ 改ざん?")
+                       : QString();
         default:
             return {};
         }
@@ -119,9 +122,12 @@ QVariant RecordPageModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return {};
     }
-    static const QStringList titles{QStringLiteral("日時"),     QStringLiteral("ステーション"),
-                                    QStringLiteral("作業者"),   QStringLiteral("ソース"),
-                                    QStringLiteral("平均濃度"), QStringLiteral("判定"),
-                                    QStringLiteral("記録の鎖")};
+    static const QStringList titles{QCoreApplication::translate("RecordPageModel", "日時"),
+                                    QCoreApplication::translate("RecordPageModel", "ステーション"),
+                                    QCoreApplication::translate("RecordPageModel", "作業者"),
+                                    QCoreApplication::translate("RecordPageModel", "ソース"),
+                                    QCoreApplication::translate("RecordPageModel", "平均濃度"),
+                                    QCoreApplication::translate("RecordPageModel", "判定"),
+                                    QCoreApplication::translate("RecordPageModel", "記録の鎖")};
     return titles.value(section);
 }

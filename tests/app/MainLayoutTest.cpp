@@ -2,8 +2,10 @@
 #include <vector>
 
 // Qt
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QStatusBar>
 
 // Ours
@@ -254,6 +256,52 @@ TEST(MainLayoutTest, DisplayAndHelpLineFollowRealResizes) {
     probe::child<QLineEdit>(window, "txtAverageDensity")->clear();
     probe::child<QPushButton>(window, "cmdRecalc")->click();
     EXPECT_EQ(probe::text(window, "txtAverageDensity"), QStringLiteral("0.0"));
+    EXPECT_TRUE(messages->records().empty());
+}
+
+// A window manager may give a maximized window its frame only after the resize into the
+// state, and report it with no event at all; the layout still ends up on the final frame.
+TEST(MainLayoutTest, LayoutCatchesUpWithAFrameReportedWithoutAnEvent) {
+    // The 1280 x 1024 screen with a window manager that leaves no border when maximized.
+    const MainLayout::Result maximized = MainLayout::fit(1280 * 15.0f, 1024 * 15.0f);
+    EXPECT_EQ(MainLayout::toPixels(maximized.displayWidth), 1083);
+    EXPECT_EQ(MainLayout::toPixels(maximized.displayHeight), 967);
+
+    const auto messages = std::make_shared<fakes::MessageRecorder>();
+    frmMain window(fakes::services(messages));
+    window.Form_Load();
+    QCoreApplication::processEvents();
+    QMoveEvent stale(window.pos(), window.pos()); // a last event before the frame changes
+    QCoreApplication::sendEvent(&window, &stale);
+
+    // Swallows what would report the new frame, as when it changes after the last event.
+    class Unreported : public QObject {
+    protected:
+        bool eventFilter(QObject*, QEvent* event) override {
+            return event->type() == QEvent::Resize || event->type() == QEvent::Move ||
+                   event->type() == QEvent::WindowStateChange;
+        }
+    } unreported;
+    window.installEventFilter(&unreported);
+    window.showMaximized();
+    QCoreApplication::processEvents();
+    window.removeEventFilter(&unreported);
+
+    const QSize outer = window.frameGeometry().size();
+    const MainLayout::Result expected =
+        MainLayout::fit(outer.width() * 15.0f, outer.height() * 15.0f,
+                        static_cast<float>(barsHeight(window)) * 15.0f);
+    const QSize wanted(MainLayout::toPixels(expected.displayWidth),
+                       MainLayout::toPixels(expected.displayHeight));
+    ASSERT_NE(window.KeshDisplayEx1->size(), wanted) << "the test swallowed nothing";
+    QElapsedTimer waited;
+    waited.start();
+    while (window.KeshDisplayEx1->size() != wanted && waited.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_EQ(window.KeshDisplayEx1->size(), wanted);
+    EXPECT_EQ(probe::child<QWidget>(window, "Label5")->y(),
+              MainLayout::toPixels(expected.helpLineTop));
     EXPECT_TRUE(messages->records().empty());
 }
 

@@ -1,3 +1,6 @@
+// Qt
+#include <QElapsedTimer>
+
 // Ours
 #include "MessageBox.h"
 #include "RuntimeError.h"
@@ -128,6 +131,21 @@ TEST_F(frmMainStartupTest, AFailingStepIsSkippedSilently) {
     EXPECT_FALSE(window.KeshVideo1.isOpen());
     EXPECT_FALSE(grabEnabled(window));
     expectFirstMeasurement(window);
+}
+
+TEST_F(frmMainStartupTest, ClosingTheWindowDoesNotWaitForACameraThatWillNotStop) {
+    // A frame every 3 s: right after a grab the source sleeps on the next one and cannot stop.
+    auto window = start(sandbox.write(QStringLiteral("slow.ini"),
+                                      "[Video]\nPipeline=videotestsrc is-live=true"
+                                      " ! identity sleep-time=3000000\n"
+                                      "OpenTimeoutMs=5000\nCaptureTimeoutMs=5000\n"
+                                      "CloseTimeoutMs=200\n"));
+    ASSERT_TRUE(grabEnabled(*window)) << window->KeshVideo1.statusText().toStdString();
+    QElapsedTimer timer;
+    timer.start();
+    window->close();
+    window.reset();
+    EXPECT_LT(timer.elapsed(), 1500);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QImage>
 
 // Ours
+#include "BmpBuilder.h"
 #include "BmpReader.h"
 #include "BmpWriter.h"
 #include "KeshFileAccess.h"
@@ -21,82 +22,17 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
+using bmptest::appendU32;
+using bmptest::Bmp;
+using bmptest::putU16;
+using bmptest::putU32;
 using testutils::Sandbox;
-
-void putU16(QByteArray& b, qsizetype at, std::uint32_t v) {
-    b[at] = static_cast<char>(v & 0xFF);
-    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-void putU32(QByteArray& b, qsizetype at, std::uint32_t v) {
-    putU16(b, at, v & 0xFFFF);
-    putU16(b, at + 2, v >> 16);
-}
-
-void appendU32(QByteArray& b, std::uint32_t v) {
-    b.append(4, '\0');
-    putU32(b, b.size() - 4, v);
-}
-
-// A bitmap file assembled field by field, so that each test can break one field.
-struct Bmp {
-    int headerSize = 40;
-    int width = 13;
-    int height = 3; // negative: rows stored top-down
-    int bits = 8;
-    std::uint32_t compression = 0;
-    std::uint32_t colorsUsed = 0;
-    QList<QRgb> palette;
-    QByteArray data;
-    std::uint32_t masks[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
-    qint64 dataOffset = -1; // -1: right after the palette
-
-    QByteArray build() const {
-        QByteArray header(headerSize, '\0');
-        putU32(header, 0, static_cast<std::uint32_t>(headerSize));
-        if (headerSize == 12) {
-            putU16(header, 4, static_cast<std::uint32_t>(width));
-            putU16(header, 6, static_cast<std::uint32_t>(height));
-            putU16(header, 8, 1);
-            putU16(header, 10, static_cast<std::uint32_t>(bits));
-        } else {
-            putU32(header, 4, static_cast<std::uint32_t>(width));
-            putU32(header, 8, static_cast<std::uint32_t>(height));
-            putU16(header, 12, 1);
-            putU16(header, 14, static_cast<std::uint32_t>(bits));
-            putU32(header, 16, compression);
-            putU32(header, 20, static_cast<std::uint32_t>(data.size()));
-            putU32(header, 32, colorsUsed);
-            for (int i = 0; i < 4 && 40 + 4 * i + 4 <= headerSize; ++i) {
-                putU32(header, 40 + 4 * i, masks[i]);
-            }
-        }
-        if (compression == 3 && headerSize == 40) {
-            for (int i = 0; i < 3; ++i) {
-                appendU32(header, masks[i]);
-            }
-        }
-        for (const QRgb c : palette) {
-            header.append(static_cast<char>(qBlue(c)));
-            header.append(static_cast<char>(qGreen(c)));
-            header.append(static_cast<char>(qRed(c)));
-            if (headerSize != 12) {
-                header.append('\0');
-            }
-        }
-        const qint64 offset = dataOffset >= 0 ? dataOffset : 14 + header.size();
-        QByteArray file("BM");
-        appendU32(file, static_cast<std::uint32_t>(14 + header.size() + data.size()));
-        appendU32(file, 0);
-        appendU32(file, static_cast<std::uint32_t>(offset));
-        return file + header + data;
-    }
-};
 
 QList<QRgb> greyRamp(bool inverted = false) {
     QList<QRgb> ramp;
@@ -482,8 +418,8 @@ TEST(KeshFileAccessTest, MalformedFilesFailAndKeepTheImage) {
                              pixelRows(13, 3, 8, false, [](int x, int) { return x == 12 ? 9 : 1; });
                      }),
                      KeshFileAccess::NotBitmap});
-    cases.push_back({"16 bits", with([](Bmp& b) {
-                         b.bits = 16;
+    cases.push_back({"2 bits", with([](Bmp& b) {
+                         b.bits = 2;
                          b.palette.clear();
                      }),
                      KeshFileAccess::UnsupportedVariant});
@@ -544,20 +480,91 @@ TEST(KeshFileAccessTest, MalformedFilesFailAndKeepTheImage) {
     EXPECT_TRUE(image == before);
 }
 
-TEST(KeshFileAccessTest, UnreadableFileIsPermissionDenied) {
-    if (runningAsRoot()) {
-        GTEST_SKIP() << "root reads every file";
-    }
+#ifdef Q_OS_UNIX
+// Run by an unprivileged user: as `nobody` when the tests run as root.
+TEST(KeshFileAccessTest, UnreadableFilesAndUnsearchableFoldersArePermissionDenied) {
     Sandbox sandbox;
-    const QString path = sandbox.write(QStringLiteral("locked.bmp"), greyBmp().build());
-    QFile::setPermissions(path, QFileDevice::WriteOwner);
-    KeshImage image = distinctiveImage();
-    KeshFileAccess access;
-    access.setFileName(path);
-    access.read(image);
-    EXPECT_EQ(access.errorCode(), KeshFileAccess::PermissionDenied);
-    EXPECT_TRUE(image == distinctiveImage());
+    ::chmod(QFile::encodeName(sandbox.path()).constData(), 0755);
+    const QByteArray good = greyBmp().build();
+    const QString locked = sandbox.write(QStringLiteral("open/locked.bmp"), good);
+    sandbox.write(QStringLiteral("closed/inside.bmp"), good);
+    sandbox.write(QStringLiteral("open/readable.bmp"), good);
+    ::chmod(QFile::encodeName(locked).constData(), 0200);
+    ::chmod(QFile::encodeName(sandbox.filePath(QStringLiteral("closed"))).constData(), 0744);
+    struct Case {
+        const char* name;
+        int expected;
+    };
+    const Case cases[] = {
+        {"open/locked.bmp", KeshFileAccess::PermissionDenied},
+        {"closed/inside.bmp", KeshFileAccess::PermissionDenied},
+        {"open/missing.bmp", KeshFileAccess::FileNotFound},
+        {"missing/missing.bmp", KeshFileAccess::FileNotFound},
+        {"open/readable.bmp", KeshFileAccess::Ok},
+    };
+    for (const Case& c : cases) {
+        const testutils::ChildResult child = testutils::runInChild(
+            [&] {
+                KeshImage image;
+                KeshFileAccess access;
+                access.setFileName(sandbox.filePath(QLatin1String(c.name)));
+                access.read(image);
+                return access.errorCode();
+            },
+            runningAsRoot());
+        if (!child.started) {
+            GTEST_SKIP() << "no unprivileged user to read as";
+        }
+        EXPECT_EQ(child.signal, 0) << c.name;
+        EXPECT_EQ(child.code, c.expected) << c.name;
+    }
 }
+
+// What a read costs is bounded by the header, not by the file: the kernel's count of bytes
+// read by this process shows it.
+TEST(KeshFileAccessTest, ReadsOnlyWhatTheHeaderDescribes) {
+    const auto bytesRead = [] {
+        QFile io(QStringLiteral("/proc/self/io"));
+        if (!io.open(QIODevice::ReadOnly)) {
+            return qint64(-1);
+        }
+        for (const QByteArray& line : io.readAll().split('\n')) {
+            if (line.startsWith("rchar:")) {
+                return line.mid(6).trimmed().toLongLong();
+            }
+        }
+        return qint64(-1);
+    };
+    if (bytesRead() < 0) {
+        GTEST_SKIP() << "no /proc/self/io";
+    }
+    Bmp tooLarge = greyBmp();
+    tooLarge.width = 20000;
+    tooLarge.height = 20000;
+    struct Case {
+        const char* name;
+        QByteArray head;
+        int expected;
+    };
+    const Case cases[] = {
+        {"a small image followed by junk", greyBmp().build(), KeshFileAccess::Ok},
+        {"a header beyond the size limits", tooLarge.build(), KeshFileAccess::TooLarge},
+    };
+    Sandbox sandbox;
+    for (const Case& c : cases) {
+        QFile file(sandbox.write(QStringLiteral("large.bmp"), c.head));
+        ASSERT_TRUE(file.resize(qint64(512) * 1024 * 1024)); // sparse: no disk, no time
+        KeshImage image;
+        KeshFileAccess access;
+        access.setFileName(file.fileName());
+        const qint64 before = bytesRead();
+        access.read(image);
+        const qint64 read = bytesRead() - before;
+        EXPECT_EQ(access.errorCode(), c.expected) << c.name;
+        EXPECT_LT(read, 256 * 1024) << c.name;
+    }
+}
+#endif
 
 TEST(KeshFileAccessTest, FailedWritesKeepTheOldFileAndLeaveNoTemporary) {
     Sandbox sandbox;

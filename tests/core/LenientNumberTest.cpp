@@ -21,7 +21,7 @@ TEST(LenientNumberTest, ReadsTheLeadingNumberSkippingBlanksAnywhere) {
         {"2.5E-1", 0.25}, {"1d2", 100},   {"1e", 1},        {"1e+", 1},         {"3e2x", 300},
         {"1,5", 1},       {"&H1F", 31},   {"&hff", 255},    {"&O17", 15},       {"&o78", 7},
         {"&H", 0},        {"&X12", 0},    {"&HG", 0},       {"--5", 0},         {"1 e 2", 100},
-        {"００", 0},
+        {"００", 0},      {"1\r28", 1},   {"\r12", 0},      {"12\r\n", 12},     {"1\n\r2", 1},
     };
     for (const Case& c : cases) {
         EXPECT_DOUBLE_EQ(LenientNumber::read(QString::fromUtf8(c.text)), c.expected) << c.text;

@@ -100,4 +100,34 @@ TEST(PelmintBindingTest, VersionComesFromTheRuntimeLibraryOrIsZero) {
     EXPECT_EQ(errorNumberOf(old), RuntimeError::DllEntryPointNotFound);
 }
 
+TEST(PelmintBindingTest, StatisticsAreBoundApartAndAgreeWithTheAverage) {
+    PelmintBinding binding(ProgramFolder::path());
+    const std::vector<std::uint8_t> pixels = {10, 20, 99, 30, 40, 99}; // two rows of 2, stride 3
+    PelmintStatistics statistics{};
+    ASSERT_EQ(binding.CircleAreaStatistics(pixels.data(), 2, 2, 3, 0, 0, 5, &statistics),
+              PELMINT_OK);
+    EXPECT_EQ(statistics.count, 4);
+    EXPECT_DOUBLE_EQ(statistics.mean, 25.0);
+    EXPECT_EQ(statistics.min, 10);
+    EXPECT_EQ(statistics.max, 40);
+    EXPECT_DOUBLE_EQ(statistics.stddev, std::sqrt(125.0));
+    EXPECT_EQ(binding.CircleAreaStatistics(pixels.data(), 2, 2, 3, -50, -50, 3, &statistics),
+              PELMINT_NO_PIXELS);
+
+    // A library without the export: the statistics fail as a missing entry point would.
+    testutils::Sandbox folder;
+    Dl_info mathLibrary{};
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(&::cos), &mathLibrary), 0);
+    ASSERT_TRUE(QFile::copy(QFile::decodeName(mathLibrary.dli_fname),
+                            folder.filePath(PelmintBinding::fileNameFor(QStringLiteral("Old")))));
+    PelmintBinding old(folder.path(), QStringLiteral("Old"));
+    try {
+        old.CircleAreaStatistics(pixels.data(), 2, 2, 3, 0, 0, 5, &statistics);
+        ADD_FAILURE() << "bound a missing export";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), RuntimeError::DllEntryPointNotFound);
+        EXPECT_TRUE(e.description().contains(QStringLiteral("CircleAreaStatistics")));
+    }
+}
+
 } // namespace

@@ -141,6 +141,10 @@ TEST_F(FileSaveTest, EmptyNameWarnsAndClickedFileFillsTheName) {
 
         clickItem(*window.files, QStringLiteral("old.bmp"));
         EXPECT_EQ(window.name->text(), QStringLiteral("old.bmp"));
+        // Clicking the selected file again puts its name back over an edited one.
+        window.name->setText(QStringLiteral("edited"));
+        clickItem(*window.files, QStringLiteral("old.bmp"));
+        EXPECT_EQ(window.name->text(), QStringLiteral("old.bmp"));
         // A folder change clears the selection, not the typed name.
         openFolder(*window.folder, dottedFolder);
         EXPECT_EQ(window.name->text(), QStringLiteral("old.bmp"));

@@ -4,6 +4,9 @@
 # from outside. What the operator would see is checked on screenshots and on disk.
 #   walk.sh PROGRAM_DIR VIDEO_DIR [SCREENSHOT_DIR]
 set -euo pipefail
+# Japanese window titles and file names need a UTF-8 locale, whatever the caller has.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 
 program_dir=$1
 video_dir=$2

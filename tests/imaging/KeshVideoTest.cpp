@@ -7,11 +7,19 @@
 #include <thread>
 #include <vector>
 
+// POSIX
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 // Qt
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QSet>
 
 // Ours
@@ -35,6 +43,19 @@ int openDescriptorCount() {
     return int(QDir(QStringLiteral("/proc/self/fd"))
                    .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
                    .size());
+}
+
+template <typename Condition>
+bool becomesTrueWithin(std::chrono::milliseconds limit, Condition condition) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > limit.count()) {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
 }
 
 long residentKiB() {
@@ -308,5 +329,158 @@ TEST_F(KeshVideoTest, HundredCapturesGrowNeitherMemoryNorDescriptors) {
     }
     EXPECT_EQ(openDescriptorCount(), closedDescriptors);
 }
+
+// Sources that never let go: a named pipe nobody writes blocks the change to PLAYING, an
+// element sleeping on its buffer blocks the change back to NULL.
+struct StuckSource {
+    const char* name;
+    const char* pipeline;
+};
+
+class KeshVideoStuckSourceTest : public KeshVideoTest,
+                                 public ::testing::WithParamInterface<StuckSource> {
+protected:
+    static constexpr auto kOpenTimeout = 700ms;
+    static constexpr auto kCloseTimeout = 300ms;
+    // Scheduling on a loaded machine, on top of the camera's own margin.
+    static constexpr auto kSlack = 700ms;
+
+    void SetUp() override {
+        KeshVideoTest::SetUp();
+        fifo = sandbox.filePath(QStringLiteral("fifo"));
+        ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    }
+
+    QString config() {
+        return writeConfig(QString::fromUtf8(GetParam().pipeline),
+                           QStringLiteral("OpenTimeoutMs=%1\nCloseTimeoutMs=%2\n")
+                               .arg(kOpenTimeout.count())
+                               .arg(kCloseTimeout.count()));
+    }
+
+    QString fifo;
+};
+
+TEST_P(KeshVideoStuckSourceTest, OpenAndCloseKeepToTheirTimeouts) {
+    video.setConfigFile(config());
+    QElapsedTimer timer;
+    timer.start();
+    video.open();
+    EXPECT_EQ(video.status(), KeshVideo::Timeout) << video.statusText().toStdString();
+    EXPECT_LT(timer.elapsed(), (kOpenTimeout + KeshVideo::kAnswerMargin + kSlack).count());
+    EXPECT_FALSE(video.statusText().isEmpty());
+    EXPECT_FALSE(video.isOpen());
+    EXPECT_EQ(capture(), KeshVideo::NotOpen);
+
+    timer.restart();
+    video.close();
+    EXPECT_LT(timer.elapsed(), (kCloseTimeout + KeshVideo::kAnswerMargin + kSlack).count());
+
+    // A second try meets the same source and the same bounds.
+    timer.restart();
+    video.open();
+    EXPECT_EQ(video.status(), KeshVideo::Timeout);
+    video.close();
+    EXPECT_LT(timer.elapsed(),
+              (kOpenTimeout + kCloseTimeout + 2 * KeshVideo::kAnswerMargin + kSlack).count());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, KeshVideoStuckSourceTest,
+    ::testing::Values(StuckSource{"UnwrittenNamedPipe",
+                                  "filesrc location=\"$(IniFolder)/fifo\" ! pngdec"},
+                      StuckSource{"ThirtySecondsPerBuffer",
+                                  "videotestsrc is-live=true ! identity sleep-time=30000000"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(KeshVideoTest, AnAbandonedPipelineIsTornDownWhenItsSourceLetsGo) {
+    const QString fifo = sandbox.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    ASSERT_EQ(openWith(QStringLiteral("filesrc location=\"$(IniFolder)/fifo\" ! pngdec"),
+                       QStringLiteral("OpenTimeoutMs=300\nCloseTimeoutMs=100\n")),
+              KeshVideo::Timeout);
+    video.close();
+
+    // The abandoned source still waits for a writer. Once one comes, the pipeline finishes
+    // its start, fails on the bytes and lets go of the pipe: the writer sees no reader left.
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    int writer = -1;
+    EXPECT_TRUE(becomesTrueWithin(5s, [&] {
+        writer = ::open(fifo.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
+        return writer >= 0;
+    })) << "the source opens the pipe for reading";
+    if (writer >= 0) {
+        const QByteArray notAPicture(4096, 'x');
+        EXPECT_GT(::write(writer, notAPicture.constData(), notAPicture.size()), 0);
+        EXPECT_TRUE(becomesTrueWithin(5s, [&] {
+            pollfd state{writer, POLLOUT, 0};
+            return ::poll(&state, 1, 0) == 1 && (state.revents & POLLERR);
+        })) << "the pipeline was torn down";
+        ::close(writer);
+    }
+    std::signal(SIGPIPE, previous);
+}
+
+TEST_F(KeshVideoTest, TheProgramEndsPromptlyWithItsCameraStuck) {
+    const QString fifo = sandbox.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const QString config =
+        writeConfig(QStringLiteral("filesrc location=\"$(IniFolder)/fifo\" ! pngdec"),
+                    QStringLiteral("OpenTimeoutMs=500\nCloseTimeoutMs=200\n"));
+    QProcess child;
+    child.start(QStringLiteral(GAVREL_CAMERA_EXIT_PROBE), {config});
+    ASSERT_TRUE(child.waitForStarted());
+    const bool ended = child.waitForFinished(5000);
+    if (!ended) {
+        child.kill();
+        child.waitForFinished();
+    }
+    EXPECT_TRUE(ended) << "the program is held by its camera";
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
+    EXPECT_TRUE(child.readAllStandardOutput().startsWith("status 5:"));
+}
+
+struct SinkInSource {
+    const char* name;
+    const char* pipeline;
+    const char* sinkName; // expected in the status text
+};
+
+class KeshVideoSinkTest : public KeshVideoTest,
+                          public ::testing::WithParamInterface<SinkInSource> {};
+
+TEST_P(KeshVideoSinkTest, IsRefusedBeforeAnythingRuns) {
+    EXPECT_EQ(openWith(QString::fromUtf8(GetParam().pipeline)), KeshVideo::PipelineInvalid)
+        << video.statusText().toStdString();
+    EXPECT_TRUE(video.statusText().contains(QString::fromUtf8(GetParam().sinkName)))
+        << video.statusText().toStdString();
+    EXPECT_FALSE(video.isOpen());
+    video.close();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_FALSE(QFileInfo::exists(sandbox.filePath(QStringLiteral("x.png"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pipelines, KeshVideoSinkTest,
+    ::testing::Values(
+        SinkInSource{
+            "FileBesideTheCamera",
+            "videotestsrc num-buffers=1 ! pngenc ! filesink location=\"$(IniFolder)/x.png\""
+            "  videotestsrc is-live=true",
+            "filesink"},
+        SinkInSource{"NetworkStreamOffATee",
+                     "videotestsrc is-live=true ! tee name=t ! queue ! tcpserversink port=0 t. ! "
+                     "queue",
+                     "tcpserversink"},
+        SinkInSource{"FileInsideABin",
+                     "bin.( bin.( videotestsrc num-buffers=1 ! pngenc ! filesink "
+                     "location=\"$(IniFolder)/x.png\" ) ) videotestsrc is-live=true",
+                     "filesink"},
+        SinkInSource{"AnotherAppSink", "videotestsrc ! appsink  videotestsrc is-live=true",
+                     "appsink"},
+        SinkInSource{"VideoSinkBin", "videotestsrc ! tee name=t ! queue ! autovideosink t. ! queue",
+                     "autovideosink"}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace

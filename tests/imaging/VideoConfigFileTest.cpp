@@ -21,12 +21,14 @@ TEST(VideoConfigFileTest, ReadsTheVideoGroupOnly) {
                               "[video]\r\n"
                               "  pipeline = videotestsrc ! video/x-raw,format=RGB,width=8  \r\n"
                               "# comment\nFit=Stretch\nOpenTimeoutMs=1500\nCaptureTimeoutMs=250\n"
+                              "closetimeoutms=300\n"
                               "[After]\nPipeline=wrong too\n");
     ASSERT_EQ(config.result(), VideoConfigFile::Result::Ok);
     EXPECT_EQ(config.pipeline(), QStringLiteral("videotestsrc ! video/x-raw,format=RGB,width=8"));
     EXPECT_EQ(config.fit(), VideoConfigFile::Fit::Stretch);
     EXPECT_EQ(config.openTimeoutMs(), 1500);
     EXPECT_EQ(config.captureTimeoutMs(), 250);
+    EXPECT_EQ(config.closeTimeoutMs(), 300);
 }
 
 TEST(VideoConfigFileTest, UnusableTimeoutsAndFitFallBackToDefaults) {

@@ -7,46 +7,14 @@
 
 // Ours
 #include "CsvExport.h"
+#include "CsvReader.h"
 #include "RecordTestKit.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// A plain RFC 4180 reader, written from the rules rather than from the writer.
-std::vector<QStringList> readCsv(const QString& text) {
-    std::vector<QStringList> rows;
-    QStringList row;
-    QString cell;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-                cell += u'"';
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                cell += c;
-            }
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u',') {
-            row << cell;
-            cell.clear();
-        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            row << cell;
-            rows.push_back(row);
-            row.clear();
-            cell.clear();
-            ++i;
-        } else {
-            cell += c;
-        }
-    }
-    return rows;
-}
+using testutils::readCsv;
 
 TEST(CsvFieldTest, QuotesOnlyWhatNeedsIt) {
     const struct {

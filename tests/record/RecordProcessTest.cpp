@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 // Qt
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QSet>
 #include <QSqlQuery>
+#include <QThread>
 
 // Ours
 #include "ChainVerifier.h"
@@ -96,11 +98,17 @@ TEST_F(RecordProcessTest, KilledWriterLeavesAnOpenableDatabaseAndASpoolThatRepla
     while (handed < 40 && child.waitForReadyRead(20000)) {
         handed += static_cast<int>(child.readAllStandardOutput().count("handed"));
     }
+    ASSERT_GE(handed, 40);
+    // Records handed over are spooled by the writer's thread; kill once some are on disk,
+    // however slowly that thread runs on a busy machine.
+    const QString spoolFile = RecordLocations::spoolFileFor(spool, blockedUrl);
+    QDeadlineTimer spooled(20000);
+    while (RecordSpool(spoolFile).count() == 0 && !spooled.hasExpired()) {
+        QThread::msleep(10);
+    }
     ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
     child.waitForFinished();
-    ASSERT_GE(handed, 40);
 
-    const QString spoolFile = RecordLocations::spoolFileFor(spool, blockedUrl);
     const auto waiting = RecordSpool(spoolFile).readAll();
     ASSERT_FALSE(waiting.empty());
     // Whole records only, in the order they were handed over.

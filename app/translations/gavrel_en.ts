@@ -1,0 +1,594 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="en" sourcelanguage="ja">
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>オプションの一覧を表示して終了します。</source>
+        <translation>Show the options and exit.</translation>
+    </message>
+    <message>
+        <source>Gavrel と Pelmint の版を表示して終了します。</source>
+        <translation>Show the versions of Gavrel and Pelmint and exit.</translation>
+    </message>
+    <message>
+        <source>検査レシピ FILE で始めます。</source>
+        <translation>Start with the inspection recipe FILE.</translation>
+    </message>
+    <message>
+        <source>円内の平均濃度を測って判定する検査プログラム</source>
+        <translation>Inspection program that measures and judges the mean density inside a circle</translation>
+    </message>
+    <message>
+        <source>引数は受け付けません: %1</source>
+        <translation>Arguments are not accepted: %1</translation>
+    </message>
+    <message>
+        <source>（読み込めません）</source>
+        <translation>(cannot be loaded)</translation>
+    </message>
+</context>
+<context>
+    <name>ErrorTitle</name>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>RecipeFile</name>
+    <message>
+        <source>「%1」が %2～%3 の整数ではありません。</source>
+        <translation>"%1" is not a whole number from %2 to %3.</translation>
+    </message>
+    <message>
+        <source>ファイルが大きすぎます（64 KiB まで）。</source>
+        <translation>The file is too large (64 KiB at most).</translation>
+    </message>
+    <message>
+        <source>JSON として読めません（%1 バイト目: %2）。</source>
+        <translation>Cannot be read as JSON (byte %1: %2).</translation>
+    </message>
+    <message>
+        <source>Gavrel のレシピではありません。</source>
+        <translation>Not a Gavrel recipe.</translation>
+    </message>
+    <message>
+        <source>対応していない版のレシピです。</source>
+        <translation>A recipe of an unsupported version.</translation>
+    </message>
+    <message>
+        <source>「name」が文字列ではありません。</source>
+        <translation>"name" is not a string.</translation>
+    </message>
+    <message>
+        <source>「%1」が数値ではありません。</source>
+        <translation>"%1" is not a number.</translation>
+    </message>
+    <message>
+        <source>「camera」が文字列ではありません。</source>
+        <translation>"camera" is not a string.</translation>
+    </message>
+    <message>
+        <source>ファイルがありません。</source>
+        <translation>The file does not exist.</translation>
+    </message>
+    <message>
+        <source>ファイルを開けません（%1）。</source>
+        <translation>Cannot open the file (%1).</translation>
+    </message>
+    <message>
+        <source>ファイルを読めません（%1）。</source>
+        <translation>Cannot read the file (%1).</translation>
+    </message>
+    <message>
+        <source>基準濃度値と許容差は有限の数値でなければなりません。</source>
+        <translation>The standard density and the tolerance must be finite numbers.</translation>
+    </message>
+    <message>
+        <source>ファイルを作れません（%1）。</source>
+        <translation>Cannot create the file (%1).</translation>
+    </message>
+    <message>
+        <source>書込みに失敗しました（%1）。</source>
+        <translation>Writing failed (%1).</translation>
+    </message>
+</context>
+<context>
+    <name>RecordMenu</name>
+    <message>
+        <source>記録 OK</source>
+        <translation>Record OK</translation>
+    </message>
+    <message>
+        <source>記録</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>測定記録…</source>
+        <translation>Measurement record…</translation>
+    </message>
+    <message>
+        <source>CSV書き出し…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>記録の設定…</source>
+        <translation>Record settings…</translation>
+    </message>
+    <message>
+        <source>記録 待機 %1件</source>
+        <translation>Record: %1 waiting</translation>
+    </message>
+    <message>
+        <source>記録 エラー</source>
+        <translation>Record error</translation>
+    </message>
+    <message>
+        <source>記録: データベースに書き込みました</source>
+        <translation>Record: written to the database</translation>
+    </message>
+    <message>
+        <source>記録: %1</source>
+        <translation>Record: %1</translation>
+    </message>
+</context>
+<context>
+    <name>RecordPageModel</name>
+    <message>
+        <source>✗ 改ざん?</source>
+        <translation>✗ tampered?</translation>
+    </message>
+    <message>
+        <source>日時</source>
+        <translation>Date and time</translation>
+    </message>
+    <message>
+        <source>ステーション</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>作業者</source>
+        <translation>Operator</translation>
+    </message>
+    <message>
+        <source>ソース</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>平均濃度</source>
+        <translation>Mean density</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Judgement</translation>
+    </message>
+    <message>
+        <source>記録の鎖</source>
+        <translation>Record chain</translation>
+    </message>
+</context>
+<context>
+    <name>WindowSystemGuard</name>
+    <message>
+        <source>Gavrel: ウィンドウを表示するディスプレイがありません（DISPLAY は設定されていますか）</source>
+        <translation>Gavrel: no display to show the window on (is DISPLAY set?)</translation>
+    </message>
+</context>
+<context>
+    <name>frmArchivedImage</name>
+    <message>
+        <source>画像がありません: %1</source>
+        <translation>No image: %1</translation>
+    </message>
+</context>
+<context>
+    <name>frmFileLoad</name>
+    <message>
+        <source>ファイル読込み</source>
+        <translation>Open image</translation>
+    </message>
+    <message>
+        <source>ドライブ</source>
+        <translation>Drive</translation>
+    </message>
+    <message>
+        <source>フォルダ</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>ファイル</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>ファイルが選択されていません｡</source>
+        <translation>No file is selected.</translation>
+    </message>
+</context>
+<context>
+    <name>frmFileSave</name>
+    <message>
+        <source>ファイル保存</source>
+        <translation>Save image</translation>
+    </message>
+    <message>
+        <source>ドライブ</source>
+        <translation>Drive</translation>
+    </message>
+    <message>
+        <source>フォルダ</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>保存ファイル名</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>ファイル名を入力してください</source>
+        <translation>Please enter a file name</translation>
+    </message>
+</context>
+<context>
+    <name>frmMain</name>
+    <message>
+        <source>KeshVovadu - 手動センサボールによる平均濃度検査</source>
+        <translation>KeshVovadu - Mean density inspection with a hand-placed sensor circle</translation>
+    </message>
+    <message>
+        <source>Grab</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>検査円</source>
+        <translation>Inspection circle</translation>
+    </message>
+    <message>
+        <source>中心Ｘ</source>
+        <translation>Centre X</translation>
+    </message>
+    <message>
+        <source>Label5</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>中心Ｙ</source>
+        <translation>Centre Y</translation>
+    </message>
+    <message>
+        <source>Label6</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>半径</source>
+        <translation>Radius</translation>
+    </message>
+    <message>
+        <source>Label8</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>平均濃度計算</source>
+        <translation>Mean density</translation>
+    </message>
+    <message>
+        <source>平均濃度値</source>
+        <translation>Mean density</translation>
+    </message>
+    <message>
+        <source>Text1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>処理時間</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>再計算</source>
+        <translation>Recalculate</translation>
+    </message>
+    <message>
+        <source>判定基準</source>
+        <translation>Criteria</translation>
+    </message>
+    <message>
+        <source>基準濃度値</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>128</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>許容差(±)</source>
+        <translation>Tolerance (±)</translation>
+    </message>
+    <message>
+        <source>20</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Judgement</translation>
+    </message>
+    <message>
+        <source>??</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>画像ファイル読込</source>
+        <translation>Open image file</translation>
+    </message>
+    <message>
+        <source>画像ファイル保存</source>
+        <translation>Save image file</translation>
+    </message>
+    <message>
+        <source>左ドラッグ：　円移動　　  　右ドラッグ：　円半径変更</source>
+        <translation>Left drag: move the circle     Right drag: change its radius</translation>
+    </message>
+    <message>
+        <source>画像ファイルのみの利用になります。</source>
+        <translation>Only image files can be used.</translation>
+    </message>
+    <message>
+        <source>ヘルプ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>バージョン情報(&amp;A)…</source>
+        <translation>&amp;About…</translation>
+    </message>
+    <message>
+        <source>画像</source>
+        <translation>Image</translation>
+    </message>
+    <message>
+        <source>ライブ(&amp;L)</source>
+        <translation>&amp;Live</translation>
+    </message>
+    <message>
+        <source>レシピを開く(&amp;O)…</source>
+        <translation>&amp;Open recipe…</translation>
+    </message>
+    <message>
+        <source>レシピを保存(&amp;S)…</source>
+        <translation>&amp;Save recipe…</translation>
+    </message>
+    <message>
+        <source>検査(&amp;I)</source>
+        <translation>&amp;Inspection</translation>
+    </message>
+    <message>
+        <source>X 511  Y 479  濃度 255  </source>
+        <translation>X 511  Y 479  Density 255  </translation>
+    </message>
+    <message>
+        <source>バージョン情報</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>ビデオデバイスのオープンに失敗しました｡</source>
+        <translation>The video device could not be opened.</translation>
+    </message>
+    <message>
+        <source>ビデオの取込に失敗しました｡</source>
+        <translation>The video capture failed.</translation>
+    </message>
+    <message>
+        <source>画像の取込に失敗しました。</source>
+        <translation>The image capture failed.</translation>
+    </message>
+    <message>
+        <source>取込失敗</source>
+        <translation>Capture failed</translation>
+    </message>
+    <message>
+        <source>読込みに失敗しました。</source>
+        <translation>Reading failed.</translation>
+    </message>
+    <message>
+        <source>読み込み失敗</source>
+        <translation>Reading failed</translation>
+    </message>
+    <message>
+        <source>512*480 8bitグレイの画像ではありません</source>
+        <translation>Not a 512*480 8-bit grey image</translation>
+    </message>
+    <message>
+        <source>保存に失敗しました。</source>
+        <translation>Saving failed.</translation>
+    </message>
+    <message>
+        <source>保存失敗</source>
+        <translation>Saving failed</translation>
+    </message>
+    <message>
+        <source>X %1  Y %2  濃度 %3</source>
+        <translation>X %1  Y %2  Density %3</translation>
+    </message>
+    <message>
+        <source>レシピを開けませんでした。</source>
+        <translation>The recipe could not be opened.</translation>
+    </message>
+    <message>
+        <source>レシピ</source>
+        <translation>Recipe</translation>
+    </message>
+    <message>
+        <source>レシピを保存できませんでした。</source>
+        <translation>The recipe could not be saved.</translation>
+    </message>
+    <message>
+        <source>レシピ (*.%1)</source>
+        <translation>Recipe (*.%1)</translation>
+    </message>
+    <message>
+        <source>レシピを開く</source>
+        <translation>Open recipe</translation>
+    </message>
+    <message>
+        <source>レシピを保存</source>
+        <translation>Save recipe</translation>
+    </message>
+    <message>
+        <source>ライブ</source>
+        <translation>Live</translation>
+    </message>
+    <message>
+        <source>ライブ %1 fps  取込→判定 %2 ms</source>
+        <translation>Live %1 fps  capture→judgement %2 ms</translation>
+    </message>
+</context>
+<context>
+    <name>frmMeasurementRecord</name>
+    <message>
+        <source>測定記録</source>
+        <translation>Measurement record</translation>
+    </message>
+    <message>
+        <source>記録を開けません: %1</source>
+        <translation>Cannot open the record: %1</translation>
+    </message>
+    <message>
+        <source>開始</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>終了</source>
+        <translation>Until</translation>
+    </message>
+    <message>
+        <source>すべて</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>ソース</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>CSV書き出し...</source>
+        <translation>Export CSV...</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Judgement</translation>
+    </message>
+    <message>
+        <source>ステーション</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>件数 %1　　OK %2　　NG %3　　歩留まり %4%　　平均濃度 %5　　標準偏差 %6</source>
+        <translation>Count %1    OK %2    NG %3    Yield %4%    Mean density %5    Standard deviation %6</translation>
+    </message>
+    <message>
+        <source>記録の鎖が切れている行があります（%1件）</source>
+        <translation>The record chain is broken in %1 rows</translation>
+    </message>
+    <message>
+        <source>濃度</source>
+        <translation>Density</translation>
+    </message>
+    <message>
+        <source>この記録の画像は保存されていません</source>
+        <translation>The image of this record was not kept</translation>
+    </message>
+    <message>
+        <source>CSV書き出し</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>書き出しました: %1</source>
+        <translation>Exported: %1</translation>
+    </message>
+    <message>
+        <source>書き出せません: %1</source>
+        <translation>Cannot export: %1</translation>
+    </message>
+</context>
+<context>
+    <name>frmRecordSettings</name>
+    <message>
+        <source>記録の設定</source>
+        <translation>Record settings</translation>
+    </message>
+    <message>
+        <source>データベースURL</source>
+        <translation>Database URL</translation>
+    </message>
+    <message>
+        <source>ステーション名</source>
+        <translation>Station name</translation>
+    </message>
+    <message>
+        <source>OKの画像も保存する</source>
+        <translation>Keep the images of OK results too</translation>
+    </message>
+    <message>
+        <source>color: rgb(255, 0, 0);</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>frmSelectVideoConfFile</name>
+    <message>
+        <source>ビデオ設定ファイルの選択</source>
+        <translation>Choose a video configuration file</translation>
+    </message>
+    <message>
+        <source>DREMLY製キャプチャボードのビデオ設定ファイルを選択してください。</source>
+        <translation>Choose the video configuration file of the DREMLY capture board.</translation>
+    </message>
+    <message>
+        <source>（アバールデータ製キャプチャボードは利用できません)</source>
+        <translation>(AVAL DATA capture boards cannot be used)</translation>
+    </message>
+    <message>
+        <source>カメラ入力を使わない （ファイルからの読込みのみ）</source>
+        <translation>Do not use a camera (image files only)</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>ビデオ設定ファイルが選択されていません</source>
+        <translation>No video configuration file is selected</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>レシピを開けませんでした。<byte value="xd" />
+</source>
+        <translation>The recipe could not be opened.</translation>
+    </message>
+    <message>
+        <source>レシピ</source>
+        <translation>Recipe</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,365 @@
+// gavrel-measure run as a child process on real files in a temporary folder.
+
+// Standard library
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+// POSIX
+#include <unistd.h>
+
+// Qt
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+
+// GoogleTest
+#include <gtest/gtest.h>
+
+// Ours
+#include "KeshFileAccess.h"
+#include "KeshImage.h"
+#include "testutils.h"
+
+namespace {
+
+struct ProgramRun {
+    int exitCode = -1;
+    QByteArray output;
+    QByteArray errors;
+    QList<QByteArray> lines() const { return output.trimmed().split('\n'); }
+};
+
+// Runs the program; `prefix` (for instance setpriv) runs it as another user.
+ProgramRun runMeasure(const QStringList& arguments, const QStringList& prefix = {},
+                      const QString& outputFile = {}) {
+    QProcess process;
+    QStringList command = prefix;
+    command << QStringLiteral(GAVREL_MEASURE_PROGRAM) << arguments;
+    if (!outputFile.isEmpty()) {
+        process.setStandardOutputFile(outputFile);
+    }
+    process.start(command.takeFirst(), command);
+    ProgramRun run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "gavrel-measure did not finish";
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.output = process.readAllStandardOutput();
+    run.errors = process.readAllStandardError();
+    return run;
+}
+
+KeshImage greyImage(int width, int height, const std::vector<std::uint8_t>& pixels) {
+    KeshImage image;
+    image.assign(width, height, 8, KeshImage::Grey, pixels);
+    return image;
+}
+
+KeshImage flatImage(std::uint8_t level, int width = 512, int height = 480) {
+    return greyImage(width, height, std::vector<std::uint8_t>(std::size_t(width) * height, level));
+}
+
+QString writeBmp(const testutils::Sandbox& sandbox, const QString& name, const KeshImage& image) {
+    const QString path = sandbox.filePath(name);
+    KeshFileAccess access;
+    access.setFileName(path);
+    access.write(image);
+    EXPECT_EQ(access.errorCode(), 0) << name.toStdString();
+    return path;
+}
+
+QString writePicture(const testutils::Sandbox& sandbox, const QString& name, const QImage& image) {
+    const QString path = sandbox.filePath(name);
+    EXPECT_TRUE(image.save(path)) << name.toStdString();
+    return path;
+}
+
+QList<QByteArray> csvColumn(const ProgramRun& run, int column) {
+    QList<QByteArray> values;
+    const QList<QByteArray> lines = run.lines();
+    for (qsizetype line = 1; line < lines.size(); ++line) {
+        values << lines[line].split(',').value(column);
+    }
+    return values;
+}
+
+} // namespace
+
+TEST(GavrelMeasureTest, EachKindOfFileGivesItsRow) {
+    testutils::Sandbox sandbox;
+    QImage colour(600, 500, QImage::Format_RGB32);
+    colour.fill(qRgb(200, 200, 200));
+    QImage grey(512, 480, QImage::Format_Grayscale8);
+    grey.fill(100);
+    QByteArray damaged = testutils::readAll(writeBmp(sandbox, "damaged.bmp", flatImage(128)));
+    damaged.truncate(damaged.size() / 2);
+
+    struct Case {
+        QString path;
+        QByteArray row; // the CSV row that follows the file's name
+        QByteArray error;
+    };
+    const Case cases[] = {
+        {writeBmp(sandbox, "good.bmp", flatImage(128)),
+         ",100,100,50,7845,128,0,128,128,128,20,OK,false",
+         {}},
+        {writeBmp(sandbox, "wrong-size.bmp", flatImage(90, 640, 480)),
+         ",100,100,50,7845,90,0,90,90,128,20,NG,true",
+         {}},
+        {sandbox.write("damaged.bmp", damaged), ",100,100,50,,,,,,128,20,ERROR,", "(ErrCode=-3)"},
+        {sandbox.write("text.bmp", "not an image"), ",100,100,50,,,,,,128,20,ERROR,",
+         "(ErrCode=-3)"},
+        {sandbox.filePath("missing.bmp"), ",100,100,50,,,,,,128,20,ERROR,", "(ErrCode=-1)"},
+        {writePicture(sandbox, "grey.png", grey),
+         ",100,100,50,7845,100,0,100,100,128,20,NG,false",
+         {}},
+        {writePicture(sandbox, "colour.tiff", colour),
+         ",100,100,50,7845,200,0,200,200,128,20,NG,true",
+         {}},
+    };
+    for (const Case& testCase : cases) {
+        SCOPED_TRACE(testCase.path.toStdString());
+        const ProgramRun run = runMeasure({testCase.path});
+        ASSERT_EQ(run.lines().size(), 2);
+        EXPECT_EQ(run.lines()[0], "source,cx,cy,r,count,mean,stddev,min,max,standard,tolerance,"
+                                  "verdict,converted");
+        EXPECT_EQ(run.lines()[1], testCase.path.toUtf8() + testCase.row);
+        EXPECT_EQ(run.exitCode,
+                  testCase.error.isEmpty() ? (testCase.row.contains("OK") ? 0 : 1) : 2);
+        if (testCase.error.isEmpty()) {
+            EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
+        } else {
+            EXPECT_TRUE(run.errors.contains(testCase.path.toUtf8() + ": "))
+                << run.errors.toStdString();
+            EXPECT_TRUE(run.errors.contains(testCase.error)) << run.errors.toStdString();
+        }
+    }
+}
+
+TEST(GavrelMeasureTest, NamesAreQuotedAndKeptInUtf8) {
+    testutils::Sandbox sandbox;
+    struct Case {
+        QString name;
+        QByteArray csvField;
+    };
+    const Case cases[] = {
+        {QStringLiteral("a,b.bmp"), "\"a,b.bmp\""},
+        {QStringLiteral("say \"hi\".bmp"), "\"say \"\"hi\"\".bmp\""},
+        {QStringLiteral("検査画像.bmp"), "検査画像.bmp"},
+        {QStringLiteral("plain.bmp"), "plain.bmp"},
+    };
+    for (const Case& testCase : cases) {
+        SCOPED_TRACE(testCase.name.toStdString());
+        writeBmp(sandbox, testCase.name, flatImage(128));
+        const ProgramRun csv = runMeasure({sandbox.path() + "/" + testCase.name});
+        EXPECT_TRUE(csv.lines().value(1).startsWith(
+            (testCase.csvField.startsWith('"')
+                 ? "\"" + sandbox.path().toUtf8() + "/" + testCase.csvField.mid(1)
+                 : sandbox.path().toUtf8() + "/" + testCase.csvField) +
+            ","))
+            << csv.output.toStdString();
+        const ProgramRun json =
+            runMeasure({"--format", "jsonl", sandbox.path() + "/" + testCase.name});
+        const QJsonObject row = QJsonDocument::fromJson(json.lines().value(0)).object();
+        EXPECT_EQ(row.value("source").toString(), sandbox.path() + "/" + testCase.name);
+        EXPECT_EQ(row.value("verdict").toString(), "OK");
+    }
+}
+
+TEST(GavrelMeasureTest, UnreadableFileIsAnErrorRowAndTheRunGoesOn) {
+    testutils::Sandbox sandbox;
+    const QString locked = writeBmp(sandbox, "b-locked.bmp", flatImage(128));
+    writeBmp(sandbox, "a-open.bmp", flatImage(128));
+    writeBmp(sandbox, "c-open.bmp", flatImage(128));
+    QStringList asNobody;
+    if (::geteuid() == 0) {
+        // Root reads any file: the run must be made by an ordinary user.
+        const QString setpriv = QStandardPaths::findExecutable("setpriv");
+        if (setpriv.isEmpty()) {
+            GTEST_SKIP() << "running as root without setpriv to become nobody";
+        }
+        asNobody = {setpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+        QFile::setPermissions(sandbox.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadOther |
+                                                  QFile::ExeOther);
+    }
+    QFile::setPermissions(locked, {});
+
+    const ProgramRun run = runMeasure({"--jobs", "2", sandbox.path()}, asNobody);
+    ASSERT_EQ(run.lines().size(), 4) << run.output.toStdString() << run.errors.toStdString();
+    EXPECT_EQ(csvColumn(run, 11), QList<QByteArray>({"OK", "ERROR", "OK"}));
+    EXPECT_TRUE(run.errors.contains("b-locked.bmp: permission denied (ErrCode=-2)"))
+        << run.errors.toStdString();
+    EXPECT_EQ(run.exitCode, 2);
+}
+
+TEST(GavrelMeasureTest, ExitStatusSaysTheWorstRow) {
+    testutils::Sandbox sandbox;
+    const QString ok = writeBmp(sandbox, "ok.bmp", flatImage(128));
+    const QString ng = writeBmp(sandbox, "ng.bmp", flatImage(20));
+    const QString missing = sandbox.filePath("missing.bmp");
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{ok}, 0},
+        {{ok, ng}, 1},
+        {{ok, ng, missing}, 2},
+        {{"--standard", "20", ng}, 0},
+        {{"--standard", "2 0abc", ng}, 0},                     // read as the window reads it: 20
+        {{"--standard", "abc", "--tolerance", "&H80", ng}, 0}, // 0 +- 128
+        {{"--tolerance", "0", ok}, 1},                         // the limits are strict
+        {{"--circle", "1,2", ok}, 64},
+        {{"--circle", "512,0,5", ok}, 64},
+        {{"--circle", "0,0,2", ok}, 64},
+        {{"--jobs", "0", ok}, 64},
+        {{"--format", "xml", ok}, 64},
+        {{"--frames", "2", ok}, 64},
+        {{"--camera", "x.ini", ok}, 64},
+        {{"--no-such-option", ok}, 64},
+        {{}, 64},
+        {{"--help"}, 0},
+        {{"--version"}, 0},
+    };
+    for (const Case& testCase : cases) {
+        SCOPED_TRACE(testCase.arguments.join(' ').toStdString());
+        const ProgramRun run = runMeasure(testCase.arguments);
+        EXPECT_EQ(run.exitCode, testCase.exitCode) << run.errors.toStdString();
+        if (testCase.exitCode == 64) {
+            EXPECT_TRUE(run.output.isEmpty());
+            EXPECT_TRUE(run.errors.contains("--help")) << run.errors.toStdString();
+        }
+    }
+    EXPECT_TRUE(runMeasure({"--version"}).output.contains("gavrel-measure 1.0.0"));
+}
+
+TEST(GavrelMeasureTest, FoldersComeInNameOrderWhateverTheJobs) {
+    testutils::Sandbox sandbox;
+    // Written in reverse so that the folder's own order is not the name order.
+    for (int level = 59; level >= 0; --level) {
+        writeBmp(sandbox, QStringLiteral("img-%1.bmp").arg(level, 3, 10, QLatin1Char('0')),
+                 flatImage(static_cast<std::uint8_t>(level * 4)));
+    }
+    sandbox.write("notes.txt", "not measured");
+    sandbox.mkdir("sub");
+    writeBmp(sandbox, "sub/deeper.bmp", flatImage(7));
+    QList<QByteArray> expected;
+    for (int level = 0; level < 60; ++level) {
+        expected << QByteArray::number(level * 4);
+    }
+
+    const ProgramRun oneJob = runMeasure({"--jobs", "1", sandbox.path()});
+    const ProgramRun eightJobs = runMeasure({"--jobs", "8", sandbox.path()});
+    EXPECT_EQ(csvColumn(eightJobs, 5), expected);
+    EXPECT_EQ(oneJob.output, eightJobs.output);
+
+    const ProgramRun recursive =
+        runMeasure({"--jobs", "8", "--recursive", "--format", "jsonl", sandbox.path()});
+    ASSERT_EQ(recursive.lines().size(), 61);
+    EXPECT_EQ(QJsonDocument::fromJson(recursive.lines().back()).object().value("source"),
+              sandbox.path() + "/sub/deeper.bmp");
+    EXPECT_EQ(
+        recursive.output,
+        runMeasure({"--jobs", "1", "--recursive", "--format", "jsonl", sandbox.path()}).output);
+}
+
+TEST(GavrelMeasureTest, StatisticsReadBackExactly) {
+    testutils::Sandbox sandbox;
+    std::mt19937 random(20261208);
+    std::vector<std::uint8_t> pixels(512 * 480);
+    for (std::uint8_t& pixel : pixels) {
+        pixel = static_cast<std::uint8_t>(random());
+    }
+    const QString path = writeBmp(sandbox, "noise.bmp", greyImage(512, 480, pixels));
+
+    struct Circle {
+        int x, y, r;
+    };
+    const Circle circles[] = {{100, 100, 50}, {0, 0, 3}, {511, 479, 40}, {256, 240, 400}};
+    QStringList arguments{"--format", "jsonl"};
+    for (const Circle& circle : circles) {
+        arguments << "--circle"
+                  << QStringLiteral("%1,%2,%3").arg(circle.x).arg(circle.y).arg(circle.r);
+    }
+    const ProgramRun run = runMeasure(arguments << path);
+    ASSERT_EQ(run.lines().size(), 4);
+    for (qsizetype index = 0; index < 4; ++index) {
+        const Circle circle = circles[index];
+        SCOPED_TRACE(circle.r);
+        std::int64_t count = 0;
+        std::uint64_t sum = 0;
+        std::uint64_t squares = 0;
+        int low = 255;
+        int high = 0;
+        for (int y = 0; y < 480; ++y) {
+            for (int x = 0; x < 512; ++x) {
+                const std::int64_t dx = x - circle.x;
+                const std::int64_t dy = y - circle.y;
+                if (dx * dx + dy * dy <= std::int64_t(circle.r) * circle.r) {
+                    const int value = pixels[std::size_t(y) * 512 + x];
+                    ++count;
+                    sum += value;
+                    squares += std::uint64_t(value) * value;
+                    low = std::min(low, value);
+                    high = std::max(high, value);
+                }
+            }
+        }
+        const double mean = double(sum) / double(count);
+        const double variance = double(squares) / double(count) - mean * mean;
+        const QJsonObject row = QJsonDocument::fromJson(run.lines()[index]).object();
+        EXPECT_EQ(row.value("count").toInteger(), count);
+        EXPECT_EQ(row.value("mean").toDouble(), mean); // every digit survives the text
+        EXPECT_NEAR(row.value("stddev").toDouble(), std::sqrt(variance), 1e-9);
+        EXPECT_EQ(row.value("min").toInt(), low);
+        EXPECT_EQ(row.value("max").toInt(), high);
+        EXPECT_EQ(row.value("converted").toBool(true), false);
+    }
+}
+
+TEST(GavrelMeasureTest, AFailedOutputIsReported) {
+    testutils::Sandbox sandbox;
+    const QString ok = writeBmp(sandbox, "ok.bmp", flatImage(128));
+    const ProgramRun run = runMeasure({ok}, {}, QStringLiteral("/dev/full"));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.errors.contains("could not be written")) << run.errors.toStdString();
+}
+
+TEST(GavrelMeasureTest, CameraFramesAreMeasured) {
+    const QString testPattern = QStringLiteral(GAVREL_SOURCE_DIR "/samples/video/test-pattern.ini");
+    const ProgramRun run = runMeasure(
+        {"--camera", testPattern, "--frames", "3", "--format", "table", "--circle", "256,240,100"});
+    ASSERT_EQ(run.lines().size(), 4) << run.errors.toStdString();
+    EXPECT_TRUE(run.lines()[0].startsWith("verdict"));
+    for (int frame = 1; frame <= 3; ++frame) {
+        const QByteArray row = run.lines()[frame];
+        EXPECT_TRUE(row.startsWith("OK") || row.startsWith("NG")) << row.toStdString();
+        EXPECT_TRUE(row.contains(" 31417 ")) << row.toStdString();
+        EXPECT_TRUE(row.endsWith(testPattern.toUtf8() + "#" + QByteArray::number(frame)));
+    }
+
+    testutils::Sandbox sandbox;
+    const ProgramRun missing =
+        runMeasure({"--camera", sandbox.filePath("none.ini"), "--frames", "3"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(missing.lines().size(), 2); // a camera that does not open gives one row
+    EXPECT_TRUE(missing.errors.contains("(ErrCode=1)")) << missing.errors.toStdString();
+}
+
+TEST(GavrelMeasureTest, NeedsNoWidgets) {
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {QStringLiteral(GAVREL_MEASURE_PROGRAM)});
+    ASSERT_TRUE(ldd.waitForFinished(30000));
+    const QByteArray libraries = ldd.readAllStandardOutput();
+    EXPECT_TRUE(libraries.contains("libPelmint.so")) << libraries.toStdString();
+    EXPECT_FALSE(libraries.contains("libQt6Widgets")) << libraries.toStdString();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+// Standard library
+#include <cstdint>
+#include <optional>
+
+// Qt
+#include <QString>
+
+// Ours
+#include "MeasureOptions.h"
+
+enum class RowVerdict { OK, NG, Error };
+
+// What Pelmint reports about the pixels inside one circle.
+struct CircleStatistics {
+    std::int64_t count = 0;
+    double mean = 0.0;
+    double stddev = 0.0;
+    int min = 0;
+    int max = 0;
+};
+
+// One line of output: one circle on one image.
+struct MeasurementRow {
+    QString source;
+    InspectionCircle circle;
+    std::optional<CircleStatistics> statistics; // unset when the image could not be measured
+    double standard = 0.0;
+    double tolerance = 0.0;
+    RowVerdict verdict = RowVerdict::Error;
+    bool converted = false;
+    std::int64_t elapsedUs = 0; // the library's time for this circle
+};
