@@ -14,6 +14,7 @@
 #include <QImageReader>
 
 // Ours
+#include "BitmapLayout.h"
 #include "BmpReader.h"
 #include "InspectionFormat.h"
 #include "KeshFileAccess.h"
@@ -31,17 +32,6 @@ std::vector<std::uint8_t> packedRows(const QImage& image, qsizetype bytesPerRow)
     return pixels;
 }
 
-// A palette whose index is the grey level, as grey PNG and TIFF files often carry.
-bool isGreyRamp(const QList<QRgb>& palette) {
-    for (qsizetype index = 0; index < palette.size(); ++index) {
-        const int level = static_cast<int>(index);
-        if (palette[index] != qRgb(level, level, level)) {
-            return false;
-        }
-    }
-    return palette.size() == 256;
-}
-
 // Holds a decoded picture in the image as the window's image holds a bitmap of the same kind:
 // grey stays grey, an 8-bit palette stays a palette, everything else becomes 24-bit colour.
 // Returns whether the picture had to lose depth to be held.
@@ -53,7 +43,8 @@ bool assignPicture(QImage picture, KeshImage& image) {
         image.assign(width, height, 8, KeshImage::Grey, packedRows(picture, width));
         return false;
     case QImage::Format_Indexed8:
-        if (isGreyRamp(picture.colorTable())) {
+        // Grey PNG and TIFF files often carry a palette whose index is the grey level.
+        if (picture.colorTable() == BitmapLayout::greyRamp()) {
             image.assign(width, height, 8, KeshImage::Grey, packedRows(picture, width));
             return false;
         }
