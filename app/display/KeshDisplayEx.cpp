@@ -19,6 +19,7 @@
 // Ours
 #include "CircleFigure.h"
 #include "KeshImage.h"
+#include "WindowsColor.h"
 
 namespace {
 
@@ -26,12 +27,6 @@ constexpr quint32 kInitialFigureColor = CircleFigure::kBlue;
 constexpr int kScrollStep = 16;
 constexpr int kShiftedNudge = 10;
 const QSize kInitialImageSize(KeshImage::kDefaultWidth, KeshImage::kDefaultHeight);
-
-QColor fromWindowsColor(quint32 windowsColor) {
-    return QColor(static_cast<int>(windowsColor & 0xFF),
-                  static_cast<int>((windowsColor >> 8) & 0xFF),
-                  static_cast<int>((windowsColor >> 16) & 0xFF));
-}
 
 // Figure values are whole numbers held in doubles; anything that does not round to a
 // 32-bit integer cannot be measured either, so it is not drawn.
@@ -77,7 +72,7 @@ int shiftState(Qt::KeyboardModifiers modifiers) {
 } // namespace
 
 KeshDisplayEx::KeshDisplayEx(QWidget* parent)
-    : QAbstractScrollArea(parent), figureColor_(fromWindowsColor(kInitialFigureColor)) {
+    : QAbstractScrollArea(parent), figureColor_(WindowsColor::toQColor(kInitialFigureColor)) {
     // No frame, so that widget and image share their top-left corner.
     setFrameShape(QFrame::NoFrame);
     // Every paint covers its whole rectangle, image or background.
@@ -93,7 +88,7 @@ KeshDisplayEx::~KeshDisplayEx() = default;
 
 void KeshDisplayEx::prepare() {
     figures_.clear();
-    figureColor_ = fromWindowsColor(kInitialFigureColor);
+    figureColor_ = WindowsColor::toQColor(kInitialFigureColor);
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
     viewport()->update();
@@ -126,7 +121,7 @@ void KeshDisplayEx::clearFigures() {
 }
 
 void KeshDisplayEx::setFigureColor(quint32 windowsColor) {
-    figureColor_ = fromWindowsColor(windowsColor);
+    figureColor_ = WindowsColor::toQColor(windowsColor);
 }
 
 // The kind is always 0, the circle outline; no other kind is defined.
