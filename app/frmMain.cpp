@@ -143,14 +143,14 @@ frmMain::frmMain(Services services, QWidget* parent)
             &QAction::triggered, this,
             [this] { HandlerGuard::run(*services_.messages, [this] { showVersion(); }); });
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseDown, this,
-            [this](int button, int shift, int x, int y, int spare) {
+            [this](int button, int shift, int x, int y) {
                 HandlerGuard::run(*services_.messages,
-                                  [&] { KeshDisplayEx1_MouseDown(button, shift, x, y, spare); });
+                                  [&] { KeshDisplayEx1_MouseDown(button, shift, x, y); });
             });
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseMove, this,
-            [this](int button, int shift, int x, int y, int spare) {
+            [this](int button, int shift, int x, int y) {
                 HandlerGuard::run(*services_.messages,
-                                  [&] { KeshDisplayEx1_MouseMove(button, shift, x, y, spare); });
+                                  [&] { KeshDisplayEx1_MouseMove(button, shift, x, y); });
             });
     frameCheck_.setInterval(kFrameCheckMs);
     connect(&frameCheck_, &QTimer::timeout, this, [this] {
@@ -161,7 +161,7 @@ frmMain::frmMain(Services services, QWidget* parent)
         }
     });
 
-    connect(KeshDisplayEx1, &KeshDisplayEx::mouseUp, this, [this](int button, int, int, int, int) {
+    connect(KeshDisplayEx1, &KeshDisplayEx::mouseUp, this, [this](int button, int, int, int) {
         if (button & (KeshDisplayEx::LeftButton | KeshDisplayEx::RightButton)) {
             emit measurementSettled();
         }
@@ -327,7 +327,7 @@ void frmMain::openCamera() {
 
     // The device needs a moment before its first frame; events are deliberately not run.
     skipOnError([&] { std::this_thread::sleep_for(kSettleAfterOpen); });
-    skipOnError([&] { KeshVideo1.captureBegin(KeshImage1); });
+    skipOnError([&] { KeshVideo1.captureBegin(); });
     skipOnError([&] { KeshVideo1.captureEnd(KeshImage1); });
     skipOnError([&] { status = KeshVideo1.status(); });
     if (status != 0) {
@@ -408,7 +408,7 @@ void frmMain::cmdRecalc_Click() {
 }
 
 void frmMain::cmdGrab_Click() {
-    KeshVideo1.captureBegin(KeshImage1);
+    KeshVideo1.captureBegin();
     KeshVideo1.captureEnd(KeshImage1);
     // A lost camera leaves the previous image in place; the operator is told and can go
     // on with it or with image files.
@@ -505,7 +505,7 @@ frmFileSave& frmMain::fileSaveDialog() {
     return *fileSaveDialog_;
 }
 
-void frmMain::KeshDisplayEx1_MouseDown(int button, int /*shift*/, int x, int y, int /*spare*/) {
+void frmMain::KeshDisplayEx1_MouseDown(int button, int /*shift*/, int x, int y) {
     if (button & KeshDisplayEx::LeftButton) {
         moveCircleCentre(x, y);
         MeasureCircle();
@@ -515,7 +515,7 @@ void frmMain::KeshDisplayEx1_MouseDown(int button, int /*shift*/, int x, int y, 
     }
 }
 
-void frmMain::KeshDisplayEx1_MouseMove(int button, int /*shift*/, int x, int y, int /*spare*/) {
+void frmMain::KeshDisplayEx1_MouseMove(int button, int /*shift*/, int x, int y) {
     if (button & KeshDisplayEx::LeftButton) {
         moveCircleCentre(x, y);
         MeasureCircle();
@@ -571,7 +571,7 @@ void frmMain::MeasureCircle() {
 void frmMain::measureOnce() {
     KeshDisplayEx1->clearFigures();
     KeshDisplayEx1->setFigureColor(CircleFigure::kBlue);
-    KeshDisplayEx1->drawCircle(0, objCircle);
+    KeshDisplayEx1->drawCircle(objCircle);
 
     showText(ui.lblCircleCenterX, NumberFormat::general(objCircle.centerX()));
     showText(ui.lblCircleCenterY, NumberFormat::general(objCircle.centerY()));
@@ -707,7 +707,7 @@ void frmMain::setLive(bool on) {
     // The camera is used by the feed's thread alone until live stops; Grab waits meanwhile.
     liveFeed_ = new LiveFeed(
         [this](KeshImage& image) {
-            KeshVideo1.captureBegin(image);
+            KeshVideo1.captureBegin();
             KeshVideo1.captureEnd(image);
             return KeshVideo1.status();
         },

@@ -102,8 +102,8 @@ private:
     void cmdGrab_Click();
     void cmdLoadImage_Click();
     void cmdSaveImage_Click();
-    void KeshDisplayEx1_MouseDown(int button, int shift, int x, int y, int spare);
-    void KeshDisplayEx1_MouseMove(int button, int shift, int x, int y, int spare);
+    void KeshDisplayEx1_MouseDown(int button, int shift, int x, int y);
+    void KeshDisplayEx1_MouseMove(int button, int shift, int x, int y);
 
     void createInspectionCommands();
     void nudgeCircle(int dx, int dy, int dRadius);

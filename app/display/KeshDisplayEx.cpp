@@ -125,7 +125,7 @@ void KeshDisplayEx::setFigureColor(quint32 windowsColor) {
 }
 
 // The kind is always 0, the circle outline; no other kind is defined.
-void KeshDisplayEx::drawCircle(int /*kind*/, const CircleFigure& circle) {
+void KeshDisplayEx::drawCircle(const CircleFigure& circle) {
     const std::optional<int> centerX = toPixel(circle.centerX());
     const std::optional<int> centerY = toPixel(circle.centerY());
     const std::optional<int> radius = toPixel(circle.radius());
@@ -191,7 +191,7 @@ void KeshDisplayEx::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
     const QPoint at = imagePosition(event->position());
     // Nothing of this object is used after the emit: the handler may call back into it.
-    emit mouseDown(buttonMask(event->buttons()), shiftState(event->modifiers()), at.x(), at.y(), 0);
+    emit mouseDown(buttonMask(event->buttons()), shiftState(event->modifiers()), at.x(), at.y());
 }
 
 // The second press of a quick pair is still a press; a drag may start with it.
@@ -206,14 +206,14 @@ void KeshDisplayEx::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = imagePosition(event->position());
     reportPointer(at);
     if (buttons != 0) {
-        emit mouseMove(buttons, shift, at.x(), at.y(), 0);
+        emit mouseMove(buttons, shift, at.x(), at.y());
     }
 }
 
 void KeshDisplayEx::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     const QPoint at = imagePosition(event->position());
-    emit mouseUp(buttonMask(event->button()), shiftState(event->modifiers()), at.x(), at.y(), 0);
+    emit mouseUp(buttonMask(event->button()), shiftState(event->modifiers()), at.x(), at.y());
 }
 
 void KeshDisplayEx::keyPressEvent(QKeyEvent* event) {

@@ -92,7 +92,7 @@ protected:
     }
 
     int capture() {
-        video.captureBegin(image);
+        video.captureBegin();
         video.captureEnd(image);
         return video.status();
     }

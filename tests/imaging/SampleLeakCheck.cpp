@@ -54,7 +54,7 @@ TEST(SampleLeakCheck, AForgottenSampleIsReportedAndNothingElse) {
     video.open();
     ASSERT_EQ(video.status(), KeshVideo::Ok) << video.statusText().toStdString();
     KeshImage image;
-    video.captureBegin(image);
+    video.captureBegin();
     video.captureEnd(image);
     ASSERT_EQ(video.status(), KeshVideo::Ok) << video.statusText().toStdString();
     video.close();

@@ -64,7 +64,7 @@ std::optional<MeasureInput> CameraFrames::next() {
     ++taken_;
     const QString source = QStringLiteral("%1#%2").arg(configPath_).arg(taken_);
     auto frame = std::make_shared<KeshImage>();
-    video_.captureBegin(*frame);
+    video_.captureBegin();
     video_.captureEnd(*frame);
     if (video_.status() != KeshVideo::Ok) {
         return failure(source);
