@@ -17,6 +17,7 @@
 #include "ProgramFolder.h"
 #include "RecordStore.h"
 #include "ServiceFakes.h"
+#include "ShippedSamples.h"
 #include "WindowProbe.h"
 #include "dialogs/DialogTestKit.h"
 #include "record/RecordTestKit.h"
@@ -47,8 +48,7 @@ protected:
           url(DatabaseUrl::sqliteFile(records.filePath(QStringLiteral("measurements.sqlite")))),
           store(recordkit::config(records.path(), url)), recorder(&store, *pelmint),
           pelmintLinked_(linkPelmint(folder)) {
-        QFile::copy(QStringLiteral(GAVREL_SOURCE_DIR "/samples/images/") + kDiscSample,
-                    folder + QDir::separator() + kDiscSample);
+        QFile::copy(shipped::image(kDiscSample), folder + QDir::separator() + kDiscSample);
     }
 
     void SetUp() override { ASSERT_TRUE(pelmintLinked_); }

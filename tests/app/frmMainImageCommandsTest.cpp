@@ -17,6 +17,7 @@
 #include "PelmintBinding.h"
 #include "ProgramFolder.h"
 #include "ServiceFakes.h"
+#include "ShippedSamples.h"
 #include "WindowProbe.h"
 #include "dialogs/DialogTestKit.h"
 
@@ -32,7 +33,7 @@ const QString kFormatMessage = QStringLiteral("512*480 8bitグレイの画像で
 const QString kStale = QStringLiteral("stale");
 
 QString samplePath(const QString& name) {
-    return QStringLiteral(GAVREL_SOURCE_DIR "/samples/images/") + name;
+    return shipped::image(name);
 }
 
 KeshImage imageFromFile(const QString& path) {

@@ -5,6 +5,7 @@
 #include <QDir>
 
 // Ours
+#include "ShippedSamples.h"
 #include "VideoConfigFile.h"
 #include "testutils.h"
 
@@ -72,7 +73,7 @@ TEST(VideoConfigFileTest, UnreadableFiles) {
 }
 
 TEST(VideoConfigFileTest, ShippedSamplesNameTheirSources) {
-    const QString folder = QStringLiteral(GAVREL_SOURCE_DIR "/samples/video/");
+    const QString folder = shipped::video(QString());
     const auto pattern = VideoConfigFile::read(folder + QStringLiteral("test-pattern.ini"));
     ASSERT_EQ(pattern.result(), VideoConfigFile::Result::Ok);
     EXPECT_TRUE(pattern.pipeline().startsWith(QStringLiteral("videotestsrc")));

@@ -23,6 +23,7 @@
 // Ours
 #include "KeshFileAccess.h"
 #include "KeshImage.h"
+#include "ShippedSamples.h"
 #include "testutils.h"
 
 namespace {
@@ -335,7 +336,7 @@ TEST(GavrelMeasureTest, AFailedOutputIsReported) {
 }
 
 TEST(GavrelMeasureTest, CameraFramesAreMeasured) {
-    const QString testPattern = QStringLiteral(GAVREL_SOURCE_DIR "/samples/video/test-pattern.ini");
+    const QString testPattern = shipped::video(QStringLiteral("test-pattern.ini"));
     const ProgramRun run = runMeasure(
         {"--camera", testPattern, "--frames", "3", "--format", "table", "--circle", "256,240,100"});
     ASSERT_EQ(run.lines().size(), 4) << run.errors.toStdString();
