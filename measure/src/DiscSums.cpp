@@ -55,30 +55,27 @@ public:
             if (pair.upper != nullptr && pair.lower != nullptr) {
                 count += 2 * length;
                 if (length <= kWidth) {
+                    makeRoom(Lanes::kOneSet ? 2 : 1);
                     addShortRun(upper_, pair.upper, length);
-                    addShortRun(lower_, pair.lower, length);
+                    addShortRun(lower(), pair.lower, length);
                     continue;
                 }
-                int64_t done = 0;
-                for (; length - done > kWidth; done += kWidth) {
-                    upper_.block(pair.upper + done);
-                    lower_.block(pair.lower + done);
-                    countBlocks(2);
-                }
+                const int64_t done = addWholeBlocks(length, 2, [&](int64_t offset) {
+                    upper_.block(pair.upper + offset);
+                    lower().block(pair.lower + offset);
+                });
                 addRunEnd(upper_, pair.upper, length, done);
-                addRunEnd(lower_, pair.lower, length, done);
+                addRunEnd(lower(), pair.lower, length, done);
             } else {
                 const uint8_t* run = pair.upper != nullptr ? pair.upper : pair.lower;
                 count += length;
                 if (length <= kWidth) {
+                    makeRoom(1);
                     addShortRun(upper_, run, length);
                     continue;
                 }
-                int64_t done = 0;
-                for (; length - done > kWidth; done += kWidth) {
-                    upper_.block(run + done);
-                    countBlocks(1);
-                }
+                const int64_t done =
+                    addWholeBlocks(length, 1, [&](int64_t offset) { upper_.block(run + offset); });
                 addRunEnd(upper_, run, length, done);
             }
         }
@@ -87,7 +84,9 @@ public:
 
     PELMINT_ALWAYS_INLINE void finish(DiscTotals& totals) {
         upper_.finish(totals);
-        lower_.finish(totals);
+        if constexpr (!Lanes::kOneSet) {
+            lower_.finish(totals);
+        }
     }
 
 private:
@@ -103,32 +102,75 @@ private:
             const int64_t from = offset - (size_ - kWidth);
             lanes.window(pixels_ + size_ - kWidth, from, from + length);
         }
-        countBlocks(1);
+    }
+
+    // The whole blocks of a run longer than one vector, all but its last window; returns where
+    // they end. Lanes that must be emptied now and then get room per chunk of a row, not per
+    // block, so that the loop itself stays as bare as the mean's.
+    template <class AddBlock>
+    PELMINT_ALWAYS_INLINE int64_t addWholeBlocks(int64_t length, int64_t rows, AddBlock addBlock) {
+        // Rows that share their lanes fill them together.
+        const int64_t fill = Lanes::kOneSet ? rows : 1;
+        const int64_t end = length - kWidth;
+        int64_t done = 0;
+        if constexpr (Lanes::kFlushEvery != 0) {
+            // Rows longer than a chunk are rare: only images wider than a few hundred thousand
+            // pixels have them.
+            while (end - done > kChunkBlocks * kWidth) {
+                makeRoom(fill * kChunkBlocks);
+                for (const int64_t stop = done + kChunkBlocks * kWidth; done < stop;
+                     done += kWidth) {
+                    addBlock(done);
+                }
+            }
+            // The blocks left and the run's last window.
+            makeRoom(fill * ((end - done) / kWidth + 2));
+        }
+        for (; done < end; done += kWidth) {
+            addBlock(done);
+        }
+        return done;
     }
 
     // The last window ends with the run; the bytes already counted are masked off.
     PELMINT_ALWAYS_INLINE void addRunEnd(Lanes& lanes, const uint8_t* run, int64_t length,
                                          int64_t done) {
         lanes.window(run + length - kWidth, kWidth - (length - done), kWidth);
-        countBlocks(1);
     }
 
-    PELMINT_ALWAYS_INLINE void countBlocks(int64_t blocks) {
+    // Each set of lanes is about to take up to `blocks` more blocks.
+    PELMINT_ALWAYS_INLINE void makeRoom(int64_t blocks) {
         if constexpr (Lanes::kFlushEvery != 0) {
-            pending_ += blocks;
-            if (pending_ >= Lanes::kFlushEvery) {
+            if (pending_ + blocks > Lanes::kFlushEvery) {
                 upper_.flush();
-                lower_.flush();
+                if constexpr (!Lanes::kOneSet) {
+                    lower_.flush();
+                }
                 pending_ = 0;
             }
+            pending_ += blocks;
+        } else {
+            static_cast<void>(blocks);
         }
     }
+
+    static constexpr int64_t kChunkBlocks = Lanes::kFlushEvery > 0 ? Lanes::kFlushEvery / 4 : 1;
 
     const uint8_t* pixels_;
     int64_t size_;
     int64_t pending_ = 0;
     Lanes upper_;
     Lanes lower_;
+
+    // The statistics have work enough per block to hide the wait on one set of lanes, and the
+    // registers of a second set would spill.
+    PELMINT_ALWAYS_INLINE Lanes& lower() {
+        if constexpr (Lanes::kOneSet) {
+            return upper_;
+        } else {
+            return lower_;
+        }
+    }
 };
 
 template <class Lanes>
@@ -145,6 +187,7 @@ PELMINT_ALWAYS_INLINE DiscTotals totalDisc(const DiscRows& rows, const uint8_t* 
 template <Totals kTotals> struct ScalarLanes {
     static constexpr int64_t kWidth = 1;
     static constexpr bool kMaskedLoads = false;
+    static constexpr bool kOneSet = kTotals == Totals::Statistics;
     static constexpr int64_t kFlushEvery = 0;
 
     PELMINT_ALWAYS_INLINE void block(const uint8_t* p) {
@@ -202,23 +245,34 @@ PELMINT_ALWAYS_INLINE uint8_t largestByte(__m128i bytes) {
     return static_cast<uint8_t>(_mm_cvtsi128_si32(bytes));
 }
 
-// The smallest byte is kept as the largest inverted byte, so every lane starts at zero.
+PELMINT_ALWAYS_INLINE uint8_t smallestByte(__m128i bytes) {
+    bytes = _mm_min_epu8(bytes, _mm_srli_si128(bytes, 8));
+    bytes = _mm_min_epu8(bytes, _mm_srli_si128(bytes, 4));
+    bytes = _mm_min_epu8(bytes, _mm_srli_si128(bytes, 2));
+    bytes = _mm_min_epu8(bytes, _mm_srli_si128(bytes, 1));
+    return static_cast<uint8_t>(_mm_cvtsi128_si32(bytes));
+}
+
+// Bytes outside a window count as 0 towards the sums and the largest byte, and as 255 towards the
+// smallest.
 template <Totals kTotals> struct Sse2Lanes {
     static constexpr int64_t kWidth = 16;
+    static constexpr bool kOneSet = kTotals == Totals::Statistics;
     static constexpr bool kMaskedLoads = false;
     static constexpr int64_t kFlushEvery = kTotals == Totals::Statistics ? kBlocksPerFlush : 0;
 
     PELMINT_ALWAYS_INLINE void block(const uint8_t* p) {
         const __m128i bytes = load16(p);
-        add(bytes, _mm_xor_si128(bytes, _mm_set1_epi8(-1)));
+        add(bytes, bytes);
     }
     PELMINT_ALWAYS_INLINE void window(const uint8_t* p, int64_t from, int64_t to) {
         const __m128i keep =
             _mm_andnot_si128(load16(kMaskBytes + 64 - from), load16(kMaskBytes + 64 - to));
         const __m128i bytes = load16(p);
-        add(_mm_and_si128(bytes, keep), _mm_andnot_si128(bytes, keep));
+        add(_mm_and_si128(bytes, keep),
+            _mm_or_si128(bytes, _mm_cmpeq_epi8(keep, _mm_setzero_si128())));
     }
-    PELMINT_ALWAYS_INLINE void add(__m128i bytes, __m128i inverted) {
+    PELMINT_ALWAYS_INLINE void add(__m128i bytes, __m128i forMin) {
         sums = _mm_add_epi64(sums, _mm_sad_epu8(bytes, _mm_setzero_si128()));
         if constexpr (kTotals == Totals::Statistics) {
             const __m128i even = _mm_and_si128(bytes, _mm_set1_epi16(0xFF));
@@ -226,7 +280,7 @@ template <Totals kTotals> struct Sse2Lanes {
             squares32 = _mm_add_epi32(
                 squares32, _mm_add_epi32(_mm_madd_epi16(even, even), _mm_madd_epi16(odd, odd)));
             high = _mm_max_epu8(high, bytes);
-            lowInverted = _mm_max_epu8(lowInverted, inverted);
+            low = _mm_min_epu8(low, forMin);
         }
     }
     PELMINT_ALWAYS_INLINE void flush() {
@@ -240,8 +294,7 @@ template <Totals kTotals> struct Sse2Lanes {
             flush();
             totals.squares += addLanes(squares64);
             totals.max = std::max<uint8_t>(totals.max, largestByte(high));
-            totals.min =
-                std::min<uint8_t>(totals.min, static_cast<uint8_t>(255 - largestByte(lowInverted)));
+            totals.min = std::min<uint8_t>(totals.min, smallestByte(low));
         }
     }
 
@@ -249,7 +302,7 @@ template <Totals kTotals> struct Sse2Lanes {
     __m128i squares32{};
     __m128i squares64{};
     __m128i high{};
-    __m128i lowInverted{};
+    __m128i low = _mm_set1_epi8(-1);
 };
 #endif
 
@@ -258,35 +311,46 @@ PELMINT_TARGET_AVX2 PELMINT_ALWAYS_INLINE __m256i load32(const uint8_t* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-PELMINT_TARGET_AVX2 PELMINT_ALWAYS_INLINE __m128i foldHalves(__m256i lanes, bool bytes) {
-    const __m128i low = _mm256_castsi256_si128(lanes), high = _mm256_extracti128_si256(lanes, 1);
-    return bytes ? _mm_max_epu8(low, high) : _mm_add_epi64(low, high);
+enum class Fold { Add64, Max8, Min8 };
+
+PELMINT_TARGET_AVX2 PELMINT_ALWAYS_INLINE __m128i combine(__m128i a, __m128i b, Fold fold) {
+    return fold == Fold::Add64  ? _mm_add_epi64(a, b)
+           : fold == Fold::Max8 ? _mm_max_epu8(a, b)
+                                : _mm_min_epu8(a, b);
+}
+
+PELMINT_TARGET_AVX2 PELMINT_ALWAYS_INLINE __m128i foldHalves(__m256i lanes, Fold fold) {
+    return combine(_mm256_castsi256_si128(lanes), _mm256_extracti128_si256(lanes, 1), fold);
 }
 
 template <Totals kTotals> struct Avx2Lanes {
     static constexpr int64_t kWidth = 32;
+    static constexpr bool kOneSet = kTotals == Totals::Statistics;
     static constexpr bool kMaskedLoads = false;
     static constexpr int64_t kFlushEvery = kTotals == Totals::Statistics ? kBlocksPerFlush : 0;
 
+    PELMINT_TARGET_AVX2 Avx2Lanes() : low(_mm256_set1_epi8(-1)) {}
+
     PELMINT_TARGET_AVX2 void block(const uint8_t* p) {
         const __m256i bytes = load32(p);
-        add(bytes, _mm256_xor_si256(bytes, _mm256_set1_epi8(-1)));
+        add(bytes, bytes);
     }
     PELMINT_TARGET_AVX2 void window(const uint8_t* p, int64_t from, int64_t to) {
         const __m256i keep =
             _mm256_andnot_si256(load32(kMaskBytes + 64 - from), load32(kMaskBytes + 64 - to));
         const __m256i bytes = load32(p);
-        add(_mm256_and_si256(bytes, keep), _mm256_andnot_si256(bytes, keep));
+        add(_mm256_and_si256(bytes, keep),
+            _mm256_or_si256(bytes, _mm256_cmpeq_epi8(keep, _mm256_setzero_si256())));
     }
-    PELMINT_TARGET_AVX2 PELMINT_ALWAYS_INLINE void add(__m256i bytes, __m256i inverted) {
+    PELMINT_TARGET_AVX2 PELMINT_ALWAYS_INLINE void add(__m256i bytes, __m256i forMin) {
         sums = _mm256_add_epi64(sums, _mm256_sad_epu8(bytes, _mm256_setzero_si256()));
         if constexpr (kTotals == Totals::Statistics) {
             const __m256i even = _mm256_and_si256(bytes, _mm256_set1_epi16(0xFF));
             const __m256i odd = _mm256_srli_epi16(bytes, 8);
             squares32 = _mm256_add_epi32(squares32, _mm256_add_epi32(_mm256_madd_epi16(even, even),
                                                                      _mm256_madd_epi16(odd, odd)));
-            high = _mm256_max_epu8(high, bytes);
-            lowInverted = _mm256_max_epu8(lowInverted, inverted);
+            high = _mm256_max_epu8(bytes, high);
+            low = _mm256_min_epu8(forMin, low);
         }
     }
     PELMINT_TARGET_AVX2 void flush() {
@@ -296,13 +360,12 @@ template <Totals kTotals> struct Avx2Lanes {
         squares32 = _mm256_setzero_si256();
     }
     PELMINT_TARGET_AVX2 void finish(DiscTotals& totals) {
-        totals.sum += addLanes(foldHalves(sums, false));
+        totals.sum += addLanes(foldHalves(sums, Fold::Add64));
         if constexpr (kTotals == Totals::Statistics) {
             flush();
-            totals.squares += addLanes(foldHalves(squares64, false));
-            totals.max = std::max<uint8_t>(totals.max, largestByte(foldHalves(high, true)));
-            totals.min = std::min<uint8_t>(
-                totals.min, static_cast<uint8_t>(255 - largestByte(foldHalves(lowInverted, true))));
+            totals.squares += addLanes(foldHalves(squares64, Fold::Add64));
+            totals.max = std::max<uint8_t>(totals.max, largestByte(foldHalves(high, Fold::Max8)));
+            totals.min = std::min<uint8_t>(totals.min, smallestByte(foldHalves(low, Fold::Min8)));
         }
     }
 
@@ -310,7 +373,7 @@ template <Totals kTotals> struct Avx2Lanes {
     __m256i squares32{};
     __m256i squares64{};
     __m256i high{};
-    __m256i lowInverted{};
+    __m256i low{};
 };
 #endif
 
@@ -318,8 +381,11 @@ template <Totals kTotals> struct Avx2Lanes {
 // Masked loads read nothing outside the mask, so a window may start anywhere.
 template <Totals kTotals> struct Avx512Lanes {
     static constexpr int64_t kWidth = 64;
+    static constexpr bool kOneSet = kTotals == Totals::Statistics;
     static constexpr bool kMaskedLoads = true;
     static constexpr int64_t kFlushEvery = kTotals == Totals::Statistics ? kBlocksPerFlush : 0;
+
+    PELMINT_TARGET_AVX512 Avx512Lanes() : low(_mm512_set1_epi8(-1)) {}
 
     PELMINT_TARGET_AVX512 void block(const uint8_t* p) {
         add(_mm512_loadu_si512(p), ~__mmask64{0});
@@ -337,8 +403,7 @@ template <Totals kTotals> struct Avx512Lanes {
             squares32 = _mm512_add_epi32(squares32, _mm512_add_epi32(_mm512_madd_epi16(even, even),
                                                                      _mm512_madd_epi16(odd, odd)));
             high = _mm512_max_epu8(high, bytes);
-            const __m512i inverted = _mm512_xor_si512(bytes, _mm512_set1_epi8(-1));
-            lowInverted = _mm512_mask_max_epu8(lowInverted, keep, lowInverted, inverted);
+            low = _mm512_mask_min_epu8(low, keep, low, bytes);
         }
     }
     PELMINT_TARGET_AVX512 void flush() {
@@ -348,24 +413,19 @@ template <Totals kTotals> struct Avx512Lanes {
         squares32 = _mm512_setzero_si512();
     }
     // Through memory: GCC 12's extract intrinsics trip its own uninitialised-value warning.
-    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE static __m256i foldQuarters(__m512i lanes,
-                                                                            bool bytes) {
-        alignas(64) uint8_t halves[64];
-        _mm512_store_si512(halves, lanes);
-        const __m256i low = load32(halves), high = load32(halves + 32);
-        return bytes ? _mm256_max_epu8(low, high) : _mm256_add_epi64(low, high);
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE static __m128i fold(__m512i lanes, Fold how) {
+        alignas(64) uint8_t quarters[64];
+        _mm512_store_si512(quarters, lanes);
+        const __m128i a = combine(load16(quarters), load16(quarters + 16), how);
+        return combine(a, combine(load16(quarters + 32), load16(quarters + 48), how), how);
     }
     PELMINT_TARGET_AVX512 void finish(DiscTotals& totals) {
-        totals.sum += addLanes(foldHalves(foldQuarters(sums, false), false));
+        totals.sum += addLanes(fold(sums, Fold::Add64));
         if constexpr (kTotals == Totals::Statistics) {
             flush();
-            totals.squares += addLanes(foldHalves(foldQuarters(squares64, false), false));
-            totals.max = std::max<uint8_t>(totals.max,
-                                           largestByte(foldHalves(foldQuarters(high, true), true)));
-            totals.min = std::min<uint8_t>(
-                totals.min,
-                static_cast<uint8_t>(
-                    255 - largestByte(foldHalves(foldQuarters(lowInverted, true), true))));
+            totals.squares += addLanes(fold(squares64, Fold::Add64));
+            totals.max = std::max<uint8_t>(totals.max, largestByte(fold(high, Fold::Max8)));
+            totals.min = std::min<uint8_t>(totals.min, smallestByte(fold(low, Fold::Min8)));
         }
     }
 
@@ -373,7 +433,7 @@ template <Totals kTotals> struct Avx512Lanes {
     __m512i squares32{};
     __m512i squares64{};
     __m512i high{};
-    __m512i lowInverted{};
+    __m512i low{};
 };
 #endif
 
