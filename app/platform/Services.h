@@ -21,10 +21,12 @@ class QWidget;
 struct Services {
     std::shared_ptr<MessageBox> messages = std::make_shared<DesktopMessageBox>();
     std::shared_ptr<const VolumeList> volumes = std::make_shared<SystemVolumeList>();
-    // Where the dialogs open and where Pelmint is looked for first.
+    // Where Pelmint is looked for first, and where the image dialogs open (unless it cannot
+    // be written: then in the user's picture folder, see StartFolders).
     QString programFolder = ProgramFolder::path();
     std::shared_ptr<PelmintBinding> pelmint = std::make_shared<PelmintBinding>(programFolder);
-    // Where the start-up chooser offers video configuration files first.
+    // Where the start-up chooser offers video configuration files first (when it is missing,
+    // the installed samples).
     QString videoConfFolder = defaultVideoConfFolder();
     // Asks for the video configuration file at start-up (empty: no camera); when not set,
     // the main window shows the real chooser.
