@@ -202,6 +202,25 @@ TEST(GavrelMeasureTest, UnreadableFileIsAnErrorRowAndTheRunGoesOn) {
     EXPECT_EQ(run.exitCode, 2);
 }
 
+TEST(GavrelMeasureTest, ABitmapIsReadNoFurtherThanItsHeaderSays) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's shadow memory does not fit under a data limit";
+#endif
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty()) {
+        GTEST_SKIP() << "no prlimit";
+    }
+    // A good bitmap followed by 400 MiB of zeros, measured with 160 MiB of memory.
+    testutils::Sandbox sandbox;
+    const QString path = writeBmp(sandbox, "padded.bmp", flatImage(77));
+    QFile padded(path);
+    ASSERT_TRUE(padded.resize(qint64(400) * 1024 * 1024));
+    const ProgramRun run = runMeasure({"--jobs", "1", path}, {prlimit, "--data=167772160", "--"});
+    ASSERT_EQ(run.lines().size(), 2) << run.errors.toStdString();
+    EXPECT_EQ(run.lines()[1], path.toUtf8() + ",100,100,50,7845,77,0,77,77,128,20,NG,false");
+    EXPECT_EQ(run.exitCode, 1);
+}
+
 TEST(GavrelMeasureTest, ExitStatusSaysTheWorstRow) {
     testutils::Sandbox sandbox;
     const QString ok = writeBmp(sandbox, "ok.bmp", flatImage(128));

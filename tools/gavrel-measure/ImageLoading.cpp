@@ -6,7 +6,6 @@
 #include <vector>
 
 // Qt
-#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
@@ -68,10 +67,8 @@ bool assignPicture(QImage picture, KeshImage& image) {
 }
 
 // PNG and TIFF through Qt's image plugins, with the size bounds of the window's image.
-int readPicture(QByteArray& bytes, KeshImage& image, bool& lostDepth) {
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+int readPicture(QIODevice& device, KeshImage& image, bool& lostDepth) {
+    QImageReader reader(&device);
     const QByteArray format = reader.format();
     if (format != "png" && format != "tif" && format != "tiff") {
         return KeshFileAccess::NotBitmap;
@@ -117,25 +114,15 @@ LoadedImage readFile(const QString& path) {
             file.exists() ? KeshFileAccess::PermissionDenied : KeshFileAccess::FileNotFound;
         return loaded;
     }
-    const qint64 size = file.size();
-    if (size > BmpReader::maxFileBytes()) {
-        loaded.errorCode = KeshFileAccess::TooLarge;
-        return loaded;
-    }
-    QByteArray bytes = file.read(size);
-    if (bytes.size() != size || file.error() != QFileDevice::NoError) {
-        loaded.errorCode = KeshFileAccess::NotBitmap;
-        return loaded;
-    }
-    file.close();
-
+    // Read from the file as the formats need it: a bitmap's reader takes only what its header
+    // describes, so a huge or damaged file costs no more memory than a good one.
     // The image refuses a format it cannot hold by throwing; such a file is not supported.
     try {
         bool lostDepth = false;
-        if (bytes.startsWith("BM")) {
-            loaded.errorCode = BmpReader::read(bytes, loaded.image);
+        if (file.peek(2) == "BM") {
+            loaded.errorCode = BmpReader::read(file, loaded.image);
         } else {
-            loaded.errorCode = readPicture(bytes, loaded.image, lostDepth);
+            loaded.errorCode = readPicture(file, loaded.image, lostDepth);
         }
         if (loaded.errorCode == KeshFileAccess::Ok) {
             // The window's rule, and the window's message turned into a column.
