@@ -3,6 +3,7 @@
 // Standard library
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -173,6 +174,22 @@ TEST(GavrelMeasureTest, NamesAreQuotedAndKeptInUtf8) {
         EXPECT_EQ(row.value("source").toString(), sandbox.path() + "/" + testCase.name);
         EXPECT_EQ(row.value("verdict").toString(), "OK");
     }
+}
+
+TEST(GavrelMeasureTest, ANameThatIsNotUtf8IsStillMeasured) {
+    // As a folder copied from a Windows share may have them: "検査" in Shift_JIS.
+    testutils::Sandbox sandbox;
+    const QString written = writeBmp(sandbox, "written.bmp", flatImage(128));
+    const QByteArray folder = QFile::encodeName(sandbox.path());
+    const QByteArray name = folder + "/\x8c\x9f\x8d\xb8.bmp";
+    ASSERT_EQ(::rename(QFile::encodeName(written).constData(), name.constData()), 0);
+
+    const ProgramRun run = runMeasure({sandbox.path()});
+    ASSERT_EQ(run.lines().size(), 2) << run.errors.toStdString();
+    const QList<QByteArray> fields = run.lines()[1].split(',');
+    EXPECT_TRUE(fields[0].startsWith(folder + "/")) << fields[0].toStdString();
+    EXPECT_EQ(fields.value(11), "OK") << run.errors.toStdString();
+    EXPECT_EQ(run.exitCode, 0);
 }
 
 TEST(GavrelMeasureTest, UnreadableFileIsAnErrorRowAndTheRunGoesOn) {

@@ -69,7 +69,7 @@ std::optional<MeasureInput> CameraFrames::next() {
     if (video_.status() != KeshVideo::Ok) {
         return failure(source);
     }
-    return MeasureInput{source, {}, std::move(frame), 0, {}, taken_};
+    return MeasureInput{source, {}, {}, std::move(frame), 0, {}, taken_};
 }
 
 MeasureInput CameraFrames::failure(const QString& source) const {

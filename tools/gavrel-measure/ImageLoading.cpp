@@ -1,14 +1,19 @@
 #include "ImageLoading.h"
 
 // Standard library
+#include <cerrno>
 #include <cstring>
 #include <utility>
 #include <vector>
 
+// POSIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 // Qt
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 
@@ -96,22 +101,38 @@ int readPicture(QIODevice& device, KeshImage& image, bool& lostDepth) {
 
 namespace ImageLoading {
 
-LoadedImage readFile(const QString& path) {
+LoadedImage readFile(const QByteArray& name) {
     LoadedImage loaded;
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists()) {
-        loaded.errorCode = KeshFileAccess::FileNotFound;
+    const auto failure = [&loaded](int error) {
+        loaded.errorCode = error == EACCES || error == EPERM ? KeshFileAccess::PermissionDenied
+                                                             : KeshFileAccess::FileNotFound;
         return loaded;
+    };
+    if (name.isEmpty()) {
+        return failure(ENOENT);
     }
-    // Folders, pipes and devices are no images, and a pipe could block the read forever.
-    if (!info.isFile()) {
+    // Folders, pipes and devices are no images: they are not opened at all, and the open does
+    // not wait, so a pipe put in the file's place meanwhile cannot block the read either.
+    struct stat status {};
+    if (::stat(name.constData(), &status) != 0) {
+        return failure(errno);
+    }
+    if (!S_ISREG(status.st_mode)) {
         loaded.errorCode = KeshFileAccess::NotBitmap;
         return loaded;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        loaded.errorCode =
-            file.exists() ? KeshFileAccess::PermissionDenied : KeshFileAccess::FileNotFound;
+    const int descriptor = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (descriptor < 0) {
+        return failure(errno);
+    }
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        loaded.errorCode = KeshFileAccess::NotBitmap;
+        return loaded;
+    }
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        loaded.errorCode = KeshFileAccess::NotBitmap;
         return loaded;
     }
     // Read from the file as the formats need it: a bitmap's reader takes only what its header
