@@ -23,6 +23,7 @@
 // Ours
 #include "CircleDrag.h"
 #include "DensityJudge.h"
+#include "ErrorTitle.h"
 #include "GavrelVersion.h"
 #include "HandlerGuard.h"
 #include "InspectionFormat.h"
@@ -45,7 +46,6 @@
 
 namespace {
 
-constexpr quint32 kCircleColour = 0x00FF0000; // pure blue, red in the low byte
 constexpr double kRejected = -1.0;
 constexpr double kInitialCentreX = 100.0;
 constexpr double kInitialCentreY = 100.0;
@@ -55,9 +55,6 @@ constexpr int kFrameCheckMs = 200;
 constexpr int kFrameChecks = 5;
 constexpr auto kSettleAfterOpen = std::chrono::milliseconds(350);
 
-QString errorTitle() {
-    return QCoreApplication::translate("frmMain", "エラー");
-}
 QString filesOnly() {
     return QCoreApplication::translate("frmMain", "画像ファイルのみの利用になります。");
 }
@@ -86,8 +83,8 @@ QString withErrorCode(const QString& text, int code) {
     return text + QStringLiteral("(ErrCode=") + QString::number(code) + QLatin1Char(')');
 }
 
-QString chooseWithDialog(QWidget* parent) {
-    frmSelectVideoConfFile chooser(parent);
+QString chooseWithDialog(const Services& services, QWidget* parent) {
+    frmSelectVideoConfFile chooser(services, parent);
     chooser.exec();
     return chooser.strVideoConfFilePath;
 }
@@ -117,14 +114,11 @@ struct frmMain::Form {
     Ui::frmMain ui;
 };
 
-frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
+frmMain::frmMain(Services services, QWidget* parent)
     : QWidget(parent), form_(std::make_unique<Form>()), ui(form_->ui),
       inspectionArea_(new QWidget(this)), menuBar_(new QMenuBar(this)),
       helpMenu_(menuBar_->addMenu(QCoreApplication::translate("frmMain", "ヘルプ(&H)"))),
-      statusLine_(new QStatusBar(this)),
-      chooseVideoConfFile_(chooseVideoConfFile ? std::move(chooseVideoConfFile)
-                                               : VideoConfFileChooser(chooseWithDialog)),
-      pelmint_(&PelmintBinding::shared()) {
+      statusLine_(new QStatusBar(this)), services_(std::move(services)) {
     ui.setupUi(inspectionArea_);
     setWindowTitle(inspectionArea_->windowTitle());
     menuBar_->setNativeMenuBar(false);
@@ -161,39 +155,42 @@ frmMain::frmMain(VideoConfFileChooser chooseVideoConfFile, QWidget* parent)
     }
 
     connect(ui.cmdRecalc, &QPushButton::clicked, this,
-            [this] { HandlerGuard::run([this] { cmdRecalc_Click(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { cmdRecalc_Click(); }); });
     connect(ui.cmdGrab, &QPushButton::clicked, this,
-            [this] { HandlerGuard::run([this] { cmdGrab_Click(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { cmdGrab_Click(); }); });
     connect(ui.cmdLoadImage, &QPushButton::clicked, this,
-            [this] { HandlerGuard::run([this] { cmdLoadImage_Click(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { cmdLoadImage_Click(); }); });
     connect(ui.cmdSaveImage, &QPushButton::clicked, this,
-            [this] { HandlerGuard::run([this] { cmdSaveImage_Click(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { cmdSaveImage_Click(); }); });
     connect(helpMenu_->addAction(QCoreApplication::translate("frmMain", "バージョン情報(&A)…")),
-            &QAction::triggered, this, [this] { HandlerGuard::run([this] { showVersion(); }); });
+            &QAction::triggered, this,
+            [this] { HandlerGuard::run(*services_.messages, [this] { showVersion(); }); });
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseDown, this,
-            [this](int button, int shift, int x, int y, int spare) {
-                HandlerGuard::run([&] { KeshDisplayEx1_MouseDown(button, shift, x, y, spare); });
+            [this](int button, int shift, int x, int y) {
+                HandlerGuard::run(*services_.messages,
+                                  [&] { KeshDisplayEx1_MouseDown(button, shift, x, y); });
             });
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseMove, this,
-            [this](int button, int shift, int x, int y, int spare) {
-                HandlerGuard::run([&] { KeshDisplayEx1_MouseMove(button, shift, x, y, spare); });
+            [this](int button, int shift, int x, int y) {
+                HandlerGuard::run(*services_.messages,
+                                  [&] { KeshDisplayEx1_MouseMove(button, shift, x, y); });
             });
     frameCheck_.setInterval(kFrameCheckMs);
     connect(&frameCheck_, &QTimer::timeout, this, [this] {
         if (frameGeometry().size() != laidOutFor_) {
-            HandlerGuard::run([this] { Form_Resize(); });
+            HandlerGuard::run(*services_.messages, [this] { Form_Resize(); });
         } else if (--frameChecksLeft_ <= 0) {
             frameCheck_.stop();
         }
     });
 
-    connect(KeshDisplayEx1, &KeshDisplayEx::mouseUp, this, [this](int button, int, int, int, int) {
+    connect(KeshDisplayEx1, &KeshDisplayEx::mouseUp, this, [this](int button, int, int, int) {
         if (button & (KeshDisplayEx::LeftButton | KeshDisplayEx::RightButton)) {
             emit measurementSettled();
         }
     });
     connect(KeshDisplayEx1, &KeshDisplayEx::keyNudge, this, [this](int dx, int dy, int dRadius) {
-        HandlerGuard::run([&] { nudgeCircle(dx, dy, dRadius); });
+        HandlerGuard::run(*services_.messages, [&] { nudgeCircle(dx, dy, dRadius); });
     });
     connect(KeshDisplayEx1, &KeshDisplayEx::keyNudgeReleased, this,
             [this] { emit measurementSettled(); });
@@ -228,19 +225,19 @@ void frmMain::createInspectionCommands() {
     liveAction_->setEnabled(false);
     addAction(liveAction_);
     connect(liveAction_, &QAction::toggled, this,
-            [this](bool on) { HandlerGuard::run([&] { setLive(on); }); });
+            [this](bool on) { HandlerGuard::run(*services_.messages, [&] { setLive(on); }); });
     ui.cmdGrab->installEventFilter(this);
 
     openRecipeAction_ =
         new QAction(QCoreApplication::translate("frmMain", "レシピを開く(&O)…"), this);
     openRecipeAction_->setObjectName(QStringLiteral("actOpenRecipe"));
     connect(openRecipeAction_, &QAction::triggered, this,
-            [this] { HandlerGuard::run([this] { chooseAndOpenRecipe(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { chooseAndOpenRecipe(); }); });
     saveRecipeAction_ =
         new QAction(QCoreApplication::translate("frmMain", "レシピを保存(&S)…"), this);
     saveRecipeAction_->setObjectName(QStringLiteral("actSaveRecipe"));
     connect(saveRecipeAction_, &QAction::triggered, this,
-            [this] { HandlerGuard::run([this] { chooseAndSaveRecipe(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { chooseAndSaveRecipe(); }); });
 
     QMenu* inspection = addMenu(QCoreApplication::translate("frmMain", "検査(&I)"));
     inspection->addAction(liveAction_);
@@ -295,9 +292,9 @@ QMenu* frmMain::addMenu(const QString& title) {
 }
 
 void frmMain::showVersion() {
-    MessageBox::show(QStringLiteral("Gavrel ") + QString::fromLatin1(gavrel::kVersion),
-                     MessageBox::Information,
-                     QCoreApplication::translate("frmMain", "バージョン情報"));
+    services_.messages->show(QStringLiteral("Gavrel ") + QString::fromLatin1(gavrel::kVersion),
+                             MessageBox::Information,
+                             QCoreApplication::translate("frmMain", "バージョン情報"));
 }
 
 int frmMain::barsHeight() const {
@@ -321,7 +318,10 @@ void frmMain::Form_Load() {
     if (startupRecipe_ && !startupRecipe_->cameraConfigFile.isEmpty()) {
         chosen = startupRecipe_->cameraConfigFile;
     } else {
-        skipOnError([&] { chosen = chooseVideoConfFile_(this); });
+        skipOnError([&] {
+            chosen = services_.chooseVideoConfFile ? services_.chooseVideoConfFile(this)
+                                                   : chooseWithDialog(services_, this);
+        });
     }
     skipOnError([&] { strConfFilePath = chosen; });
 
@@ -347,24 +347,25 @@ void frmMain::openCamera() {
     skipOnError([&] { status = KeshVideo1.status(); });
     if (status != 0) {
         skipOnError([&] {
-            MessageBox::show(
+            services_.messages->show(
                 QCoreApplication::translate("frmMain", "ビデオデバイスのオープンに失敗しました｡") +
                     kLineBreak + filesOnly(),
-                MessageBox::Exclamation, errorTitle());
+                MessageBox::Exclamation, ErrorTitle::text());
         });
         return;
     }
 
     // The device needs a moment before its first frame; events are deliberately not run.
     skipOnError([&] { std::this_thread::sleep_for(kSettleAfterOpen); });
-    skipOnError([&] { KeshVideo1.captureBegin(KeshImage1); });
+    skipOnError([&] { KeshVideo1.captureBegin(); });
     skipOnError([&] { KeshVideo1.captureEnd(KeshImage1); });
     skipOnError([&] { status = KeshVideo1.status(); });
     if (status != 0) {
         skipOnError([&] {
-            MessageBox::show(QCoreApplication::translate("frmMain", "ビデオの取込に失敗しました｡") +
-                                 kLineBreak + filesOnly(),
-                             MessageBox::Exclamation, errorTitle());
+            services_.messages->show(
+                QCoreApplication::translate("frmMain", "ビデオの取込に失敗しました｡") + kLineBreak +
+                    filesOnly(),
+                MessageBox::Exclamation, ErrorTitle::text());
         });
         return;
     }
@@ -386,28 +387,28 @@ void frmMain::Form_Unload() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    HandlerGuard::run([this] { Form_Unload(); });
+    HandlerGuard::run(*services_.messages, [this] { Form_Unload(); });
     event->accept();
 }
 
 void frmMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     placeBars();
-    HandlerGuard::run([this] { Form_Resize(); });
+    HandlerGuard::run(*services_.messages, [this] { Form_Resize(); });
 }
 
 // The window manager's frame is often known only after the first layout, and it comes with
 // a move rather than a resize; the layout is reckoned on the outer size, frame included.
 void frmMain::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    HandlerGuard::run([this] { Form_Resize(); });
+    HandlerGuard::run(*services_.messages, [this] { Form_Resize(); });
 }
 
 void frmMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     // Restoring from the minimized state may keep the size and then raises no resize.
     if (event->type() == QEvent::WindowStateChange) {
-        HandlerGuard::run([this] { Form_Resize(); });
+        HandlerGuard::run(*services_.messages, [this] { Form_Resize(); });
     }
 }
 
@@ -437,12 +438,12 @@ void frmMain::cmdRecalc_Click() {
 }
 
 void frmMain::cmdGrab_Click() {
-    KeshVideo1.captureBegin(KeshImage1);
+    KeshVideo1.captureBegin();
     KeshVideo1.captureEnd(KeshImage1);
     // A lost camera leaves the previous image in place; the operator is told and can go
     // on with it or with image files.
     if (const int status = KeshVideo1.status(); status != 0) {
-        MessageBox::show(
+        services_.messages->show(
             withErrorCode(QCoreApplication::translate("frmMain", "画像の取込に失敗しました。"),
                           status),
             MessageBox::Exclamation, QCoreApplication::translate("frmMain", "取込失敗"));
@@ -470,7 +471,7 @@ void frmMain::cmdLoadImage_Click() {
         skipOnError([&] { errorCode = KeshFileAccess1.errorCode(); });
         if (errorCode != 0) {
             skipOnError([&] {
-                MessageBox::show(
+                services_.messages->show(
                     withErrorCode(QCoreApplication::translate("frmMain", "読込みに失敗しました。"),
                                   errorCode),
                     MessageBox::Exclamation,
@@ -484,9 +485,9 @@ void frmMain::cmdLoadImage_Click() {
 
         if (trueOnError([&] { return !InspectionFormat::matches(KeshImage1); })) {
             skipOnError([&] {
-                MessageBox::show(QCoreApplication::translate(
-                                     "frmMain", "512*480 8bitグレイの画像ではありません"),
-                                 MessageBox::OkOnly, QStringLiteral("error"));
+                services_.messages->show(QCoreApplication::translate(
+                                             "frmMain", "512*480 8bitグレイの画像ではありません"),
+                                         MessageBox::OkOnly, QStringLiteral("error"));
             });
             skipOnError([&] { InspectionFormat::conform(KeshImage1); });
         }
@@ -512,7 +513,7 @@ void frmMain::cmdSaveImage_Click() {
     skipOnError([&] { errorCode = KeshFileAccess1.errorCode(); });
     if (errorCode != 0) {
         skipOnError([&] {
-            MessageBox::show(
+            services_.messages->show(
                 withErrorCode(QCoreApplication::translate("frmMain", "保存に失敗しました。"),
                               errorCode),
                 MessageBox::Exclamation, QCoreApplication::translate("frmMain", "保存失敗"));
@@ -522,19 +523,19 @@ void frmMain::cmdSaveImage_Click() {
 
 frmFileLoad& frmMain::fileLoadDialog() {
     if (!fileLoadDialog_) {
-        fileLoadDialog_ = std::make_unique<frmFileLoad>();
+        fileLoadDialog_ = std::make_unique<frmFileLoad>(services_);
     }
     return *fileLoadDialog_;
 }
 
 frmFileSave& frmMain::fileSaveDialog() {
     if (!fileSaveDialog_) {
-        fileSaveDialog_ = std::make_unique<frmFileSave>();
+        fileSaveDialog_ = std::make_unique<frmFileSave>(services_);
     }
     return *fileSaveDialog_;
 }
 
-void frmMain::KeshDisplayEx1_MouseDown(int button, int /*shift*/, int x, int y, int /*spare*/) {
+void frmMain::KeshDisplayEx1_MouseDown(int button, int /*shift*/, int x, int y) {
     if (button & KeshDisplayEx::LeftButton) {
         moveCircleCentre(x, y);
         MeasureCircle();
@@ -544,7 +545,7 @@ void frmMain::KeshDisplayEx1_MouseDown(int button, int /*shift*/, int x, int y, 
     }
 }
 
-void frmMain::KeshDisplayEx1_MouseMove(int button, int /*shift*/, int x, int y, int /*spare*/) {
+void frmMain::KeshDisplayEx1_MouseMove(int button, int /*shift*/, int x, int y) {
     if (button & KeshDisplayEx::LeftButton) {
         moveCircleCentre(x, y);
         MeasureCircle();
@@ -599,8 +600,8 @@ void frmMain::MeasureCircle() {
 
 void frmMain::measureOnce() {
     KeshDisplayEx1->clearFigures();
-    KeshDisplayEx1->setFigureColor(kCircleColour);
-    KeshDisplayEx1->drawCircle(0, objCircle);
+    KeshDisplayEx1->setFigureColor(CircleFigure::kBlue);
+    KeshDisplayEx1->drawCircle(objCircle);
 
     const double circle[] = {objCircle.centerX(), objCircle.centerY(), objCircle.radius()};
     QLabel* const circleBoxes[] = {ui.lblCircleCenterX, ui.lblCircleCenterY, ui.lblCircleRadius};
@@ -619,12 +620,12 @@ void frmMain::measureOnce() {
     const std::int32_t centreX = Int32Rounding::toNearestEven(objCircle.centerX());
     const std::int32_t centreY = Int32Rounding::toNearestEven(objCircle.centerY());
     const std::int32_t radius = Int32Rounding::toNearestEven(objCircle.radius());
-    const double average =
-        pelmint_->CircleAreaAverage(pixels, width, height, bitsPerPixel, centreX, centreY, radius);
+    const double average = services_.pelmint->CircleAreaAverage(pixels, width, height, bitsPerPixel,
+                                                                centreX, centreY, radius);
     const double elapsed = KeshPerformanceCounter1.elapsedMilliseconds();
 
     if (average == kRejected) {
-        showText(ui.txtAverageDensity, QCoreApplication::translate("frmMain", "エラー"));
+        showText(ui.txtAverageDensity, ErrorTitle::text());
     } else {
         showText(ui.txtAverageDensity, NumberFormat::fixed(average, 1));
         JudgeDensity(average);
@@ -674,9 +675,10 @@ void frmMain::applyRecipe(const InspectionRecipe& recipe) {
 bool frmMain::openRecipe(const QString& path) {
     const RecipeFile::ReadResult result = RecipeFile::read(path);
     if (!result.recipe) {
-        MessageBox::show(QCoreApplication::translate("frmMain", "レシピを開けませんでした。") +
-                             kLineBreak + path + kLineBreak + result.error,
-                         MessageBox::Exclamation, QCoreApplication::translate("frmMain", "レシピ"));
+        services_.messages->show(
+            QCoreApplication::translate("frmMain", "レシピを開けませんでした。") + kLineBreak +
+                path + kLineBreak + result.error,
+            MessageBox::Exclamation, QCoreApplication::translate("frmMain", "レシピ"));
         return false;
     }
     applyRecipe(*result.recipe);
@@ -697,9 +699,10 @@ bool frmMain::saveRecipe(const QString& path) {
         recipe.cameraConfigFile = QFileInfo(strConfFilePath).absoluteFilePath();
     }
     if (const QString error = RecipeFile::write(target, recipe); !error.isEmpty()) {
-        MessageBox::show(QCoreApplication::translate("frmMain", "レシピを保存できませんでした。") +
-                             kLineBreak + target + kLineBreak + error,
-                         MessageBox::Exclamation, QCoreApplication::translate("frmMain", "レシピ"));
+        services_.messages->show(
+            QCoreApplication::translate("frmMain", "レシピを保存できませんでした。") + kLineBreak +
+                target + kLineBreak + error,
+            MessageBox::Exclamation, QCoreApplication::translate("frmMain", "レシピ"));
         return false;
     }
     return true;
@@ -738,15 +741,16 @@ void frmMain::setLive(bool on) {
     // The camera is used by the feed's thread alone until live stops; Grab waits meanwhile.
     liveFeed_ = new LiveFeed(
         [this](KeshImage& image) {
-            KeshVideo1.captureBegin(image);
+            KeshVideo1.captureBegin();
             KeshVideo1.captureEnd(image);
             return KeshVideo1.status();
         },
         this);
     connect(liveFeed_, &LiveFeed::frameReady, this,
-            [this] { HandlerGuard::run([this] { showLiveFrames(); }); });
-    connect(liveFeed_, &LiveFeed::failed, this,
-            [this](int status) { HandlerGuard::run([&] { liveCameraFailed(status); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { showLiveFrames(); }); });
+    connect(liveFeed_, &LiveFeed::failed, this, [this](int status) {
+        HandlerGuard::run(*services_.messages, [&] { liveCameraFailed(status); });
+    });
     liveMeter_.reset();
     previousLiveVerdict_.reset();
     lastNgSettled_.reset();
@@ -836,7 +840,7 @@ void frmMain::showLiveFigures() {
 // frame stays on screen.
 void frmMain::liveCameraFailed(int status) {
     stopLive();
-    MessageBox::show(
+    services_.messages->show(
         withErrorCode(QCoreApplication::translate("frmMain", "画像の取込に失敗しました。"), status),
         MessageBox::Exclamation, QCoreApplication::translate("frmMain", "取込失敗"));
 }

@@ -2,7 +2,6 @@
 
 // Standard library
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,10 +22,10 @@
 #include "KeshPerformanceCounter.h"
 #include "KeshVideo.h"
 #include "LiveMeter.h"
+#include "Services.h"
 
 class InspectionRecorder;
 class LiveFeed;
-class PelmintBinding;
 class PixelReadout;
 class QAction;
 class QLabel;
@@ -45,11 +44,7 @@ class frmMain : public QWidget {
     Q_OBJECT
 
 public:
-    // Asks the operator for the video configuration file at start-up; empty means no camera.
-    using VideoConfFileChooser = std::function<QString(QWidget* parent)>;
-
-    // Without a chooser the real frmSelectVideoConfFile is shown.
-    explicit frmMain(VideoConfFileChooser chooseVideoConfFile = {}, QWidget* parent = nullptr);
+    explicit frmMain(Services services = {}, QWidget* parent = nullptr);
     ~frmMain() override;
 
     // Start-up: shows the window and the chooser, brings the camera into service when one
@@ -101,8 +96,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    friend class frmMainProbe; // tests look at the state behind the widgets
-
     void Form_Resize();
     void Form_Unload();
     void MeasureCircle();
@@ -111,8 +104,8 @@ private:
     void cmdGrab_Click();
     void cmdLoadImage_Click();
     void cmdSaveImage_Click();
-    void KeshDisplayEx1_MouseDown(int button, int shift, int x, int y, int spare);
-    void KeshDisplayEx1_MouseMove(int button, int shift, int x, int y, int spare);
+    void KeshDisplayEx1_MouseDown(int button, int shift, int x, int y);
+    void KeshDisplayEx1_MouseMove(int button, int shift, int x, int y);
 
     void createInspectionCommands();
     void nudgeCircle(int dx, int dy, int dRadius);
@@ -143,8 +136,7 @@ private:
     QMenuBar* menuBar_;
     QMenu* helpMenu_;
     QStatusBar* statusLine_;
-    VideoConfFileChooser chooseVideoConfFile_;
-    PelmintBinding* pelmint_;
+    Services services_;
     InspectionRecorder* recorder_ = nullptr;
 
     CircleFigure objCircle;

@@ -15,10 +15,12 @@
 #include "MessageBox.h"
 #include "PelmintBinding.h"
 #include "ProcessSignals.h"
+#include "ProgramFolder.h"
 #include "RecipeFile.h"
 #include "RecordMenu.h"
 #include "RecordSettings.h"
 #include "RecordStore.h"
+#include "Services.h"
 #include "Translations.h"
 #include "WindowSystemGuard.h"
 #include "frmMain.h"
@@ -52,7 +54,8 @@ int main(int argc, char** argv) {
             print(stdout, commandLine.helpText());
             return 0;
         case CommandLine::Action::ShowVersion:
-            print(stdout, CommandLine::versionText(PelmintBinding::shared().version()));
+            print(stdout,
+                  CommandLine::versionText(PelmintBinding(ProgramFolder::path()).version()));
             return 0;
         case CommandLine::Action::Refuse:
             print(stderr, QStringLiteral("Gavrel: %1\n").arg(commandLine.refusal()));
@@ -75,22 +78,23 @@ int main(int argc, char** argv) {
     font.setPixelSize(11);
     QApplication::setFont(font);
 
-    frmMain mainWindow;
+    Services services;
+    frmMain mainWindow(services);
     if (!recipePath.isEmpty()) {
         const RecipeFile::ReadResult recipe = RecipeFile::read(recipePath);
         if (recipe.recipe) {
             mainWindow.useRecipeAtStartup(*recipe.recipe);
         } else {
-            MessageBox::show(QCoreApplication::translate("main", "レシピを開けませんでした。\r\n") +
-                                 recipePath + QStringLiteral("\r\n") + recipe.error,
-                             MessageBox::Exclamation,
-                             QCoreApplication::translate("main", "レシピ"));
+            services.messages->show(
+                QCoreApplication::translate("main", "レシピを開けませんでした。\r\n") + recipePath +
+                    QStringLiteral("\r\n") + recipe.error,
+                MessageBox::Exclamation, QCoreApplication::translate("main", "レシピ"));
         }
     }
     QSettings settings;
     RecordStore records(RecordSettings(settings).config());
     RecordMenu recordMenu(mainWindow, records, settings);
-    InspectionRecorder recorder(&records, PelmintBinding::shared());
+    InspectionRecorder recorder(&records, *services.pelmint);
     mainWindow.setRecorder(&recorder);
     mainWindow.Form_Load();
     // The program ends when its last window has gone.

@@ -39,7 +39,7 @@ struct Scene {
         circle.setCenterX(x);
         circle.setCenterY(y);
         circle.setRadius(radius);
-        display.drawCircle(0, circle);
+        display.drawCircle(circle);
     }
 
     KeshImage image;
@@ -109,7 +109,7 @@ void BM_DeliverMoves(benchmark::State& state) {
     const bool withHandler = state.range(1) != 0;
     if (withHandler) {
         QObject::connect(&scene.display, &KeshDisplayEx::mouseMove, &scene.display,
-                         [&scene](int, int, int x, int y, int) { scene.drawStep(x, y, 50); });
+                         [&scene](int, int, int x, int y) { scene.drawStep(x, y, 50); });
     }
     const int moves = static_cast<int>(state.range(0));
     QWidget* viewport = scene.display.viewport();

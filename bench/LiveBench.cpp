@@ -15,13 +15,21 @@
 #include <QTimer>
 
 // Ours
-#include "MessageBox.h"
+#include "Services.h"
 #include "frmMain.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
 namespace {
+
+class CountedMessages : public MessageBox {
+public:
+    int shown = 0;
+
+protected:
+    void present(const QString&, int, const QString&) override { ++shown; }
+};
 
 // Runs the event loop as the program does: woken by each event, never polling.
 void runEventLoop(std::chrono::milliseconds duration) {
@@ -49,8 +57,13 @@ void BM_LiveTestPattern(benchmark::State& state) {
                "video/x-raw,width=640,height=480,framerate=60/1\n");
     file.close();
 
-    MessageBox::Recorder messages;
-    frmMain window([&](QWidget*) { return ini; });
+    const auto messages = std::make_shared<CountedMessages>();
+    Services services;
+    services.messages = messages;
+    services.chooseVideoConfFile = [&](QWidget*) {
+        return ini;
+    };
+    frmMain window(services);
     window.resize(900, 700);
     window.Form_Load();
     if (!window.liveAction()->isEnabled()) {
@@ -75,7 +88,7 @@ void BM_LiveTestPattern(benchmark::State& state) {
         latency = window.liveMeter().medianLatencyMs();
         window.liveAction()->trigger();
     }
-    if (!messages.records().empty()) {
+    if (messages->shown != 0) {
         state.SkipWithError("a message box was shown while live");
     }
     state.counters["fps"] = fps;

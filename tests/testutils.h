@@ -58,10 +58,6 @@ inline QByteArray readAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline QString dataPath(const QString& name) {
-    return QStringLiteral(GAVREL_TEST_DATA_DIR "/") + name;
-}
-
 #ifdef Q_OS_UNIX
 // How a child process of the test ended.
 struct ChildResult {

@@ -17,6 +17,7 @@
 #include <QRgb>
 
 // Ours
+#include "BitmapLayout.h"
 #include "KeshFileAccess.h"
 #include "KeshImage.h"
 
@@ -82,10 +83,6 @@ bool isKnownHeaderSize(std::uint32_t size) {
     // OS/2 1.x, Windows 3 (40), the Adobe extensions (52, 56), OS/2 2.x, v4 and v5.
     return size == 12 || size == 40 || size == 52 || size == 56 || size == 64 || size == 108 ||
            size == 124;
-}
-
-qint64 uncompressedStride(int width, int bitsPerPixel) {
-    return ((static_cast<qint64>(width) * bitsPerPixel + 31) / 32) * 4;
 }
 
 int parseHeader(const ByteView& file, Header& header) {
@@ -220,7 +217,7 @@ bool indicesFit(const std::uint8_t* row, int width, int bitsPerPixel, int palett
 
 // `data` starts at the file's pixel data.
 int checkUncompressedData(const ByteView& data, const Header& header) {
-    const qint64 stride = uncompressedStride(header.width, header.bitsPerPixel);
+    const qint64 stride = BitmapLayout::rowStride(header.width, header.bitsPerPixel);
     if (!data.has(0, stride * header.height)) {
         return KeshFileAccess::NotBitmap;
     }
@@ -439,7 +436,7 @@ int decodeDirectColour(const ByteView& data, const Header& header, KeshImage& im
     const int outBytes = outBits / 8;
     const int width = header.width;
     const int height = header.height;
-    const qint64 stride = uncompressedStride(width, bits);
+    const qint64 stride = BitmapLayout::rowStride(width, bits);
     const qsizetype line = KeshImage::bytesPerLine(width, outBits);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(line) * height, 0);
     for (int y = 0; y < height; ++y) {
@@ -490,7 +487,7 @@ int BmpReader::read(QIODevice& device, KeshImage& image) {
     const bool rle = header.compression == Rle8 || header.compression == Rle4;
     const qint64 needed =
         rle ? 2 * (static_cast<qint64>(header.width) + 1) * header.height
-            : uncompressedStride(header.width, header.bitsPerPixel) * header.height;
+            : BitmapLayout::rowStride(header.width, header.bitsPerPixel) * header.height;
     if (!device.seek(header.dataOffset)) {
         return KeshFileAccess::NotBitmap;
     }

@@ -9,6 +9,7 @@
 #include <QRgb>
 
 // Ours
+#include "BitmapLayout.h"
 #include "KeshImage.h"
 
 namespace {
@@ -37,15 +38,13 @@ QByteArray BmpWriter::encode(const KeshImage& image) {
 
     QList<QRgb> palette;
     if (image.colorFormat() == KeshImage::Grey) {
-        for (int level = 0; level < 256; ++level) {
-            palette.append(qRgb(level, level, level));
-        }
+        palette = BitmapLayout::greyRamp();
     } else if (image.colorFormat() == KeshImage::Palette) {
         palette = image.palette();
         palette.resize(qsizetype(1) << bits, qRgb(0, 0, 0));
     }
 
-    const qsizetype stride = ((static_cast<qsizetype>(width) * bits + 31) / 32) * 4;
+    const qsizetype stride = BitmapLayout::rowStride(width, bits);
     const qsizetype dataOffset = kFileHeaderBytes + kInfoHeaderBytes + palette.size() * 4;
     const qsizetype fileSize = dataOffset + stride * height;
     QByteArray bytes(fileSize, '\0');

@@ -20,10 +20,11 @@ public:
         WriteFailed = -6,
     };
 
-    void setFileName(const QString& path);       // dispid 1 (put)
-    void read(KeshImage& image);                 // dispid 112
-    void write(const KeshImage& image);          // dispid 111
-    int errorCode() const { return errorCode_; } // dispid 101
+    // Named after the file control's dispatch members: ids 1 (put), 112, 111, 101.
+    void setFileName(const QString& path);
+    void read(KeshImage& image);
+    void write(const KeshImage& image);
+    int errorCode() const { return errorCode_; }
 
 private:
     int readFile(KeshImage& image) const;

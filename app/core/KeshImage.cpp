@@ -5,6 +5,7 @@
 #include <cstring>
 
 // Ours
+#include "BitmapLayout.h"
 #include "RuntimeError.h"
 
 namespace {
@@ -22,15 +23,6 @@ bool isPaletteDepth(int bitsPerPixel) {
 std::uint8_t luma(QRgb color) {
     return static_cast<std::uint8_t>(
         (299 * qRed(color) + 587 * qGreen(color) + 114 * qBlue(color) + 500) / 1000);
-}
-
-QList<QRgb> greyRamp() {
-    QList<QRgb> ramp;
-    ramp.reserve(256);
-    for (int level = 0; level < 256; ++level) {
-        ramp.append(qRgb(level, level, level));
-    }
-    return ramp;
 }
 
 std::size_t bufferSize(int width, int height, int bitsPerPixel) {
@@ -164,7 +156,7 @@ void KeshImage::setBitsPerPixel(int bitsPerPixel) {
     if (colorFormat_ == Rgb) {
         throwInvalidValue(); // colour cannot become 1 or 4 bits without losing it
     }
-    QList<QRgb> palette = colorFormat_ == Grey ? greyRamp() : palette_;
+    QList<QRgb> palette = colorFormat_ == Grey ? BitmapLayout::greyRamp() : palette_;
     const int maxIndex = (1 << bitsPerPixel) - 1;
     std::vector<std::uint8_t> pixels(bufferSize(width_, height_, bitsPerPixel), 0);
     const qsizetype line = bytesPerLine(width_, bitsPerPixel);
@@ -206,7 +198,7 @@ void KeshImage::setColorFormat(int colorFormat) {
         return;
     case Palette:
         if (colorFormat_ == Grey) {
-            assign(width_, height_, 8, Palette, pixels_, greyRamp());
+            assign(width_, height_, 8, Palette, pixels_, BitmapLayout::greyRamp());
             return;
         } else {
             const QImage indexed = toQImage().convertToFormat(QImage::Format_Indexed8);

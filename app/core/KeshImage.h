@@ -37,20 +37,21 @@ public:
 
     KeshImage();
 
-    int width() const { return width_; }   // dispid 1 (get)
-    void setWidth(int width);              // dispid 1 (put): crops or pads right with 0
-    int height() const { return height_; } // dispid 2 (get)
-    void setHeight(int height);            // dispid 2 (put): crops or pads bottom with 0
-    int bitsPerPixel() const { return bitsPerPixel_; } // dispid 3 (get)
-    // dispid 3 (put): 8 turns colour into grey (luma) and widens 1/4-bit palettes to 8 bits;
-    // 24/32 turn anything into colour; 1/4 repack a palette whose indices fit.
+    // Named after the image control's dispatch members: ids 1, 2, 3 and 5 (get and put), 102.
+    int width() const { return width_; }
+    void setWidth(int width); // crops or pads right with 0
+    int height() const { return height_; }
+    void setHeight(int height); // crops or pads bottom with 0
+    int bitsPerPixel() const { return bitsPerPixel_; }
+    // 8 turns colour into grey (luma) and widens 1/4-bit palettes to 8 bits; 24/32 turn
+    // anything into colour; 1/4 repack a palette whose indices fit.
     void setBitsPerPixel(int bitsPerPixel);
-    int colorFormat() const { return colorFormat_; } // dispid 5 (get)
-    // dispid 5 (put): Grey gives 8-bit luma, Rgb keeps 24/32 bits or widens to 24,
-    // Palette gives an 8-bit palette image (a grey image keeps its values).
+    int colorFormat() const { return colorFormat_; }
+    // Grey gives 8-bit luma, Rgb keeps 24/32 bits or widens to 24, Palette gives an 8-bit
+    // palette image (a grey image keeps its values).
     void setColorFormat(int colorFormat);
 
-    // dispid 102: address of the pixel buffer; valid until the image next changes.
+    // The address of the pixel buffer; valid until the image next changes.
     const std::uint8_t* bufferAddress() const { return pixels_.data(); }
     std::uint8_t* bufferAddress() { return pixels_.data(); }
 

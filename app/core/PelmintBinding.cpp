@@ -5,7 +5,6 @@
 #include <QFileInfo>
 
 // Ours
-#include "ProgramFolder.h"
 #include "RuntimeError.h"
 
 #ifdef _WIN32
@@ -44,13 +43,9 @@ void* findSymbol(void* library, const QString& name) {
 
 } // namespace
 
-PelmintBinding::PelmintBinding(QString baseName, QString exportName)
-    : baseName_(std::move(baseName)), exportName_(std::move(exportName)) {}
-
-PelmintBinding& PelmintBinding::shared() {
-    static PelmintBinding binding;
-    return binding;
-}
+PelmintBinding::PelmintBinding(QString programFolder, QString baseName, QString exportName)
+    : programFolder_(std::move(programFolder)), baseName_(std::move(baseName)),
+      exportName_(std::move(exportName)) {}
 
 QString PelmintBinding::fileNameFor(const QString& baseName) {
 #ifdef _WIN32
@@ -65,7 +60,7 @@ QString PelmintBinding::fileNameFor(const QString& baseName) {
 
 void* PelmintBinding::load() {
     const QString fileName = fileNameFor(baseName_);
-    const QString besideProgram = QDir(ProgramFolder::path()).filePath(fileName);
+    const QString besideProgram = QDir(programFolder_).filePath(fileName);
 
     QString from = besideProgram;
     const bool presentBesideProgram = QFileInfo::exists(besideProgram);

@@ -11,19 +11,16 @@
 #include "pelmint.h"
 
 // The program's late binding of CircleAreaAverage (and of CircleAreaStatistics, resolved
-// apart at its first call so that measuring never waits for it): the library is looked up by its
-// base name at the first call and the resolved function is kept for every later call (it is never
-// unloaded). The program's own folder is searched first, then the system's library search. A failed
-// lookup is not kept, so a later call tries again.
+// apart at its first call so that measuring never waits for it): the library is looked up by
+// its base name at the first call and the resolved function is kept for every later call (it
+// is never unloaded). `programFolder` is searched first, then the system's library search. A
+// failed lookup is not kept, so a later call tries again.
 class PelmintBinding {
 public:
-    explicit PelmintBinding(QString baseName = QStringLiteral("Pelmint"),
+    explicit PelmintBinding(QString programFolder, QString baseName = QStringLiteral("Pelmint"),
                             QString exportName = QStringLiteral("CircleAreaAverage"));
     PelmintBinding(const PelmintBinding&) = delete;
     PelmintBinding& operator=(const PelmintBinding&) = delete;
-
-    // The binding the program uses.
-    static PelmintBinding& shared();
 
     // Throws RuntimeError(DllLoadError) when the library cannot be loaded and
     // RuntimeError(DllEntryPointNotFound) when it lacks the export.
@@ -54,6 +51,7 @@ private:
     void* load();
     void* resolve(const QString& exportName);
 
+    QString programFolder_;
     QString baseName_;
     QString exportName_;
     CircleAreaAverageFn function_ = nullptr;

@@ -4,22 +4,9 @@
 #include <QString>
 
 // The folder the program was started from: the dialogs open there and the program
-// looks there first for its measurement library. Tests point it elsewhere.
-class ProgramFolder {
-public:
-    static QString path(); // native separators, no trailing separator
+// looks there first for its measurement library.
+namespace ProgramFolder {
 
-    class Override {
-    public:
-        explicit Override(const QString& folder);
-        ~Override();
-        Override(const Override&) = delete;
-        Override& operator=(const Override&) = delete;
+QString path(); // native separators, no trailing separator
 
-    private:
-        QString previous_;
-    };
-
-private:
-    static QString override_;
-};
+} // namespace ProgramFolder

@@ -10,7 +10,6 @@
 #include "FileListBox.h"
 #include "HandlerGuard.h"
 #include "ListChain.h"
-#include "MessageBox.h"
 #include "StartFolders.h"
 
 struct ImageFileDialog::Window {
@@ -19,7 +18,8 @@ struct ImageFileDialog::Window {
     SharedWidgets widgets{};
 };
 
-ImageFileDialog::ImageFileDialog() : storedPattern_(QStringLiteral("*.*")) {}
+ImageFileDialog::ImageFileDialog(Services services)
+    : services_(std::move(services)), storedPattern_(QStringLiteral("*.*")) {}
 
 ImageFileDialog::~ImageFileDialog() = default;
 
@@ -56,31 +56,36 @@ ImageFileDialog::Window& ImageFileDialog::loaded() {
     }
     window_ = std::make_unique<Window>();
     const SharedWidgets& widgets = window_->widgets = setUpForm(window_->dialog);
+    widgets.drvFile->setServices(services_);
+    widgets.dirFile->setServices(services_);
 
-    QObject::connect(widgets.drvFile, &DriveListBox::changed, &window_->dialog,
-                     [this] { HandlerGuard::run([this] { drvFile_Change(); }); });
-    QObject::connect(widgets.dirFile, &DirListBox::changed, &window_->dialog,
-                     [this] { HandlerGuard::run([this] { dirFile_Change(); }); });
+    QObject::connect(widgets.drvFile, &DriveListBox::changed, &window_->dialog, [this] {
+        HandlerGuard::run(*services_.messages, [this] { drvFile_Change(); });
+    });
+    QObject::connect(widgets.dirFile, &DirListBox::changed, &window_->dialog, [this] {
+        HandlerGuard::run(*services_.messages, [this] { dirFile_Change(); });
+    });
     QObject::connect(widgets.cmdOK, &QPushButton::clicked, &window_->dialog,
-                     [this] { HandlerGuard::run([this] { cmdOK_Click(); }); });
-    QObject::connect(widgets.cmdCancel, &QPushButton::clicked, &window_->dialog,
-                     [this] { HandlerGuard::run([this] { cmdCancel_Click(); }); });
+                     [this] { HandlerGuard::run(*services_.messages, [this] { cmdOK_Click(); }); });
+    QObject::connect(widgets.cmdCancel, &QPushButton::clicked, &window_->dialog, [this] {
+        HandlerGuard::run(*services_.messages, [this] { cmdCancel_Click(); });
+    });
 
-    HandlerGuard::run([this] { Form_Load(); });
+    HandlerGuard::run(*services_.messages, [this] { Form_Load(); });
     return *window_;
 }
 
 void ImageFileDialog::Form_Load() {
     const SharedWidgets& widgets = window_->widgets;
     widgets.filFile->setPattern(storedPattern_);
-    const QString folder = StartFolders::imageFolderOfThisProgram();
+    const QString folder = StartFolders::imageFolderFor(services_.programFolder);
     widgets.drvFile->setDrive(folder);
     widgets.dirFile->setPath(folder);
 }
 
 void ImageFileDialog::drvFile_Change() {
-    ListChain::changeDrive(*window_->widgets.drvFile, *window_->widgets.dirFile, MessageBox::OkOnly,
-                           QString());
+    ListChain::changeDrive(*services_.messages, *window_->widgets.drvFile,
+                           *window_->widgets.dirFile, MessageBox::OkOnly, QString());
 }
 
 void ImageFileDialog::dirFile_Change() {

@@ -6,6 +6,9 @@
 // Qt
 #include <QString>
 
+// Ours
+#include "Services.h"
+
 class DialogWindow;
 class DirListBox;
 class DriveListBox;
@@ -35,7 +38,9 @@ protected:
         QPushButton* cmdCancel;
     };
 
-    ImageFileDialog(); // Form_Initialize of both dialogs
+    explicit ImageFileDialog(Services services); // Form_Initialize of both dialogs
+
+    const Services& services() const { return services_; }
 
     // The loaded window's widgets.
     const SharedWidgets& widgets() const;
@@ -56,6 +61,7 @@ private:
     void dirFile_Change();
     void cmdCancel_Click();
 
+    Services services_;
     QString storedPattern_;
     QString storedResult_;
     std::unique_ptr<Window> window_;

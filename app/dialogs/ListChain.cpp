@@ -6,23 +6,17 @@
 // Ours
 #include "DirListBox.h"
 #include "DriveListBox.h"
+#include "HandlerGuard.h"
 #include "MessageBox.h"
 #include "RuntimeError.h"
 
-namespace {
-
-QString numberAndDescription(const RuntimeError& error) {
-    return QString::number(error.number()) + QStringLiteral(" : ") + error.description();
-}
-
-} // namespace
-
-void ListChain::changeDrive(DriveListBox& drive, DirListBox& folder, int messageStyle,
-                            const QString& messageTitle) {
+void ListChain::changeDrive(MessageBox& messages, DriveListBox& drive, DirListBox& folder,
+                            int messageStyle, const QString& messageTitle) {
     try {
         folder.setPath(DriveListBox::rootOf(drive.drive()));
     } catch (const RuntimeError& error) {
-        MessageBox::show(numberAndDescription(error), messageStyle, messageTitle);
+        messages.show(HandlerGuard::describe(error.number(), error.description()), messageStyle,
+                      messageTitle);
         // Re-enters this function through the drive list's notification when the drive
         // actually changes back; an unchanged drive ends the recovery.
         drive.setDrive(folder.path());

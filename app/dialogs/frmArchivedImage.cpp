@@ -7,6 +7,10 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+// Ours
+#include "CircleFigure.h"
+#include "WindowsColor.h"
+
 frmArchivedImage::frmArchivedImage(const QString& imagePath, const InspectionRecord& record,
                                    QWidget* parent)
     : QDialog(parent) {
@@ -27,7 +31,7 @@ frmArchivedImage::frmArchivedImage(const QString& imagePath, const InspectionRec
     }
     image = image.convertToFormat(QImage::Format_RGB32);
     QPainter painter(&image);
-    painter.setPen(QPen(QColor(0, 0, 255), 1));
+    painter.setPen(QPen(WindowsColor::toQColor(CircleFigure::kBlue), 1));
     painter.drawEllipse(QPointF(record.cx, record.cy), record.r, record.r);
     painter.end();
     picture->setPixmap(QPixmap::fromImage(image));

@@ -5,6 +5,7 @@
 
 // Ours
 #include "DialogWindow.h"
+#include "ErrorTitle.h"
 #include "ListChain.h"
 #include "MessageBox.h"
 #include "ui_frmFileLoad.h"
@@ -19,9 +20,9 @@ ImageFileDialog::SharedWidgets frmFileLoad::setUpForm(DialogWindow& dialog) {
 void frmFileLoad::cmdOK_Click() {
     const FileListBox& files = *widgets().filFile;
     if (files.listIndex() == -1) {
-        MessageBox::show(
+        services().messages->show(
             QCoreApplication::translate("frmFileLoad", "ファイルが選択されていません｡"),
-            MessageBox::Exclamation, QCoreApplication::translate("frmFileLoad", "エラー"));
+            MessageBox::Exclamation, ErrorTitle::text());
         return;
     }
     confirm(ListChain::joinFolderAndName(files.path(), files.fileName()));

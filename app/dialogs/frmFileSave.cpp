@@ -5,6 +5,7 @@
 
 // Ours
 #include "DialogWindow.h"
+#include "ErrorTitle.h"
 #include "HandlerGuard.h"
 #include "ListChain.h"
 #include "MessageBox.h"
@@ -19,8 +20,9 @@ ImageFileDialog::SharedWidgets frmFileSave::setUpForm(DialogWindow& dialog) {
     ui.setupUi(&dialog);
     ui.cmdCancel->setFocus();
     txtFilename_ = ui.txtFilename;
-    QObject::connect(ui.filFile, &FileListBox::fileClicked, &dialog,
-                     [this] { HandlerGuard::run([this] { filFile_Click(); }); });
+    QObject::connect(ui.filFile, &FileListBox::fileClicked, &dialog, [this] {
+        HandlerGuard::run(*services().messages, [this] { filFile_Click(); });
+    });
     return {ui.drvFile, ui.dirFile, ui.filFile, ui.cmdOK, ui.cmdCancel};
 }
 
@@ -35,9 +37,9 @@ void frmFileSave::filFile_Click() {
 void frmFileSave::cmdOK_Click() {
     const QString name = txtFilename_->text();
     if (name.isEmpty()) {
-        MessageBox::show(QCoreApplication::translate("frmFileSave", "ファイル名を入力してください"),
-                         MessageBox::Exclamation,
-                         QCoreApplication::translate("frmFileSave", "エラー"));
+        services().messages->show(
+            QCoreApplication::translate("frmFileSave", "ファイル名を入力してください"),
+            MessageBox::Exclamation, ErrorTitle::text());
         return;
     }
     QString path = ListChain::joinFolderAndName(widgets().dirFile->path(), name);

@@ -12,6 +12,8 @@ class QLineEdit;
 // extension added to a path without a dot.
 class frmFileSave : public ImageFileDialog {
 public:
+    explicit frmFileSave(Services services = {}) : ImageFileDialog(std::move(services)) {}
+
     void setStrDefaultExtension(const QString& extension); // strDefaultExtension (write only)
 
 private:

@@ -6,62 +6,35 @@
 #include <QScreen>
 
 // Ours
+#include "ErrorTitle.h"
 #include "HandlerGuard.h"
 #include "ListChain.h"
 #include "MessageBox.h"
-#include "ProgramFolder.h"
 #include "StartFolders.h"
 #include "ui_frmSelectVideoConfFile.h"
 
-namespace {
-
-QString errorTitle() {
-    return QCoreApplication::translate("frmSelectVideoConfFile", "エラー");
-}
-
-} // namespace
-
-QString frmSelectVideoConfFile::defaultFolderOverride_;
-
-QString frmSelectVideoConfFile::defaultFolder() {
-    if (!defaultFolderOverride_.isEmpty()) {
-        return defaultFolderOverride_;
-    }
-#ifdef Q_OS_WIN
-    return QStringLiteral("c:\\DREMLY_KESH\\Video_IniFiles");
-#else
-    return QStringLiteral("/opt/DREMLY_KESH/Video_IniFiles");
-#endif
-}
-
-frmSelectVideoConfFile::DefaultFolderOverride::DefaultFolderOverride(const QString& folder)
-    : previous_(defaultFolderOverride_) {
-    defaultFolderOverride_ = QDir::toNativeSeparators(folder);
-}
-
-frmSelectVideoConfFile::DefaultFolderOverride::~DefaultFolderOverride() {
-    defaultFolderOverride_ = previous_;
-}
-
-frmSelectVideoConfFile::frmSelectVideoConfFile(QWidget* parent)
+frmSelectVideoConfFile::frmSelectVideoConfFile(Services services, QWidget* parent)
     : DialogWindow(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
                                Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                Qt::WindowCloseButtonHint),
-      ui_(std::make_unique<Ui::frmSelectVideoConfFile>()) {
+      services_(std::move(services)), ui_(std::make_unique<Ui::frmSelectVideoConfFile>()) {
     ui_->setupUi(this);
+    ui_->drvConfFile->setServices(services_);
+    ui_->dirConfFile->setServices(services_);
     setFixedSize(size());
     ui_->drvConfFile->setFocus();
 
     connect(ui_->drvConfFile, &DriveListBox::changed, this,
-            [this] { HandlerGuard::run([this] { drvConfFile_Change(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { drvConfFile_Change(); }); });
     connect(ui_->dirConfFile, &DirListBox::changed, this,
-            [this] { HandlerGuard::run([this] { dirConfFile_Change(); }); });
-    connect(ui_->chkNotUseCamera, &QCheckBox::toggled, this,
-            [this] { HandlerGuard::run([this] { chkNotUseCamera_Click(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { dirConfFile_Change(); }); });
+    connect(ui_->chkNotUseCamera, &QCheckBox::toggled, this, [this] {
+        HandlerGuard::run(*services_.messages, [this] { chkNotUseCamera_Click(); });
+    });
     connect(ui_->cmdOK, &QPushButton::clicked, this,
-            [this] { HandlerGuard::run([this] { cmdOK_Click(); }); });
+            [this] { HandlerGuard::run(*services_.messages, [this] { cmdOK_Click(); }); });
 
-    HandlerGuard::run([this] { Form_Load(); });
+    HandlerGuard::run(*services_.messages, [this] { Form_Load(); });
 }
 
 frmSelectVideoConfFile::~frmSelectVideoConfFile() = default;
@@ -76,7 +49,7 @@ void frmSelectVideoConfFile::showEvent(QShowEvent* event) {
 }
 
 void frmSelectVideoConfFile::Form_Load() {
-    const QString folder = defaultFolder();
+    const QString folder = QDir::toNativeSeparators(services_.videoConfFolder);
     // An existing folder lists at least its "." entry, even when it holds no file.
     const QStringList entries =
         QDir(folder + QDir::separator())
@@ -86,7 +59,7 @@ void frmSelectVideoConfFile::Form_Load() {
         ui_->drvConfFile->setDrive(folder);
         ui_->dirConfFile->setPath(folder);
     } else if (const QString samples = StartFolders::videoFolder(
-                   folder, StartFolders::installedDataFolder(ProgramFolder::path()) +
+                   folder, StartFolders::installedDataFolder(services_.programFolder) +
                                QStringLiteral("/video"));
                !samples.isEmpty()) {
         // Installed, the sample configurations are a better start than the current folder.
@@ -97,8 +70,8 @@ void frmSelectVideoConfFile::Form_Load() {
 }
 
 void frmSelectVideoConfFile::drvConfFile_Change() {
-    ListChain::changeDrive(*ui_->drvConfFile, *ui_->dirConfFile, MessageBox::Exclamation,
-                           errorTitle());
+    ListChain::changeDrive(*services_.messages, *ui_->drvConfFile, *ui_->dirConfFile,
+                           MessageBox::Exclamation, ErrorTitle::text());
 }
 
 void frmSelectVideoConfFile::dirConfFile_Change() {
@@ -117,9 +90,10 @@ void frmSelectVideoConfFile::cmdOK_Click() {
         strVideoConfFilePath.clear();
     } else {
         if (ui_->filConfFile->listIndex() == -1) {
-            MessageBox::show(QCoreApplication::translate("frmSelectVideoConfFile",
-                                                         "ビデオ設定ファイルが選択されていません"),
-                             MessageBox::Exclamation, errorTitle());
+            services_.messages->show(
+                QCoreApplication::translate("frmSelectVideoConfFile",
+                                            "ビデオ設定ファイルが選択されていません"),
+                MessageBox::Exclamation, ErrorTitle::text());
             return;
         }
         strVideoConfFilePath =

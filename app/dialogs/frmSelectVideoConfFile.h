@@ -9,6 +9,7 @@
 
 // Ours
 #include "DialogWindow.h"
+#include "Services.h"
 
 namespace Ui {
 class frmSelectVideoConfFile;
@@ -20,25 +21,13 @@ class frmSelectVideoConfFile : public DialogWindow {
     Q_OBJECT
 
 public:
-    explicit frmSelectVideoConfFile(QWidget* parent = nullptr);
+    // Offers the files of the services' video configuration folder first.
+    explicit frmSelectVideoConfFile(Services services = {}, QWidget* parent = nullptr);
     ~frmSelectVideoConfFile() override;
 
     // The result, readable after the dialog has closed: the chosen file's full path,
     // or empty for working without a camera (also when the close box was used).
     QString strVideoConfFilePath;
-
-    // Where the configuration files are offered first; tests point it elsewhere.
-    static QString defaultFolder();
-    class DefaultFolderOverride {
-    public:
-        explicit DefaultFolderOverride(const QString& folder);
-        ~DefaultFolderOverride();
-        DefaultFolderOverride(const DefaultFolderOverride&) = delete;
-        DefaultFolderOverride& operator=(const DefaultFolderOverride&) = delete;
-
-    private:
-        QString previous_;
-    };
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -50,6 +39,6 @@ private:
     void chkNotUseCamera_Click();
     void cmdOK_Click();
 
+    Services services_;
     std::unique_ptr<Ui::frmSelectVideoConfFile> ui_;
-    static QString defaultFolderOverride_;
 };

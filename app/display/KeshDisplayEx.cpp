@@ -19,19 +19,14 @@
 // Ours
 #include "CircleFigure.h"
 #include "KeshImage.h"
+#include "WindowsColor.h"
 
 namespace {
 
-constexpr quint32 kInitialFigureColor = 0x00FF0000; // pure blue
+constexpr quint32 kInitialFigureColor = CircleFigure::kBlue;
 constexpr int kScrollStep = 16;
 constexpr int kShiftedNudge = 10;
 const QSize kInitialImageSize(KeshImage::kDefaultWidth, KeshImage::kDefaultHeight);
-
-QColor fromWindowsColor(quint32 windowsColor) {
-    return QColor(static_cast<int>(windowsColor & 0xFF),
-                  static_cast<int>((windowsColor >> 8) & 0xFF),
-                  static_cast<int>((windowsColor >> 16) & 0xFF));
-}
 
 // Figure values are whole numbers held in doubles; anything that does not round to a
 // 32-bit integer cannot be measured either, so it is not drawn.
@@ -77,7 +72,7 @@ int shiftState(Qt::KeyboardModifiers modifiers) {
 } // namespace
 
 KeshDisplayEx::KeshDisplayEx(QWidget* parent)
-    : QAbstractScrollArea(parent), figureColor_(fromWindowsColor(kInitialFigureColor)) {
+    : QAbstractScrollArea(parent), figureColor_(WindowsColor::toQColor(kInitialFigureColor)) {
     // No frame, so that widget and image share their top-left corner.
     setFrameShape(QFrame::NoFrame);
     // Every paint covers its whole rectangle, image or background.
@@ -93,7 +88,7 @@ KeshDisplayEx::~KeshDisplayEx() = default;
 
 void KeshDisplayEx::prepare() {
     figures_.clear();
-    figureColor_ = fromWindowsColor(kInitialFigureColor);
+    figureColor_ = WindowsColor::toQColor(kInitialFigureColor);
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
     viewport()->update();
@@ -129,11 +124,11 @@ void KeshDisplayEx::clearFigures() {
 }
 
 void KeshDisplayEx::setFigureColor(quint32 windowsColor) {
-    figureColor_ = fromWindowsColor(windowsColor);
+    figureColor_ = WindowsColor::toQColor(windowsColor);
 }
 
 // The kind is always 0, the circle outline; no other kind is defined.
-void KeshDisplayEx::drawCircle(int /*kind*/, const CircleFigure& circle) {
+void KeshDisplayEx::drawCircle(const CircleFigure& circle) {
     const std::optional<int> centerX = toPixel(circle.centerX());
     const std::optional<int> centerY = toPixel(circle.centerY());
     const std::optional<int> radius = toPixel(circle.radius());
@@ -230,7 +225,7 @@ void KeshDisplayEx::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
     const QPoint at = imagePosition(event->position());
     // Nothing of this object is used after the emit: the handler may call back into it.
-    emit mouseDown(buttonMask(event->buttons()), shiftState(event->modifiers()), at.x(), at.y(), 0);
+    emit mouseDown(buttonMask(event->buttons()), shiftState(event->modifiers()), at.x(), at.y());
 }
 
 // The second press of a quick pair is still a press; a drag may start with it.
@@ -245,14 +240,14 @@ void KeshDisplayEx::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = imagePosition(event->position());
     reportPointer(at);
     if (buttons != 0) {
-        emit mouseMove(buttons, shift, at.x(), at.y(), 0);
+        emit mouseMove(buttons, shift, at.x(), at.y());
     }
 }
 
 void KeshDisplayEx::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     const QPoint at = imagePosition(event->position());
-    emit mouseUp(buttonMask(event->button()), shiftState(event->modifiers()), at.x(), at.y(), 0);
+    emit mouseUp(buttonMask(event->button()), shiftState(event->modifiers()), at.x(), at.y());
 }
 
 void KeshDisplayEx::keyPressEvent(QKeyEvent* event) {

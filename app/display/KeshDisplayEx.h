@@ -32,21 +32,23 @@ public:
     explicit KeshDisplayEx(QWidget* parent = nullptr);
     ~KeshDisplayEx() override;
 
-    void prepare();                                        // dispid 101
-    void showImage(const KeshImage& image);                // dispid 103
-    void clearFigures();                                   // dispid 115
-    void setFigureColor(quint32 windowsColor);             // dispid 6 (put): red in the low byte
-    void drawCircle(int kind, const CircleFigure& circle); // dispid 113
+    // Named after the display control's dispatch members: ids 101, 103, 115, 6 (put), 113;
+    // the signals after its events 9, 11 and 10.
+    void prepare();
+    void showImage(const KeshImage& image);
+    void clearFigures();
+    void setFigureColor(quint32 windowsColor); // red in the low byte
+    void drawCircle(const CircleFigure& circle);
 
     QSize sizeHint() const override;
 
 signals:
-    // Event position 9: a button went down over the image.
-    void mouseDown(int button, int shift, int x, int y, int spare);
-    // Event position 11: the pointer moved over the image (reported while a button is held).
-    void mouseMove(int button, int shift, int x, int y, int spare);
-    // Event position 10: a button went up; `button` is the one released.
-    void mouseUp(int button, int shift, int x, int y, int spare);
+    // A button went down over the image.
+    void mouseDown(int button, int shift, int x, int y);
+    // The pointer moved over the image (reported while a button is held).
+    void mouseMove(int button, int shift, int x, int y);
+    // A button went up; `button` is the one released.
+    void mouseUp(int button, int shift, int x, int y);
 
     // With the keyboard focus: an arrow key moves the circle by (dx, dy) pixels, + and -
     // change its radius by dRadius. Repeats while the key is held.

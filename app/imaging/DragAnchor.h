@@ -3,10 +3,11 @@
 // Where the last right-button press or move happened; only x is read back.
 class DragAnchor {
 public:
-    double x() const { return x_; } // slot 1
-    void setX(double x) { x_ = x; } // slot 2
-    double y() const { return y_; } // slot 3
-    void setY(double y) { y_ = y; } // slot 4
+    // Named after the anchor object's slots 1 to 4, in order.
+    double x() const { return x_; }
+    void setX(double x) { x_ = x; }
+    double y() const { return y_; }
+    void setY(double y) { y_ = y; }
 
 private:
     double x_ = 0.0;

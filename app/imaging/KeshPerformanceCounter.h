@@ -7,9 +7,10 @@
 // Elapsed time of one measurement, on the steady clock.
 class KeshPerformanceCounter {
 public:
-    void start() { started_ = Clock::now(); } // dispid 1
+    // Named after the counter control's dispatch members: ids 1 and 2.
+    void start() { started_ = Clock::now(); }
 
-    // dispid 2: milliseconds since the last start(), with the fractional part.
+    // Milliseconds since the last start(), with the fractional part.
     double elapsedMilliseconds() const {
         return std::chrono::duration<double, std::milli>(Clock::now() - started_).count();
     }

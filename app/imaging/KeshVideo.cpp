@@ -87,7 +87,7 @@ bool KeshVideo::isOpen() const {
     return session_ && !lost_;
 }
 
-void KeshVideo::captureBegin(KeshImage& /*image*/) {
+void KeshVideo::captureBegin() {
     captureArmed_ = false;
     if (!isOpen()) {
         status_ = statusWhenLost_;

@@ -43,12 +43,14 @@ public:
     KeshVideo(const KeshVideo&) = delete;
     KeshVideo& operator=(const KeshVideo&) = delete;
 
-    void setConfigFile(const QString& path); // dispid 1 (put)
-    void open();                             // dispid 101
-    int status() const;                      // dispid 110
-    void captureBegin(KeshImage& image);     // dispid 103
-    void captureEnd(KeshImage& image);       // dispid 200
-    void close();                            // dispid 102
+    // Named after the camera control's dispatch members: ids 1 (put), 101, 110, 103, 200, 102.
+    void setConfigFile(const QString& path);
+    void open();
+    int status() const;
+    // Asks for the next frame; captureEnd() waits for it and puts it into the image.
+    void captureBegin();
+    void captureEnd(KeshImage& image);
+    void close();
 
     // Used when the configuration file sets no timeout of its own.
     void setOpenTimeout(std::chrono::milliseconds timeout) { openTimeout_ = timeout; }

@@ -35,10 +35,11 @@ VideoConfigFile VideoConfigFile::read(const QString& path) {
     if (file.error() != QFileDevice::NoError || bytes.size() > kMaxFileSize) {
         return config;
     }
-    return parse(QString::fromUtf8(bytes), info.absolutePath());
+    return parse(QString::fromUtf8(bytes), info.absolutePath(), ProgramFolder::path());
 }
 
-VideoConfigFile VideoConfigFile::parse(const QString& text, const QString& iniFolder) {
+VideoConfigFile VideoConfigFile::parse(const QString& text, const QString& iniFolder,
+                                       const QString& programFolder) {
     VideoConfigFile config;
     config.result_ = Result::NoPipeline;
     bool inVideoGroup = false;
@@ -79,16 +80,16 @@ VideoConfigFile VideoConfigFile::parse(const QString& text, const QString& iniFo
         }
     }
     if (!rawPipeline.isEmpty()) {
-        config.pipeline_ = expandPlaceholders(rawPipeline, iniFolder);
+        config.pipeline_ = expandPlaceholders(rawPipeline, iniFolder, programFolder);
         config.result_ = Result::Ok;
     }
     return config;
 }
 
-QString VideoConfigFile::expandPlaceholders(QString text, const QString& iniFolder) {
+QString VideoConfigFile::expandPlaceholders(QString text, const QString& iniFolder,
+                                            const QString& programFolder) {
     text.replace(QLatin1String("$(IniFolder)"), quotedPath(iniFolder), Qt::CaseInsensitive);
-    text.replace(QLatin1String("$(ProgramFolder)"), quotedPath(ProgramFolder::path()),
-                 Qt::CaseInsensitive);
+    text.replace(QLatin1String("$(ProgramFolder)"), quotedPath(programFolder), Qt::CaseInsensitive);
     return text;
 }
 

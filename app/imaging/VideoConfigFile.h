@@ -36,7 +36,9 @@ public:
     static constexpr int kMaxTimeoutMs = 60000;
 
     static VideoConfigFile read(const QString& path);
-    static VideoConfigFile parse(const QString& text, const QString& iniFolder);
+    // $(ProgramFolder) stands for `programFolder`.
+    static VideoConfigFile parse(const QString& text, const QString& iniFolder,
+                                 const QString& programFolder);
 
     Result result() const { return result_; }
     const QString& pipeline() const { return pipeline_; }
@@ -46,7 +48,8 @@ public:
     std::optional<int> closeTimeoutMs() const { return closeTimeoutMs_; }
 
 private:
-    static QString expandPlaceholders(QString text, const QString& iniFolder);
+    static QString expandPlaceholders(QString text, const QString& iniFolder,
+                                      const QString& programFolder);
     static std::optional<int> parseTimeout(const QString& value);
 
     Result result_ = Result::Unreadable;

@@ -55,8 +55,8 @@ RuntimeError errorFor(const std::error_code& error) {
     return pathNotFound();
 }
 
-void requireReadyVolume(const QString& path) {
-    const auto volume = VolumeList::active().volumeHolding(path);
+void requireReadyVolume(const VolumeList& volumes, const QString& path) {
+    const auto volume = volumes.volumeHolding(path);
     if (volume && !volume->ready) {
         throw RuntimeError(RuntimeError::DiskNotReady, QStringLiteral("Disk not ready"));
     }
@@ -74,12 +74,12 @@ QString absoluteOf(const QString& path) {
 
 // The folder `path` stands for, links resolved (the kernel bounds link chains, so a loop
 // ends in an error, not a hang), checked to be a folder that can be listed.
-QString openableFolder(const QString& path) {
+QString openableFolder(const VolumeList& volumes, const QString& path) {
     if (path.trimmed().isEmpty()) {
         throw pathNotFound();
     }
     const QString requested = absoluteOf(path);
-    requireReadyVolume(requested);
+    requireReadyVolume(volumes, requested);
 
     std::error_code error;
     const fs::path canonical = fs::canonical(toFsPath(requested), error);
@@ -87,7 +87,7 @@ QString openableFolder(const QString& path) {
         throw errorFor(error);
     }
     const QString resolved = QDir::cleanPath(QDir::fromNativeSeparators(fromFsPath(canonical)));
-    requireReadyVolume(resolved);
+    requireReadyVolume(volumes, resolved);
 
     if (!fs::is_directory(canonical, error)) {
         throw error ? errorFor(error) : pathNotFound();
@@ -124,8 +124,17 @@ QString nameOf(const QString& folder) {
 DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setItemDelegate(new IndentedItemDelegate(this));
+    showCurrentFolder();
+}
+
+void DirListBox::setServices(const Services& services) {
+    services_ = services;
+    showCurrentFolder();
+}
+
+void DirListBox::showCurrentFolder() {
     try {
-        path_ = openableFolder(QDir::currentPath());
+        path_ = openableFolder(*services_.volumes, QDir::currentPath());
     } catch (const RuntimeError&) {
         path_ = QDir::toNativeSeparators(QDir::rootPath());
     }
@@ -137,7 +146,7 @@ QString DirListBox::path() const {
 }
 
 void DirListBox::setPath(const QString& path) {
-    const QString folder = openableFolder(path);
+    const QString folder = openableFolder(*services_.volumes, path);
     const bool differs = folder.compare(path_, VolumeList::fileNameCase()) != 0;
     path_ = folder;
     refresh();
@@ -205,7 +214,8 @@ void DirListBox::openByOperator(const QListWidgetItem* item) {
         return;
     }
     const QString folder = item->data(PathRole).toString();
-    if (!HandlerGuard::run([&] { setPath(folder); }) && !QFileInfo::exists(folder)) {
+    if (!HandlerGuard::run(*services_.messages, [&] { setPath(folder); }) &&
+        !QFileInfo::exists(folder)) {
         refresh(); // the folder went away: stop offering it
     }
 }

@@ -4,6 +4,9 @@
 #include <QListWidget>
 #include <QString>
 
+// Ours
+#include "Services.h"
+
 // The open folder, the way up to its root and its sub-folders. A folder is opened by
 // double-click or Enter, not by highlighting it; opening it changes path().
 class DirListBox : public QListWidget {
@@ -12,6 +15,10 @@ class DirListBox : public QListWidget {
 public:
     // Starts in the process's current folder.
     explicit DirListBox(QWidget* parent = nullptr);
+
+    // The widget starts on the real services; a form replaces them right after building.
+    // Lists the current folder again, as seen through the new volumes.
+    void setServices(const Services& services);
 
     QString path() const; // native separators, no trailing separator except at a root
     // Opens `path`; emits changed() synchronously when it differs from the current one.
@@ -35,5 +42,8 @@ protected:
 private:
     void openByOperator(const QListWidgetItem* item);
 
+    void showCurrentFolder();
+
+    Services services_;
     QString path_;
 };

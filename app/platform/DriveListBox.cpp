@@ -42,12 +42,19 @@ QString pathOf(const QString& driveOrPath) {
 DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    const auto volume = VolumeList::active().volumeHolding(QDir::currentPath());
-    if (volume) {
-        drive_ = driveNameOf(*volume);
-    }
-    refresh();
+    showCurrentFolderDrive();
     connect(this, &QComboBox::activated, this, &DriveListBox::chooseByOperator);
+}
+
+void DriveListBox::setServices(const Services& services) {
+    services_ = services;
+    showCurrentFolderDrive();
+}
+
+void DriveListBox::showCurrentFolderDrive() {
+    const auto volume = services_.volumes->volumeHolding(QDir::currentPath());
+    drive_ = volume ? driveNameOf(*volume) : QString();
+    refresh();
 }
 
 QString DriveListBox::drive() const {
@@ -59,7 +66,7 @@ void DriveListBox::setDrive(const QString& driveOrPath) {
         throw deviceUnavailable();
     }
     refresh();
-    const auto volume = VolumeList::active().volumeHolding(pathOf(driveOrPath));
+    const auto volume = services_.volumes->volumeHolding(pathOf(driveOrPath));
     if (!volume) {
         throw deviceUnavailable();
     }
@@ -82,7 +89,7 @@ QString DriveListBox::rootOf(const QString& drive) {
 }
 
 void DriveListBox::refresh() {
-    const std::vector<VolumeList::Volume> volumes = VolumeList::active().volumes();
+    const std::vector<VolumeList::Volume> volumes = services_.volumes->volumes();
     bool same = int(volumes.size()) == count();
     for (int row = 0; same && row < count(); ++row) {
         same = itemText(row) == volumes[row].displayName &&
@@ -116,5 +123,5 @@ void DriveListBox::chooseByOperator(int index) {
     }
     drive_ = chosen;
     // The dialogs trap their own errors; anything else must not unwind through Qt.
-    HandlerGuard::run([this] { emit changed(); });
+    HandlerGuard::run(*services_.messages, [this] { emit changed(); });
 }

@@ -5,10 +5,10 @@
 #include <stdexcept>
 
 // Qt
-#include <QCoreApplication>
 #include <QString>
 
 // Ours
+#include "ErrorTitle.h"
 #include "MessageBox.h"
 #include "RuntimeError.h"
 
@@ -18,28 +18,27 @@ namespace {
 constexpr int kOutOfMemory = 7;
 constexpr int kInternalError = 51;
 
-QString line(int number, const QString& description) {
-    return QString::number(number) + QStringLiteral(" : ") + description;
-}
-
 // The text shown for an escaped error.
-QString describe(std::exception_ptr error) {
+QString textOf(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
     } catch (const RuntimeError& e) {
-        return line(e.number(), e.description());
+        return HandlerGuard::describe(e.number(), e.description());
     } catch (const std::bad_alloc&) {
-        return line(kOutOfMemory, QStringLiteral("Out of memory"));
+        return HandlerGuard::describe(kOutOfMemory, QStringLiteral("Out of memory"));
     } catch (const std::exception& e) {
-        return line(kInternalError, QString::fromLocal8Bit(e.what()));
+        return HandlerGuard::describe(kInternalError, QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        return line(kInternalError, QStringLiteral("Internal error"));
+        return HandlerGuard::describe(kInternalError, QStringLiteral("Internal error"));
     }
 }
 
 } // namespace
 
-void HandlerGuard::report(std::exception_ptr error) {
-    MessageBox::show(describe(error), MessageBox::Exclamation,
-                     QCoreApplication::translate("HandlerGuard", "エラー"));
+void HandlerGuard::report(MessageBox& messages, std::exception_ptr error) {
+    messages.show(textOf(error), MessageBox::Exclamation, ErrorTitle::text());
+}
+
+QString HandlerGuard::describe(int number, const QString& description) {
+    return QString::number(number) + QStringLiteral(" : ") + description;
 }

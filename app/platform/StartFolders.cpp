@@ -6,9 +6,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-// Ours
-#include "ProgramFolder.h"
-
 namespace StartFolders {
 
 QString imageFolder(const QString& programFolder, bool programFolderWritable,
@@ -45,8 +42,7 @@ QString installedDataFolder(const QString& programFolder) {
     return QDir::cleanPath(QDir(programFolder).filePath(QStringLiteral(GAVREL_DATA_FROM_PROGRAM)));
 }
 
-QString imageFolderOfThisProgram() {
-    const QString program = ProgramFolder::path();
+QString imageFolderFor(const QString& program) {
     return imageFolder(program, QFileInfo(program).isWritable(),
                        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
                        installedDataFolder(program) + QStringLiteral("/images"));

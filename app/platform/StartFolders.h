@@ -20,7 +20,7 @@ QString videoFolder(const QString& defaultFolder, const QString& sampleVideoFold
 // The installed data folder as seen from the program's folder.
 QString installedDataFolder(const QString& programFolder);
 
-// imageFolder() for this program and user.
-QString imageFolderOfThisProgram();
+// imageFolder() for a program started from `programFolder`, for this user.
+QString imageFolderFor(const QString& programFolder);
 
 } // namespace StartFolders

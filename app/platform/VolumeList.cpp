@@ -3,15 +3,6 @@
 // Qt
 #include <QDir>
 
-// Ours
-#include "SystemVolumeList.h"
-
-namespace {
-
-const VolumeList* overridden = nullptr;
-
-} // namespace
-
 Qt::CaseSensitivity VolumeList::fileNameCase() {
 #ifdef Q_OS_WIN
     return Qt::CaseInsensitive;
@@ -44,17 +35,4 @@ std::optional<VolumeList::Volume> VolumeList::volumeHolding(const QString& path)
         }
     }
     return best;
-}
-
-const VolumeList& VolumeList::active() {
-    static const SystemVolumeList system;
-    return overridden != nullptr ? *overridden : system;
-}
-
-VolumeList::Override::Override(const VolumeList& list) : previous_(overridden) {
-    overridden = &list;
-}
-
-VolumeList::Override::~Override() {
-    overridden = previous_;
 }

@@ -7,8 +7,8 @@
 // Qt
 #include <QString>
 
-// The mounted volumes that stand for drives. One list is active for the whole process;
-// tests replace it (for instance to offer a volume that is not ready).
+// The mounted volumes that stand for drives. The program lists the system's (a service);
+// tests give their own (for instance to offer a volume that is not ready).
 class VolumeList {
 public:
     struct Volume {
@@ -27,18 +27,4 @@ public:
     static bool holds(const QString& rootPath, const QString& path);
     // How the platform compares file and folder names.
     static Qt::CaseSensitivity fileNameCase();
-
-    static const VolumeList& active();
-
-    // Makes `list` the active one while the Override lives.
-    class Override {
-    public:
-        explicit Override(const VolumeList& list);
-        ~Override();
-        Override(const Override&) = delete;
-        Override& operator=(const Override&) = delete;
-
-    private:
-        const VolumeList* previous_;
-    };
 };

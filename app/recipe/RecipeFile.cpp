@@ -13,12 +13,20 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+// Ours
+#include "CircleDrag.h"
+#include "InspectionFormat.h"
+
 namespace RecipeFile {
 
 namespace {
 
 const QString kFormat = QStringLiteral("gavrel-recipe");
 constexpr int kVersion = 1;
+// A circle lies on the working image and is no smaller than a drag can make it.
+constexpr int kImageWidth = InspectionFormat::kWidth;
+constexpr int kImageHeight = InspectionFormat::kHeight;
+constexpr int kMinimumRadius = static_cast<int>(CircleDrag::kMinimumRadius);
 
 ReadResult failure(const QString& error) {
     return ReadResult{std::nullopt, error};

@@ -16,9 +16,6 @@ namespace RecipeFile {
 
 inline const QString kSuffix = QStringLiteral("gavrel-recipe");
 constexpr qsizetype kMaxFileBytes = 64 * 1024;
-constexpr int kImageWidth = 512;
-constexpr int kImageHeight = 480;
-constexpr int kMinimumRadius = 3;
 
 struct ReadResult {
     std::optional<InspectionRecipe> recipe;

@@ -8,6 +8,9 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
+// Ours
+#include "BitmapLayout.h"
+
 ImageArchive::ImageArchive(QString folder) : folder_(std::move(folder)) {}
 
 QString ImageArchive::pixelHash(const QByteArray& pixels) {
@@ -41,11 +44,7 @@ QString ImageArchive::store(const QByteArray& pixels, int width, int height, con
     // An indexed image with a grey ramp is written as an 8-bit bitmap whose index is the level.
     QImage image(reinterpret_cast<const uchar*>(pixels.constData()), width, height, width,
                  QImage::Format_Indexed8);
-    QList<QRgb> ramp(256);
-    for (int level = 0; level < 256; ++level) {
-        ramp[level] = qRgb(level, level, level);
-    }
-    image.setColorTable(ramp);
+    image.setColorTable(BitmapLayout::greyRamp());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return failed(file.errorString());

@@ -28,7 +28,7 @@
     </message>
 </context>
 <context>
-    <name>HandlerGuard</name>
+    <name>ErrorTitle</name>
     <message>
         <source>エラー</source>
         <translation>Error</translation>
@@ -211,10 +211,6 @@
         <source>ファイルが選択されていません｡</source>
         <translation>No file is selected.</translation>
     </message>
-    <message>
-        <source>エラー</source>
-        <translation>Error</translation>
-    </message>
 </context>
 <context>
     <name>frmFileSave</name>
@@ -245,10 +241,6 @@
     <message>
         <source>ファイル名を入力してください</source>
         <translation>Please enter a file name</translation>
-    </message>
-    <message>
-        <source>エラー</source>
-        <translation>Error</translation>
     </message>
 </context>
 <context>
@@ -348,10 +340,6 @@
     <message>
         <source>左ドラッグ：　円移動　　  　右ドラッグ：　円半径変更</source>
         <translation>Left drag: move the circle     Right drag: change its radius</translation>
-    </message>
-    <message>
-        <source>エラー</source>
-        <translation>Error</translation>
     </message>
     <message>
         <source>画像ファイルのみの利用になります。</source>
@@ -585,10 +573,6 @@
     <message>
         <source>OK</source>
         <translation type="unfinished" />
-    </message>
-    <message>
-        <source>エラー</source>
-        <translation>Error</translation>
     </message>
     <message>
         <source>ビデオ設定ファイルが選択されていません</source>

@@ -13,12 +13,13 @@
 // Ours
 #include "FileListBox.h"
 #include "InspectionRecorder.h"
-#include "MessageBox.h"
 #include "PelmintBinding.h"
 #include "ProgramFolder.h"
 #include "RecordStore.h"
+#include "ServiceFakes.h"
+#include "ShippedSamples.h"
+#include "WindowProbe.h"
 #include "dialogs/DialogTestKit.h"
-#include "frmMainProbe.h"
 #include "record/RecordTestKit.h"
 
 #include <gtest/gtest.h>
@@ -43,11 +44,11 @@ class InspectionRecorderTest : public testing::Test {
 protected:
     InspectionRecorderTest()
         : folder(volumes.mkdir(QStringLiteral("volA/gavrel"))),
+          pelmint(std::make_shared<PelmintBinding>(folder)),
           url(DatabaseUrl::sqliteFile(records.filePath(QStringLiteral("measurements.sqlite")))),
-          store(recordkit::config(records.path(), url)), recorder(&store, PelmintBinding::shared()),
-          pelmintLinked_(linkPelmint(folder)), programFolder_(folder) {
-        QFile::copy(QStringLiteral(GAVREL_SOURCE_DIR "/samples/images/") + kDiscSample,
-                    folder + QDir::separator() + kDiscSample);
+          store(recordkit::config(records.path(), url)), recorder(&store, *pelmint),
+          pelmintLinked_(linkPelmint(folder)) {
+        QFile::copy(shipped::image(kDiscSample), folder + QDir::separator() + kDiscSample);
     }
 
     void SetUp() override { ASSERT_TRUE(pelmintLinked_); }
@@ -60,7 +61,14 @@ protected:
     }
 
     void start(const QString& camera = QString()) {
-        window = std::make_unique<frmMain>([camera](QWidget*) { return camera; });
+        Services services = fakes::services(messages);
+        services.volumes = volumes.list();
+        services.programFolder = folder;
+        services.pelmint = pelmint;
+        services.chooseVideoConfFile = [camera](QWidget*) {
+            return camera;
+        };
+        window = std::make_unique<frmMain>(services);
         window->setRecorder(&recorder);
         window->Form_Load();
     }
@@ -97,9 +105,10 @@ protected:
         return rows;
     }
 
-    MessageBox::Recorder messages;
+    std::shared_ptr<fakes::MessageRecorder> messages = std::make_shared<fakes::MessageRecorder>();
     Volumes volumes;
     const QString folder;
+    std::shared_ptr<PelmintBinding> pelmint;
     testutils::Sandbox records;
     DatabaseUrl url;
     RecordStore store;
@@ -108,11 +117,13 @@ protected:
 
 private:
     const bool pelmintLinked_;
-    ProgramFolder::Override programFolder_;
 };
 
 TEST_F(InspectionRecorderTest, EachSettlePointAddsExactlyOneRecordWithWhatWasJudged) {
     start();
+    // The start-up circle, kept to come back to before the load.
+    const QString startSetUp = records.filePath(QStringLiteral("start.gavrel-recipe"));
+    ASSERT_TRUE(window->saveRecipe(startSetUp));
     const QString loadedPath = folder + QDir::separator() + kDiscSample;
     struct Case {
         const char* name;
@@ -151,8 +162,7 @@ TEST_F(InspectionRecorderTest, EachSettlePointAddsExactlyOneRecordWithWhatWasJud
          QString()},
         {"load",
          [&] {
-             frmMainProbe::circle(*window).setCenterX(100);
-             frmMainProbe::circle(*window).setCenterY(100);
+             ASSERT_TRUE(window->openRecipe(startSetUp));
              load(kDiscSample);
          },
          {100, 100, 50},
@@ -173,7 +183,7 @@ TEST_F(InspectionRecorderTest, EachSettlePointAddsExactlyOneRecordWithWhatWasJud
         EXPECT_EQ(row.source, cases[i].source);
         EXPECT_EQ(row.sha.size(), 64);
     }
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 TEST_F(InspectionRecorderTest, AGrabRecordsTheCameraFileAndFrame) {
@@ -199,7 +209,7 @@ TEST_F(InspectionRecorderTest, NothingIsRecordedWithoutAStoreOrForARejectedCircl
     circle.setCenterX(100);
     circle.setCenterY(100);
     circle.setRadius(50);
-    InspectionRecorder withoutStore(nullptr, PelmintBinding::shared());
+    InspectionRecorder withoutStore(nullptr, *pelmint);
     EXPECT_FALSE(withoutStore.record(image, circle, QStringLiteral("128"), QStringLiteral("20")));
 
     circle.setCenterX(-5000); // covers no pixel: the window shows エラー

@@ -11,7 +11,8 @@
 // Ours
 #include "MainLayout.h"
 #include "MessageBox.h"
-#include "frmMainProbe.h"
+#include "ServiceFakes.h"
+#include "WindowProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -149,7 +150,7 @@ Qt::Alignment horizontalAlignmentOf(QWidget* widget) {
 }
 
 TEST(MainLayoutTest, WindowMatchesTheDesignBeforeItIsShown) {
-    frmMain window([](QWidget*) { return QString(); });
+    frmMain window(fakes::services(std::make_shared<fakes::MessageRecorder>()));
     EXPECT_EQ(window.windowTitle(),
               QStringLiteral("KeshVovadu - 手動センサボールによる平均濃度検査"));
     QWidget* area = probe::child<QWidget>(window, "cmdGrab")->parentWidget();
@@ -202,8 +203,9 @@ TEST(MainLayoutTest, WindowMatchesTheDesignBeforeItIsShown) {
 }
 
 TEST(MainLayoutTest, DisplayAndHelpLineFollowRealResizes) {
-    MessageBox::Recorder messages;
-    frmMain window([](QWidget*) { return QString(); });
+    const std::shared_ptr<fakes::MessageRecorder> messages =
+        std::make_shared<fakes::MessageRecorder>();
+    frmMain window(fakes::services(messages));
     window.Form_Load();
     QWidget* display = window.KeshDisplayEx1;
     QWidget* help = probe::child<QWidget>(window, "Label5");
@@ -254,7 +256,7 @@ TEST(MainLayoutTest, DisplayAndHelpLineFollowRealResizes) {
     probe::child<QLineEdit>(window, "txtAverageDensity")->clear();
     probe::child<QPushButton>(window, "cmdRecalc")->click();
     EXPECT_EQ(probe::text(window, "txtAverageDensity"), QStringLiteral("0.0"));
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 // A window manager may give a maximized window its frame only after the resize into the
@@ -265,8 +267,8 @@ TEST(MainLayoutTest, LayoutCatchesUpWithAFrameReportedWithoutAnEvent) {
     EXPECT_EQ(MainLayout::toPixels(maximized.displayWidth), 1083);
     EXPECT_EQ(MainLayout::toPixels(maximized.displayHeight), 967);
 
-    MessageBox::Recorder messages;
-    frmMain window([](QWidget*) { return QString(); });
+    const auto messages = std::make_shared<fakes::MessageRecorder>();
+    frmMain window(fakes::services(messages));
     window.Form_Load();
     QCoreApplication::processEvents();
     QMoveEvent stale(window.pos(), window.pos()); // a last event before the frame changes
@@ -300,7 +302,7 @@ TEST(MainLayoutTest, LayoutCatchesUpWithAFrameReportedWithoutAnEvent) {
     EXPECT_EQ(window.KeshDisplayEx1->size(), wanted);
     EXPECT_EQ(probe::child<QWidget>(window, "Label5")->y(),
               MainLayout::toPixels(expected.helpLineTop));
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include <QTranslator>
 
 // Ours
+#include "ErrorTitle.h"
+#include "ServiceFakes.h"
 #include "Translations.h"
 #include "frmMain.h"
 
@@ -30,7 +32,7 @@ public:
 
 QString windowTitleUnder(const QLocale& locale) {
     const Installed installed(locale);
-    frmMain window([](QWidget*) { return QString(); });
+    frmMain window(fakes::services(std::make_shared<fakes::MessageRecorder>()));
     return window.windowTitle();
 }
 
@@ -62,12 +64,12 @@ TEST(TranslationsTest, QtsOwnButtonsFollowTheLocale) {
         const Installed japanese(QLocale(QLocale::Japanese, QLocale::Japan));
         EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"),
                   QStringLiteral("キャンセル"));
-        EXPECT_EQ(QCoreApplication::translate("frmMain", "エラー"), QStringLiteral("エラー"));
+        EXPECT_EQ(ErrorTitle::text(), QStringLiteral("エラー"));
     }
     {
         const Installed english(QLocale(QLocale::English, QLocale::UnitedStates));
         EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"),
                   QStringLiteral("Cancel"));
-        EXPECT_EQ(QCoreApplication::translate("frmMain", "エラー"), QStringLiteral("Error"));
+        EXPECT_EQ(ErrorTitle::text(), QStringLiteral("Error"));
     }
 }

@@ -13,12 +13,13 @@
 
 // Ours
 #include "FileListBox.h"
-#include "MessageBox.h"
 #include "NumberFormat.h"
 #include "PelmintBinding.h"
 #include "ProgramFolder.h"
+#include "ServiceFakes.h"
+#include "ShippedSamples.h"
+#include "WindowProbe.h"
 #include "dialogs/DialogTestKit.h"
-#include "frmMainProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,7 @@ const QString kFormatMessage = QStringLiteral("512*480 8bitグレイの画像で
 const QString kStale = QStringLiteral("stale");
 
 QString samplePath(const QString& name) {
-    return QStringLiteral(GAVREL_SOURCE_DIR "/samples/images/") + name;
+    return shipped::image(name);
 }
 
 KeshImage imageFromFile(const QString& path) {
@@ -52,12 +53,19 @@ protected:
           pelmintFile_(PelmintBinding::fileNameFor(QStringLiteral("Pelmint"))),
           pelmintLinked_(QFile::link(ProgramFolder::path() + QDir::separator() + pelmintFile_,
                                      folder + QDir::separator() + pelmintFile_)),
-          programFolder_(folder) {}
+          pelmint_(std::make_shared<PelmintBinding>(folder)) {}
 
     void SetUp() override { ASSERT_TRUE(pelmintLinked_); }
 
     void start(const QString& videoConfFile = QString()) {
-        window = std::make_unique<frmMain>([videoConfFile](QWidget*) { return videoConfFile; });
+        Services services = fakes::services(messages);
+        services.volumes = volumes.list();
+        services.programFolder = folder;
+        services.pelmint = pelmint_;
+        services.chooseVideoConfFile = [videoConfFile](QWidget*) {
+            return videoConfFile;
+        };
+        window = std::make_unique<frmMain>(services);
         window->Form_Load();
     }
 
@@ -72,10 +80,10 @@ protected:
 
     // What the measurement must show for the image now held and the circle where it is.
     QString pelmintAverage() {
-        const CircleFigure& circle = frmMainProbe::circle(*window);
-        const double average = PelmintBinding::shared().CircleAreaAverage(
+        const double average = pelmint_->CircleAreaAverage(
             image().bufferAddress(), image().width(), image().height(), image().bitsPerPixel(),
-            int(circle.centerX()), int(circle.centerY()), int(circle.radius()));
+            text("lblCircleCenterX").toInt(), text("lblCircleCenterY").toInt(),
+            text("lblCircleRadius").toInt());
         return NumberFormat::fixed(average, 1);
     }
 
@@ -91,13 +99,13 @@ protected:
     }
 
     void expectOnlyMessage(const QString& text, int style, const QString& title) {
-        ASSERT_EQ(messages.records().size(), 1u);
-        EXPECT_EQ(messages.records()[0].text, text);
-        EXPECT_EQ(messages.records()[0].style, style);
-        EXPECT_EQ(messages.records()[0].title, title);
+        ASSERT_EQ(messages->records().size(), 1u);
+        EXPECT_EQ(messages->records()[0].text, text);
+        EXPECT_EQ(messages->records()[0].style, style);
+        EXPECT_EQ(messages->records()[0].title, title);
     }
 
-    MessageBox::Recorder messages;
+    std::shared_ptr<fakes::MessageRecorder> messages = std::make_shared<fakes::MessageRecorder>();
     Volumes volumes;
     const QString folder;
     std::unique_ptr<frmMain> window;
@@ -105,7 +113,7 @@ protected:
 private:
     const QString pelmintFile_;
     const bool pelmintLinked_;
-    ProgramFolder::Override programFolder_;
+    std::shared_ptr<PelmintBinding> pelmint_;
 };
 
 // The commands without a camera, on copies of the sample images.
@@ -175,7 +183,7 @@ TEST_F(FileCommandsTest, LoadingAGoodFileShowsAndMeasuresItWithoutAMessage) {
 
     EXPECT_TRUE(listedInDialog.contains(kGoodSample));
     EXPECT_FALSE(listedInDialog.contains(QStringLiteral("notes.txt"))); // given "*.bmp"
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
     EXPECT_EQ(image(), imageFromFile(samplePath(kGoodSample)));
     expectShowing(image());
     EXPECT_EQ(QColor(shown().pixel(300, 300)), QColor(50, 50, 50));
@@ -192,7 +200,7 @@ TEST_F(FileCommandsTest, AFileOfAnotherFormatGivesOneMessageAndBecomes512x480Gre
     };
     for (const QString& name : wrongFormats) {
         SCOPED_TRACE(name.toStdString());
-        messages.clear();
+        messages->clear();
         markAverageStale();
         load(name);
         expectOnlyMessage(kFormatMessage, MessageBox::OkOnly, QStringLiteral("error"));
@@ -216,7 +224,7 @@ TEST_F(FileCommandsTest, AReadFailureKeepsThePreviousImageAndStillMeasures) {
     ASSERT_LT(code, 0);
     expectOnlyMessage(QStringLiteral("読込みに失敗しました。(ErrCode=%1)").arg(code),
                       MessageBox::Exclamation, QStringLiteral("読み込み失敗"));
-    EXPECT_TRUE(messages.records()[0].text.contains(QStringLiteral("(ErrCode=-")));
+    EXPECT_TRUE(messages->records()[0].text.contains(QStringLiteral("(ErrCode=-")));
     EXPECT_EQ(image(), before);
     expectShowing(before);
     EXPECT_EQ(text("txtAverageDensity"), QStringLiteral("200.0"));
@@ -228,9 +236,9 @@ TEST_F(FileCommandsTest, AReadFailureOnAnImageOfAnotherFormatGivesBothMessagesIn
     markAverageStale();
 
     load(QStringLiteral("broken.bmp"));
-    ASSERT_EQ(messages.records().size(), 2u);
-    EXPECT_TRUE(messages.records()[0].text.startsWith(QStringLiteral("読込みに失敗しました。")));
-    EXPECT_EQ(messages.records()[1].text, kFormatMessage);
+    ASSERT_EQ(messages->records().size(), 2u);
+    EXPECT_TRUE(messages->records()[0].text.startsWith(QStringLiteral("読込みに失敗しました。")));
+    EXPECT_EQ(messages->records()[1].text, kFormatMessage);
     EXPECT_EQ(image().width(), 512);
     EXPECT_EQ(text("txtAverageDensity"), pelmintAverage());
 }
@@ -242,7 +250,7 @@ TEST_F(FileCommandsTest, LeavingTheOpenDialogMeasuresTheUnchangedImageAgain) {
         SCOPED_TRACE(how == Dismissal::CancelButton ? "Cancel" : "close box");
         fill(90);
         dismiss("cmdLoadImage", "frmFileLoad", how);
-        EXPECT_TRUE(messages.records().empty());
+        EXPECT_TRUE(messages->records().empty());
         EXPECT_EQ(image().bufferAddress()[0], 90); // not read again from the earlier path
         EXPECT_EQ(text("txtAverageDensity"), QStringLiteral("90.0"));
         expectShowing(loaded); // no refresh: the display still shows the loaded picture
@@ -257,7 +265,7 @@ TEST_F(FileCommandsTest, LeavingTheSaveDialogWritesNothing) {
     for (const Dismissal how : {Dismissal::CancelButton, Dismissal::CloseBox}) {
         dismiss("cmdSaveImage", "frmFileSave", how);
     }
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), before);
 }
 
@@ -267,7 +275,7 @@ TEST_F(FileCommandsTest, SavingWritesAn8BitFileThatReadsBackIdenticallyWithoutMe
     markAverageStale();
 
     saveAs(QStringLiteral("saved"));
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
     EXPECT_TRUE(listedInDialog.contains(kGoodSample));
     EXPECT_FALSE(listedInDialog.contains(QStringLiteral("notes.txt")));
     const QString written = inFolder(QStringLiteral("saved.bmp")); // "bmp" added to a bare name
@@ -288,7 +296,7 @@ TEST_F(FileCommandsTest, AFailedSaveReportsTheCodeAndLeavesFilesAlone) {
     fill(17);
     for (const QString& name : targets) {
         SCOPED_TRACE(name.toStdString());
-        messages.clear();
+        messages->clear();
         saveAs(name);
         const int code = window->KeshFileAccess1.errorCode();
         EXPECT_NE(code, 0);
@@ -306,7 +314,7 @@ TEST_F(FileCommandsTest, GrabIsDisabledWithoutACamera) {
     probe::click(*window, "cmdGrab");
     EXPECT_EQ(text("txtAverageDensity"), kStale);
     EXPECT_EQ(image().bufferAddress()[0], 77);
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 class GrabTest : public ImageCommandsTest {
@@ -326,7 +334,7 @@ TEST_F(GrabTest, GrabCapturesAFrameShowsAndMeasuresIt) {
     markAverageStale();
 
     probe::click(*window, "cmdGrab");
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
     EXPECT_GT(image().bufferAddress()[0], 200);
     expectShowing(image());
     EXPECT_EQ(text("txtAverageDensity"), pelmintAverage());
@@ -344,7 +352,7 @@ TEST_F(GrabTest, AGrabAfterTheCameraEndedIsReportedAndTheWindowGoesOn) {
 
     for (int attempt = 0; attempt < 2; ++attempt) {
         SCOPED_TRACE(attempt);
-        messages.clear();
+        messages->clear();
         fill(77);
         markAverageStale();
         probe::click(*window, "cmdGrab");

@@ -15,10 +15,10 @@
 #include <QStatusBar>
 
 // Ours
-#include "MessageBox.h"
 #include "PixelReadout.h"
 #include "RecipeFile.h"
-#include "frmMainProbe.h"
+#include "ServiceFakes.h"
+#include "WindowProbe.h"
 #include "testutils.h"
 
 #include <gtest/gtest.h>
@@ -35,10 +35,12 @@ protected:
     // A window whose chooser answers `cameraFile`; `recipe` is used at start-up if given.
     std::unique_ptr<frmMain> start(const QString& cameraFile,
                                    const std::optional<InspectionRecipe>& recipe = {}) {
-        auto window = std::make_unique<frmMain>([this, cameraFile](QWidget*) {
+        Services services = fakes::services(messages);
+        services.chooseVideoConfFile = [this, cameraFile](QWidget*) {
             ++choices;
             return cameraFile;
-        });
+        };
+        auto window = std::make_unique<frmMain>(services);
         if (recipe) {
             window->useRecipeAtStartup(*recipe);
         }
@@ -58,8 +60,18 @@ protected:
 
     static QString text(frmMain& window, const char* name) { return probe::text(window, name); }
     static std::vector<int> circle(frmMain& window) {
-        const CircleFigure& c = frmMainProbe::circle(window);
-        return {int(c.centerX()), int(c.centerY()), int(c.radius())};
+        return {text(window, "lblCircleCenterX").toInt(), text(window, "lblCircleCenterY").toInt(),
+                text(window, "lblCircleRadius").toInt()};
+    }
+    // Places the circle as the operator does: a left press, then a horizontal right drag.
+    static void placeCircle(frmMain& window, int x, int y, int radius) {
+        probe::mouse(window, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, {x, y});
+        probe::mouse(window, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, {x, y});
+        const int grow = radius - text(window, "lblCircleRadius").toInt();
+        probe::mouse(window, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, {256, 0});
+        probe::mouse(window, QEvent::MouseMove, Qt::NoButton, Qt::RightButton, {256 + grow, 0});
+        probe::mouse(window, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton,
+                     {256 + grow, 0});
     }
     static bool grabEnabled(frmMain& window) {
         return probe::child<QPushButton>(window, "cmdGrab")->isEnabled();
@@ -69,7 +81,8 @@ protected:
     }
 
     testutils::Sandbox sandbox;
-    MessageBox::Recorder messages;
+    const std::shared_ptr<fakes::MessageRecorder> messages =
+        std::make_shared<fakes::MessageRecorder>();
     int choices = 0;
 };
 
@@ -96,10 +109,7 @@ TEST_F(frmMainInspectionTest, KeysMoveAndResizeTheCircleWithTheDragsClamps) {
         {{10, 10, 3}, Qt::Key_Minus, {}, {10, 10, 3}},
     };
     for (const Case& c : cases) {
-        CircleFigure& figure = frmMainProbe::circle(*window);
-        figure.setCenterX(c.from[0]);
-        figure.setCenterY(c.from[1]);
-        figure.setRadius(c.from[2]);
+        placeCircle(*window, c.from[0], c.from[1], c.from[2]);
         probe::child<QLineEdit>(*window, "txtAverageDensity")->setText(QString());
         settled.clear();
         QTest::keyPress(display, c.key, c.modifiers);
@@ -190,8 +200,7 @@ TEST_F(frmMainInspectionTest, InputBoxesAreNamedAfterTheirCaptions) {
 
 TEST_F(frmMainInspectionTest, ARecipeSavedAndOpenedAgainRestoresTheSetUp) {
     auto window = start(QString());
-    frmMainProbe::circle(*window).setCenterX(300);
-    frmMainProbe::circle(*window).setRadius(7);
+    placeCircle(*window, 300, 100, 7);
     probe::child<QLineEdit>(*window, "txtStandard")->setText(QStringLiteral("1 28.5"));
     probe::child<QLineEdit>(*window, "txtTolerance")->setText(QStringLiteral("&H10"));
     const QString path = sandbox.filePath(QStringLiteral("line2"));
@@ -203,7 +212,7 @@ TEST_F(frmMainInspectionTest, ARecipeSavedAndOpenedAgainRestoresTheSetUp) {
     EXPECT_EQ(text(*other, "txtStandard"), QStringLiteral("128.5"));
     EXPECT_EQ(text(*other, "txtTolerance"), QStringLiteral("16"));
     EXPECT_EQ(text(*other, "lblCircleCenterX"), QStringLiteral("300")); // measured at once
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 TEST_F(frmMainInspectionTest, ADamagedRecipeIsExplainedAndChangesNothing) {
@@ -211,10 +220,10 @@ TEST_F(frmMainInspectionTest, ADamagedRecipeIsExplainedAndChangesNothing) {
     const QString damaged = sandbox.write(QStringLiteral("bad.gavrel-recipe"), "{\"format\":");
     const QString before = text(*window, "txtStandard");
     EXPECT_FALSE(window->openRecipe(damaged));
-    ASSERT_EQ(messages.records().size(), 1u);
+    ASSERT_EQ(messages->records().size(), 1u);
     EXPECT_TRUE(
-        messages.records()[0].text.startsWith(QStringLiteral("レシピを開けませんでした。")));
-    EXPECT_TRUE(messages.records()[0].text.contains(damaged));
+        messages->records()[0].text.startsWith(QStringLiteral("レシピを開けませんでした。")));
+    EXPECT_TRUE(messages->records()[0].text.contains(damaged));
     EXPECT_EQ(circle(*window), (std::vector<int>{100, 100, 50}));
     EXPECT_EQ(text(*window, "txtStandard"), before);
 }
@@ -244,13 +253,13 @@ TEST_F(frmMainInspectionTest, StartUpWithARecipe) {
     };
     for (const Case& c : cases) {
         choices = 0;
-        messages.clear();
+        messages->clear();
         recipe.cameraConfigFile = c.camera;
         auto window = start(QString(), recipe);
         EXPECT_EQ(choices, c.choices) << c.what;
         EXPECT_EQ(grabEnabled(*window), c.grab) << c.what;
         QStringList shown;
-        for (const auto& record : messages.records()) {
+        for (const auto& record : messages->records()) {
             shown << record.text;
         }
         EXPECT_EQ(shown, c.messages) << c.what;
@@ -294,7 +303,7 @@ TEST_F(frmMainInspectionTest, LiveShowsMeasuresAndJudgesEveryFrameUntilSwitchedO
     const std::uint64_t judged = window->liveMeter().framesJudged();
     QTest::qWait(200);
     EXPECT_EQ(window->liveMeter().framesJudged(), judged); // nothing queued up behind
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
     window->close();
 }
 
@@ -329,10 +338,10 @@ TEST_F(frmMainInspectionTest, ASourceThatEndsStopsLiveAsAFailedGrabWouldAndKeeps
     ASSERT_TRUE(grabEnabled(*window));
     window->liveAction()->trigger();
     ASSERT_TRUE(waitFor([&] { return !window->isLive(); }));
-    ASSERT_EQ(messages.records().size(), 1u);
-    EXPECT_EQ(messages.records()[0].text, QStringLiteral("画像の取込に失敗しました。(ErrCode=6)"));
-    EXPECT_EQ(messages.records()[0].style, MessageBox::Exclamation);
-    EXPECT_EQ(messages.records()[0].title, QStringLiteral("取込失敗"));
+    ASSERT_EQ(messages->records().size(), 1u);
+    EXPECT_EQ(messages->records()[0].text, QStringLiteral("画像の取込に失敗しました。(ErrCode=6)"));
+    EXPECT_EQ(messages->records()[0].style, MessageBox::Exclamation);
+    EXPECT_EQ(messages->records()[0].title, QStringLiteral("取込失敗"));
     EXPECT_FALSE(window->liveAction()->isChecked());
     EXPECT_TRUE(grabEnabled(*window));
     EXPECT_GT(window->liveMeter().framesJudged(), 0u);

@@ -4,7 +4,8 @@
 // Ours
 #include "MessageBox.h"
 #include "RuntimeError.h"
-#include "frmMainProbe.h"
+#include "ServiceFakes.h"
+#include "WindowProbe.h"
 #include "testutils.h"
 
 #include <gtest/gtest.h>
@@ -26,12 +27,14 @@ protected:
 
     // Starts a window whose chooser answers `path`, noting what the operator saw meanwhile.
     std::unique_ptr<frmMain> start(const QString& path) {
-        auto window = std::make_unique<frmMain>([this, path](QWidget* parent) {
+        Services services = fakes::services(messages);
+        services.chooseVideoConfFile = [this, path](QWidget* parent) {
             ++choices;
             mainShownBehindChooser = parent != nullptr && parent->isVisible();
             grabEnabledDuringChoice = probe::child<QPushButton>(*parent, "cmdGrab")->isEnabled();
             return path;
-        });
+        };
+        auto window = std::make_unique<frmMain>(services);
         window->Form_Load();
         return window;
     }
@@ -52,7 +55,8 @@ protected:
     }
 
     testutils::Sandbox sandbox;
-    MessageBox::Recorder messages;
+    const std::shared_ptr<fakes::MessageRecorder> messages =
+        std::make_shared<fakes::MessageRecorder>();
     int choices = 0;
     bool mainShownBehindChooser = false;
     bool grabEnabledDuringChoice = true;
@@ -63,13 +67,13 @@ TEST_F(frmMainStartupTest, WithoutACameraNothingIsOpenedOrClosed) {
     EXPECT_EQ(choices, 1);
     EXPECT_TRUE(mainShownBehindChooser);
     EXPECT_FALSE(grabEnabledDuringChoice);
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
     EXPECT_FALSE(grabEnabled(*window));
-    EXPECT_FALSE(frmMainProbe::videoReady(*window));
+    EXPECT_FALSE(window->KeshVideo1.isOpen());
     EXPECT_EQ(text(*window, "txtAverageDensity"), QStringLiteral("0.0")); // the initial image
     expectFirstMeasurement(*window);
     window->close();
-    EXPECT_EQ(frmMainProbe::videoCloseCount(*window), 0);
+    EXPECT_FALSE(window->KeshVideo1.isOpen());
 }
 
 TEST_F(frmMainStartupTest, CameraFailuresAreReportedOnceAndWorkGoesOnWithFiles) {
@@ -88,24 +92,23 @@ TEST_F(frmMainStartupTest, CameraFailuresAreReportedOnceAndWorkGoesOnWithFiles) 
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        messages.clear();
+        messages->clear();
         auto window = start(c.path);
-        EXPECT_EQ(frmMainProbe::confFilePath(*window), c.path);
-        ASSERT_EQ(messages.records().size(), 1u);
-        EXPECT_EQ(messages.records()[0].text, c.message);
-        EXPECT_EQ(messages.records()[0].style, MessageBox::Exclamation);
-        EXPECT_EQ(messages.records()[0].title, QStringLiteral("エラー"));
+        ASSERT_EQ(messages->records().size(), 1u);
+        EXPECT_EQ(messages->records()[0].text, c.message);
+        EXPECT_EQ(messages->records()[0].style, MessageBox::Exclamation);
+        EXPECT_EQ(messages->records()[0].title, QStringLiteral("エラー"));
         EXPECT_FALSE(grabEnabled(*window));
         expectFirstMeasurement(*window);
         window->close();
-        EXPECT_EQ(frmMainProbe::videoCloseCount(*window), 0);
+        EXPECT_FALSE(window->KeshVideo1.isOpen());
     }
 }
 
 TEST_F(frmMainStartupTest, ReadyCameraEnablesGrabMeasuresItsFrameAndClosesOnce) {
     auto window = start(ini("white.ini", "videotestsrc pattern=white is-live=true"));
-    EXPECT_TRUE(messages.records().empty());
-    EXPECT_TRUE(frmMainProbe::videoReady(*window));
+    EXPECT_TRUE(messages->records().empty());
+    EXPECT_TRUE(window->KeshVideo1.isOpen());
     EXPECT_TRUE(grabEnabled(*window));
     expectFirstMeasurement(*window);
     EXPECT_GT(text(*window, "txtAverageDensity").toDouble(), 200.0); // not the all-zero start
@@ -113,17 +116,19 @@ TEST_F(frmMainStartupTest, ReadyCameraEnablesGrabMeasuresItsFrameAndClosesOnce) 
 
     window->close();
     window->close();
-    EXPECT_EQ(frmMainProbe::videoCloseCount(*window), 1);
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_FALSE(window->KeshVideo1.isOpen());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 TEST_F(frmMainStartupTest, AFailingStepIsSkippedSilently) {
-    frmMain window([](QWidget*) -> QString {
+    Services services = fakes::services(messages);
+    services.chooseVideoConfFile = [](QWidget*) -> QString {
         throw RuntimeError(RuntimeError::DeviceUnavailable, QStringLiteral("Device unavailable"));
-    });
+    };
+    frmMain window(services);
     window.Form_Load();
-    EXPECT_TRUE(messages.records().empty());
-    EXPECT_TRUE(frmMainProbe::confFilePath(window).isEmpty());
+    EXPECT_TRUE(messages->records().empty());
+    EXPECT_FALSE(window.KeshVideo1.isOpen());
     EXPECT_FALSE(grabEnabled(window));
     expectFirstMeasurement(window);
 }
@@ -135,7 +140,7 @@ TEST_F(frmMainStartupTest, ClosingTheWindowDoesNotWaitForACameraThatWillNotStop)
                                       " ! identity sleep-time=3000000\n"
                                       "OpenTimeoutMs=5000\nCaptureTimeoutMs=5000\n"
                                       "CloseTimeoutMs=200\n"));
-    ASSERT_TRUE(frmMainProbe::videoReady(*window)) << window->KeshVideo1.statusText().toStdString();
+    ASSERT_TRUE(grabEnabled(*window)) << window->KeshVideo1.statusText().toStdString();
     QElapsedTimer timer;
     timer.start();
     window->close();

@@ -16,6 +16,7 @@
 #include "BmpWriter.h"
 #include "KeshFileAccess.h"
 #include "KeshImage.h"
+#include "ShippedSamples.h"
 #include "testutils.h"
 
 #include <gtest/gtest.h>
@@ -680,8 +681,7 @@ TEST(KeshFileAccessTest, SampleImagesReadWithTheirStatedFormatAndDensities) {
     for (const Sample& s : samples) {
         SCOPED_TRACE(s.name);
         KeshFileAccess access;
-        access.setFileName(QStringLiteral(GAVREL_SOURCE_DIR "/samples/images/") +
-                           QLatin1String(s.name));
+        access.setFileName(shipped::image(QLatin1String(s.name)));
         KeshImage image;
         access.read(image);
         ASSERT_EQ(access.errorCode(), 0);

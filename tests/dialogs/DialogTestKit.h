@@ -1,10 +1,11 @@
 #pragma once
 
-// What the dialog tests share: fake volumes rooted in a sandbox, the process state they
+// What the dialog tests share: fake volumes rooted in a sandbox, the current folder they
 // change and restore, and operator actions on the real list widgets.
 
 // Standard library
 #include <functional>
+#include <memory>
 #include <vector>
 
 // Qt
@@ -46,7 +47,7 @@ public:
         : a(native(sandbox.mkdir(QStringLiteral("volA")))),
           b(native(sandbox.mkdir(QStringLiteral("volB")))),
           c(native(sandbox.mkdir(QStringLiteral("volC")))), previousCurrent_(QDir::currentPath()),
-          fake_(fakeOf(a, b, c)), override_(fake_) {}
+          fake_(std::make_shared<FakeVolumes>(fakeOf(a, b, c))) {}
     ~Volumes() { QDir::setCurrent(previousCurrent_); }
     Volumes(const Volumes&) = delete;
     Volumes& operator=(const Volumes&) = delete;
@@ -55,6 +56,7 @@ public:
         return native(sandbox.write(name, QByteArrayLiteral("x")));
     }
     QString mkdir(const QString& name) const { return native(sandbox.mkdir(name)); }
+    std::shared_ptr<const VolumeList> list() const { return fake_; }
 
     testutils::Sandbox sandbox;
     const QString a;
@@ -72,8 +74,7 @@ private:
     }
 
     QString previousCurrent_;
-    FakeVolumes fake_;
-    VolumeList::Override override_;
+    std::shared_ptr<FakeVolumes> fake_;
 };
 
 inline QStringList itemTexts(const QListWidget& list) {
@@ -163,8 +164,11 @@ inline void whileShown(const QString& objectName, const std::function<void()>& s
 }
 
 // The folder list's error for opening `folder`, as the platform words it.
-inline QString errorText(const QString& folder) {
+inline QString errorText(const Volumes& volumes, const QString& folder) {
+    Services services;
+    services.volumes = volumes.list();
     DirListBox probe;
+    probe.setServices(services);
     try {
         probe.setPath(folder);
     } catch (const RuntimeError& error) {

@@ -8,7 +8,7 @@
 #include "DialogTestKit.h"
 #include "FileListBox.h"
 #include "MessageBox.h"
-#include "ProgramFolder.h"
+#include "ServiceFakes.h"
 #include "frmFileLoad.h"
 
 #include <gtest/gtest.h>
@@ -22,8 +22,7 @@ protected:
     // The program's folder on volume A, images in it and in a sub-folder; the process's
     // current folder elsewhere, on volume C.
     FileLoadTest()
-        : programFolder(volumes.mkdir(QStringLiteral("volA/gavrel"))),
-          programFolder_(programFolder) {
+        : programFolder(volumes.mkdir(QStringLiteral("volA/gavrel"))), load(dialogServices()) {
         volumes.write(QStringLiteral("volA/gavrel/a.bmp"));
         volumes.write(QStringLiteral("volA/gavrel/b.BMP"));
         volumes.write(QStringLiteral("volA/gavrel/readme.txt"));
@@ -60,13 +59,19 @@ protected:
         QTest::mouseClick(window.ok, Qt::LeftButton);
     }
 
-    MessageBox::Recorder messages;
+    Services dialogServices() const {
+        Services services;
+        services.messages = messages;
+        services.volumes = volumes.list();
+        services.programFolder = programFolder;
+        return services;
+    }
+
+    const std::shared_ptr<fakes::MessageRecorder> messages =
+        std::make_shared<fakes::MessageRecorder>();
     Volumes volumes;
     const QString programFolder;
     frmFileLoad load;
-
-private:
-    ProgramFolder::Override programFolder_;
 };
 
 TEST_F(FileLoadTest, OpensInTheProgramFolderWithThePatternAndItsLayout) {
@@ -95,16 +100,16 @@ TEST_F(FileLoadTest, OpensInTheProgramFolderWithThePatternAndItsLayout) {
         QTest::mouseClick(window.cancel, Qt::LeftButton);
     });
     EXPECT_TRUE(load.strFilePath().isEmpty());
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 TEST_F(FileLoadTest, OkWithoutFileWarnsThenChosenFileGivesFolderAndName) {
     show([&](const Window& window) {
         QTest::mouseClick(window.ok, Qt::LeftButton);
-        ASSERT_EQ(messages.records().size(), 1U);
-        EXPECT_EQ(messages.records()[0].text, QStringLiteral("ファイルが選択されていません｡"));
-        EXPECT_EQ(messages.records()[0].style, MessageBox::Exclamation);
-        EXPECT_EQ(messages.records()[0].title, QStringLiteral("エラー"));
+        ASSERT_EQ(messages->records().size(), 1U);
+        EXPECT_EQ(messages->records()[0].text, QStringLiteral("ファイルが選択されていません｡"));
+        EXPECT_EQ(messages->records()[0].style, MessageBox::Exclamation);
+        EXPECT_EQ(messages->records()[0].title, QStringLiteral("エラー"));
         EXPECT_TRUE(window.dialog->isVisible());
 
         // Double-clicking a file only selects it.
@@ -154,16 +159,16 @@ TEST_F(FileLoadTest, EachShowingStartsAgainAndOnlyItsOwnOkGivesAPath) {
     });
     EXPECT_TRUE(load.strFilePath().isEmpty());
     EXPECT_EQ(visibleDialog(QStringLiteral("frmFileLoad")), nullptr);
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 TEST_F(FileLoadTest, DriveNotReadyShowsAnUntitledPlainMessageAndReturns) {
     show([&](const Window& window) {
         chooseDrive(*window.drive, volumes.b);
-        ASSERT_EQ(messages.records().size(), 1U);
-        EXPECT_EQ(messages.records()[0].text, errorText(volumes.b));
-        EXPECT_EQ(messages.records()[0].style, MessageBox::OkOnly);
-        EXPECT_TRUE(messages.records()[0].title.isEmpty());
+        ASSERT_EQ(messages->records().size(), 1U);
+        EXPECT_EQ(messages->records()[0].text, errorText(volumes, volumes.b));
+        EXPECT_EQ(messages->records()[0].style, MessageBox::OkOnly);
+        EXPECT_TRUE(messages->records()[0].title.isEmpty());
         EXPECT_EQ(window.drive->drive(), volumes.a);
         EXPECT_EQ(window.folder->path(), volumes.a);
         EXPECT_EQ(itemTexts(*window.files), QStringList({"top.bmp"}));
@@ -173,14 +178,19 @@ TEST_F(FileLoadTest, DriveNotReadyShowsAnUntitledPlainMessageAndReturns) {
 }
 
 TEST_F(FileLoadTest, ProgramFolderOnNoDriveIsReportedAndTheDialogStillWorks) {
-    const ProgramFolder::Override offVolume(volumes.mkdir(QStringLiteral("elsewhere")));
-    show([&](const Window& window) {
-        ASSERT_EQ(messages.records().size(), 1U);
-        EXPECT_TRUE(messages.records()[0].text.startsWith(QStringLiteral("68 : ")));
-        window.drive->setDrive(volumes.a);
-        choose(window, QStringLiteral("top.bmp"));
-    });
-    EXPECT_EQ(load.strFilePath(), volumes.a + QDir::separator() + QStringLiteral("top.bmp"));
+    Services services = dialogServices();
+    services.programFolder = volumes.mkdir(QStringLiteral("elsewhere"));
+    frmFileLoad elsewhere(services);
+    whileShown(
+        QStringLiteral("frmFileLoad"), [&] { elsewhere.showModal(); },
+        [&](QDialog& dialog) {
+            const Window window = windowOf(dialog);
+            ASSERT_EQ(messages->records().size(), 1U);
+            EXPECT_TRUE(messages->records()[0].text.startsWith(QStringLiteral("68 : ")));
+            window.drive->setDrive(volumes.a);
+            choose(window, QStringLiteral("top.bmp"));
+        });
+    EXPECT_EQ(elsewhere.strFilePath(), volumes.a + QDir::separator() + QStringLiteral("top.bmp"));
 }
 
 } // namespace

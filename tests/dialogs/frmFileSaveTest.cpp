@@ -12,7 +12,7 @@
 #include "DialogTestKit.h"
 #include "FileListBox.h"
 #include "MessageBox.h"
-#include "ProgramFolder.h"
+#include "ServiceFakes.h"
 #include "frmFileSave.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +25,7 @@ class FileSaveTest : public testing::Test {
 protected:
     FileSaveTest()
         : programFolder(volumes.mkdir(QStringLiteral("volA/gavrel"))),
-          dottedFolder(volumes.mkdir(QStringLiteral("volA/gavrel/v1.2"))),
-          programFolder_(programFolder) {
+          dottedFolder(volumes.mkdir(QStringLiteral("volA/gavrel/v1.2"))), save(dialogServices()) {
         volumes.write(QStringLiteral("volA/gavrel/old.bmp"));
         volumes.write(QStringLiteral("volA/gavrel/notes.txt"));
         QDir::setCurrent(volumes.mkdir(QStringLiteral("volC/work")));
@@ -69,14 +68,20 @@ protected:
         return save.strFilePath();
     }
 
-    MessageBox::Recorder messages;
+    Services dialogServices() const {
+        Services services;
+        services.messages = messages;
+        services.volumes = volumes.list();
+        services.programFolder = programFolder;
+        return services;
+    }
+
+    const std::shared_ptr<fakes::MessageRecorder> messages =
+        std::make_shared<fakes::MessageRecorder>();
     Volumes volumes;
     const QString programFolder;
     const QString dottedFolder;
     frmFileSave save;
-
-private:
-    ProgramFolder::Override programFolder_;
 };
 
 TEST_F(FileSaveTest, OpensWithFocusOnCancelAnEmptyNameAndItsLayout) {
@@ -122,16 +127,16 @@ TEST_F(FileSaveTest, DefaultExtensionOnlyWhenTheWholePathHasNoDot) {
     for (const Case& c : cases) {
         EXPECT_EQ(saveAs(c.folder, c.typed), c.expected) << c.typed.toStdString();
     }
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 TEST_F(FileSaveTest, EmptyNameWarnsAndClickedFileFillsTheName) {
     show([&](const Window& window) {
         QTest::mouseClick(window.ok, Qt::LeftButton);
-        ASSERT_EQ(messages.records().size(), 1U);
-        EXPECT_EQ(messages.records()[0].text, QStringLiteral("ファイル名を入力してください"));
-        EXPECT_EQ(messages.records()[0].style, MessageBox::Exclamation);
-        EXPECT_EQ(messages.records()[0].title, QStringLiteral("エラー"));
+        ASSERT_EQ(messages->records().size(), 1U);
+        EXPECT_EQ(messages->records()[0].text, QStringLiteral("ファイル名を入力してください"));
+        EXPECT_EQ(messages->records()[0].style, MessageBox::Exclamation);
+        EXPECT_EQ(messages->records()[0].title, QStringLiteral("エラー"));
         EXPECT_TRUE(window.dialog->isVisible());
 
         clickItem(*window.files, QStringLiteral("old.bmp"));
@@ -171,10 +176,10 @@ TEST_F(FileSaveTest, ReopeningForgetsTheEarlierNameFolderAndPath) {
 TEST_F(FileSaveTest, DriveNotReadyShowsAnUntitledPlainMessage) {
     show([&](const Window& window) {
         chooseDrive(*window.drive, volumes.b);
-        ASSERT_EQ(messages.records().size(), 1U);
-        EXPECT_EQ(messages.records()[0].text, errorText(volumes.b));
-        EXPECT_EQ(messages.records()[0].style, MessageBox::OkOnly);
-        EXPECT_TRUE(messages.records()[0].title.isEmpty());
+        ASSERT_EQ(messages->records().size(), 1U);
+        EXPECT_EQ(messages->records()[0].text, errorText(volumes, volumes.b));
+        EXPECT_EQ(messages->records()[0].style, MessageBox::OkOnly);
+        EXPECT_TRUE(messages->records()[0].title.isEmpty());
         EXPECT_EQ(window.drive->drive(), volumes.a);
         EXPECT_EQ(window.folder->path(), volumes.a);
     });

@@ -11,6 +11,7 @@
 #include "FileListBox.h"
 #include "ListChain.h"
 #include "MessageBox.h"
+#include "ServiceFakes.h"
 #include "frmSelectVideoConfFile.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ protected:
     // process's current folder on volume C.
     ChooserTest()
         : iniFolder(volumes.mkdir(QStringLiteral("volA/DREMLY_KESH/Video_IniFiles"))),
-          current(volumes.mkdir(QStringLiteral("volC/work"))), defaultFolder_(iniFolder) {
+          current(volumes.mkdir(QStringLiteral("volC/work"))) {
         volumes.write(QStringLiteral("volA/DREMLY_KESH/Video_IniFiles/camera1.ini"));
         volumes.write(QStringLiteral("volA/DREMLY_KESH/Video_IniFiles/camera2.ini"));
         volumes.write(QStringLiteral("volA/DREMLY_KESH/Video_IniFiles/notes.txt"));
@@ -52,17 +53,24 @@ protected:
                 dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))};
     }
 
-    MessageBox::Recorder messages;
+    const std::shared_ptr<fakes::MessageRecorder> messages =
+        std::make_shared<fakes::MessageRecorder>();
     Volumes volumes;
     const QString iniFolder;
     const QString current;
 
-private:
-    frmSelectVideoConfFile::DefaultFolderOverride defaultFolder_;
+    Services chooserServices(const QString& videoConfFolder) const {
+        Services services;
+        services.messages = messages;
+        services.volumes = volumes.list();
+        services.videoConfFolder = videoConfFolder;
+        return services;
+    }
+    Services chooserServices() const { return chooserServices(iniFolder); }
 };
 
 TEST_F(ChooserTest, WindowHasItsCaptionsGeometryFixedBorderAndTabOrder) {
-    frmSelectVideoConfFile dialog;
+    frmSelectVideoConfFile dialog(chooserServices());
     const Lists lists = listsOf(dialog);
 
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("ビデオ設定ファイルの選択"));
@@ -97,7 +105,7 @@ TEST_F(ChooserTest, WindowHasItsCaptionsGeometryFixedBorderAndTabOrder) {
 }
 
 TEST_F(ChooserTest, OpensOnTheDefaultFolderWhenItExists) {
-    frmSelectVideoConfFile dialog;
+    frmSelectVideoConfFile dialog(chooserServices());
     const Lists lists = listsOf(dialog);
 
     EXPECT_EQ(lists.drive->drive(), volumes.a);
@@ -105,35 +113,34 @@ TEST_F(ChooserTest, OpensOnTheDefaultFolderWhenItExists) {
     EXPECT_EQ(lists.files->path(), iniFolder);
     EXPECT_EQ(itemTexts(*lists.files), QStringList({"camera1.ini", "camera2.ini"}));
     EXPECT_EQ(lists.files->listIndex(), -1);
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 TEST_F(ChooserTest, OpensOnTheCurrentFolderWithoutMessageWhenDefaultIsMissing) {
-    const frmSelectVideoConfFile::DefaultFolderOverride missing(
-        volumes.sandbox.filePath(QStringLiteral("volA/nowhere")));
-    frmSelectVideoConfFile dialog;
+    frmSelectVideoConfFile dialog(
+        chooserServices(volumes.sandbox.filePath(QStringLiteral("volA/nowhere"))));
     const Lists lists = listsOf(dialog);
 
     EXPECT_EQ(lists.drive->drive(), volumes.c);
     EXPECT_EQ(lists.folder->path(), current);
     EXPECT_EQ(itemTexts(*lists.files), QStringList({"here.ini"}));
     EXPECT_EQ(lists.files->listIndex(), -1);
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 TEST_F(ChooserTest, OkWithoutFileWarnsAndStaysOpenThenChosenFileCloses) {
-    frmSelectVideoConfFile dialog;
+    frmSelectVideoConfFile dialog(chooserServices());
     const Lists lists = listsOf(dialog);
     int result = -1;
     whileShown(
         QStringLiteral("frmSelectVideoConfFile"), [&] { result = dialog.exec(); },
         [&](QDialog&) {
             QTest::mouseClick(lists.ok, Qt::LeftButton);
-            ASSERT_EQ(messages.records().size(), 1U);
-            EXPECT_EQ(messages.records()[0].text,
+            ASSERT_EQ(messages->records().size(), 1U);
+            EXPECT_EQ(messages->records()[0].text,
                       QStringLiteral("ビデオ設定ファイルが選択されていません"));
-            EXPECT_EQ(messages.records()[0].style, MessageBox::Exclamation);
-            EXPECT_EQ(messages.records()[0].title, errorTitle);
+            EXPECT_EQ(messages->records()[0].style, MessageBox::Exclamation);
+            EXPECT_EQ(messages->records()[0].title, errorTitle);
             EXPECT_TRUE(dialog.isVisible());
             EXPECT_TRUE(dialog.strVideoConfFilePath.isEmpty());
 
@@ -146,7 +153,7 @@ TEST_F(ChooserTest, OkWithoutFileWarnsAndStaysOpenThenChosenFileCloses) {
 }
 
 TEST_F(ChooserTest, TickedBoxDisablesListsAndUntickingRestoresThem) {
-    frmSelectVideoConfFile dialog;
+    frmSelectVideoConfFile dialog(chooserServices());
     dialog.show();
     const Lists lists = listsOf(dialog);
     clickItem(*lists.files, QStringLiteral("camera1.ini"));
@@ -171,12 +178,12 @@ TEST_F(ChooserTest, TickedBoxDisablesListsAndUntickingRestoresThem) {
     QTest::mouseClick(lists.ok, Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(dialog.strVideoConfFilePath.isEmpty());
-    EXPECT_TRUE(messages.records().empty());
+    EXPECT_TRUE(messages->records().empty());
 }
 
 TEST_F(ChooserTest, FileAtDriveRootAndInSubFolderGetOneSeparator) {
     volumes.write(QStringLiteral("volA/root.ini"));
-    frmSelectVideoConfFile dialog;
+    frmSelectVideoConfFile dialog(chooserServices());
     dialog.show();
     const Lists lists = listsOf(dialog);
 
@@ -194,17 +201,17 @@ TEST_F(ChooserTest, FileAtDriveRootAndInSubFolderGetOneSeparator) {
 }
 
 TEST_F(ChooserTest, DriveNotReadyWarnsOnceAndReturnsToTheFolderListsDriveRoot) {
-    frmSelectVideoConfFile dialog;
+    frmSelectVideoConfFile dialog(chooserServices());
     dialog.show();
     const Lists lists = listsOf(dialog);
 
     chooseDrive(*lists.drive, volumes.b);
 
-    ASSERT_EQ(messages.records().size(), 1U);
-    EXPECT_EQ(messages.records()[0].text, errorText(volumes.b));
-    EXPECT_TRUE(messages.records()[0].text.startsWith(QStringLiteral("71 : ")));
-    EXPECT_EQ(messages.records()[0].style, MessageBox::Exclamation);
-    EXPECT_EQ(messages.records()[0].title, errorTitle);
+    ASSERT_EQ(messages->records().size(), 1U);
+    EXPECT_EQ(messages->records()[0].text, errorText(volumes, volumes.b));
+    EXPECT_TRUE(messages->records()[0].text.startsWith(QStringLiteral("71 : ")));
+    EXPECT_EQ(messages->records()[0].style, MessageBox::Exclamation);
+    EXPECT_EQ(messages->records()[0].title, errorTitle);
     EXPECT_EQ(lists.drive->drive(), volumes.a);
     EXPECT_EQ(lists.drive->currentIndex(), lists.drive->findData(volumes.a));
     EXPECT_EQ(lists.folder->path(), DriveListBox::rootOf(volumes.a));
@@ -212,12 +219,12 @@ TEST_F(ChooserTest, DriveNotReadyWarnsOnceAndReturnsToTheFolderListsDriveRoot) {
 
     // Another drive that is ready: its root, silently.
     lists.drive->setDrive(volumes.c);
-    EXPECT_EQ(messages.records().size(), 1U);
+    EXPECT_EQ(messages->records().size(), 1U);
     EXPECT_EQ(lists.folder->path(), volumes.c);
 }
 
 TEST_F(ChooserTest, CloseBoxAndEscapeLeaveNoResultEnterPressesOnlyTheFocusedButton) {
-    frmSelectVideoConfFile dialog;
+    frmSelectVideoConfFile dialog(chooserServices());
     const Lists lists = listsOf(dialog);
     int result = -1;
     whileShown(
@@ -234,7 +241,7 @@ TEST_F(ChooserTest, CloseBoxAndEscapeLeaveNoResultEnterPressesOnlyTheFocusedButt
     EXPECT_EQ(result, QDialog::Rejected);
     EXPECT_TRUE(dialog.strVideoConfFilePath.isEmpty());
 
-    frmSelectVideoConfFile byEnter;
+    frmSelectVideoConfFile byEnter(chooserServices());
     const Lists again = listsOf(byEnter);
     byEnter.show();
     clickItem(*again.files, QStringLiteral("camera1.ini"));
@@ -247,11 +254,9 @@ TEST_F(ChooserTest, CloseBoxAndEscapeLeaveNoResultEnterPressesOnlyTheFocusedButt
 
 TEST_F(ChooserTest, ErrorInFormLoadIsShownAndTheDialogStaysUsable) {
     // A default folder that exists but lies on no volume: the drive cannot be set.
-    const frmSelectVideoConfFile::DefaultFolderOverride offVolume(
-        volumes.mkdir(QStringLiteral("elsewhere")));
-    frmSelectVideoConfFile dialog;
-    ASSERT_EQ(messages.records().size(), 1U);
-    EXPECT_TRUE(messages.records()[0].text.startsWith(QStringLiteral("68 : ")));
+    frmSelectVideoConfFile dialog(chooserServices(volumes.mkdir(QStringLiteral("elsewhere"))));
+    ASSERT_EQ(messages->records().size(), 1U);
+    EXPECT_TRUE(messages->records()[0].text.startsWith(QStringLiteral("68 : ")));
 
     dialog.show();
     const Lists lists = listsOf(dialog);

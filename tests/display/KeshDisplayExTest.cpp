@@ -32,13 +32,11 @@ struct Report {
     int shift;
     int x;
     int y;
-    int spare;
     bool operator==(const Report&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& out, const Report& r) {
-    return out << "{" << r.button << ", " << r.shift << ", " << r.x << ", " << r.y << ", "
-               << r.spare << "}";
+    return out << "{" << r.button << ", " << r.shift << ", " << r.x << ", " << r.y << "}";
 }
 
 struct Circle {
@@ -86,7 +84,7 @@ protected:
         figure.setCenterY(c.cy);
         figure.setRadius(c.r);
         display.setFigureColor(c.color == qRgb(0, 0, 255) ? kBlue : kRed);
-        display.drawCircle(0, figure);
+        display.drawCircle(figure);
     }
 
     QImage screen() {
@@ -141,12 +139,12 @@ protected:
 
     void recordReports() {
         QObject::connect(&display, &KeshDisplayEx::mouseDown, &display,
-                         [this](int b, int s, int x, int y, int spare) {
-                             downs.push_back({b, s, x, y, spare});
+                         [this](int b, int s, int x, int y) {
+                             downs.push_back({b, s, x, y});
                          });
         QObject::connect(&display, &KeshDisplayEx::mouseMove, &display,
-                         [this](int b, int s, int x, int y, int spare) {
-                             moves.push_back({b, s, x, y, spare});
+                         [this](int b, int s, int x, int y) {
+                             moves.push_back({b, s, x, y});
                          });
     }
 
@@ -191,12 +189,12 @@ TEST_F(KeshDisplayExTest, ShowsExactlyTheFiguresDrawnSinceTheLastClear) {
     unusable.setCenterX(100);
     unusable.setCenterY(100);
     unusable.setRadius(-1);
-    display.drawCircle(0, unusable);
+    display.drawCircle(unusable);
     unusable.setRadius(std::numeric_limits<double>::quiet_NaN());
-    display.drawCircle(0, unusable);
+    display.drawCircle(unusable);
     unusable.setRadius(10);
     unusable.setCenterX(1e12);
-    display.drawCircle(0, unusable);
+    display.drawCircle(unusable);
     expectScreen({});
 
     // Whole numbers held in doubles are rounded to the nearest pixel.
@@ -205,7 +203,7 @@ TEST_F(KeshDisplayExTest, ShowsExactlyTheFiguresDrawnSinceTheLastClear) {
     rounded.setCenterY(150.4);
     rounded.setRadius(9.5);
     display.setFigureColor(kBlue);
-    display.drawCircle(0, rounded);
+    display.drawCircle(rounded);
     expectScreen({{200, 150, 10, kBlueRgb}});
 }
 
@@ -249,8 +247,8 @@ TEST_F(KeshDisplayExTest, ScrolledViewShowsAndReportsImagePixels) {
     press(Qt::LeftButton, {10, 20});
     move({11, 22});
     release(Qt::LeftButton, {11, 22});
-    EXPECT_EQ(downs, (std::vector<Report>{{1, 0, 110, 70, 0}}));
-    EXPECT_EQ(moves, (std::vector<Report>{{1, 0, 111, 72, 0}}));
+    EXPECT_EQ(downs, (std::vector<Report>{{1, 0, 110, 70}}));
+    EXPECT_EQ(moves, (std::vector<Report>{{1, 0, 111, 72}}));
 }
 
 TEST_F(KeshDisplayExTest, ButtonsAndModifiersAreReportedAsTheDesktopNumbersThem) {
@@ -269,10 +267,9 @@ TEST_F(KeshDisplayExTest, ButtonsAndModifiersAreReportedAsTheDesktopNumbersThem)
     // Without a button, moves are not reported.
     move({50, 50});
 
-    EXPECT_EQ(downs, (std::vector<Report>{{1, 1, 30, 40, 0}, {3, 6, 35, 45, 0}}));
-    EXPECT_EQ(moves,
-              (std::vector<Report>{
-                  {1, 0, 35, 45, 0}, {3, 0, 37, 47, 0}, {2, 0, -20, 700, 0}, {2, 0, 900, -5, 0}}));
+    EXPECT_EQ(downs, (std::vector<Report>{{1, 1, 30, 40}, {3, 6, 35, 45}}));
+    EXPECT_EQ(moves, (std::vector<Report>{
+                         {1, 0, 35, 45}, {3, 0, 37, 47}, {2, 0, -20, 700}, {2, 0, 900, -5}}));
 }
 
 TEST_F(KeshDisplayExTest, SecondPressOfADoubleClickIsStillAPress) {
@@ -280,7 +277,7 @@ TEST_F(KeshDisplayExTest, SecondPressOfADoubleClickIsStillAPress) {
     // Press, release and press again at once: Qt delivers the second press as a double-click.
     QTest::mouseDClick(window(), Qt::LeftButton, {}, inWindow({60, 70}));
     release(Qt::LeftButton, {60, 70});
-    EXPECT_EQ(downs, (std::vector<Report>{{1, 0, 60, 70, 0}, {1, 0, 60, 70, 0}}));
+    EXPECT_EQ(downs, (std::vector<Report>{{1, 0, 60, 70}, {1, 0, 60, 70}}));
 }
 
 // A drag handler redraws, re-shows the image and lets pending events run, so the next move
@@ -289,7 +286,7 @@ TEST_F(KeshDisplayExTest, HandlersMayCallBackIntoTheDisplayWhileEventsArrive) {
     int depth = 0;
     int deepest = 0;
     int handled = 0;
-    const auto dragStep = [&](int, int, int x, int y, int) {
+    const auto dragStep = [&](int, int, int x, int y) {
         ++depth;
         deepest = std::max(deepest, depth);
         ++handled;
@@ -299,7 +296,7 @@ TEST_F(KeshDisplayExTest, HandlersMayCallBackIntoTheDisplayWhileEventsArrive) {
         figure.setCenterX(x);
         figure.setCenterY(y);
         figure.setRadius(12);
-        display.drawCircle(0, figure);
+        display.drawCircle(figure);
         display.showImage(image);
         QCoreApplication::processEvents();
         --depth;

@@ -25,6 +25,7 @@
 // Ours
 #include "KeshImage.h"
 #include "KeshVideo.h"
+#include "ShippedSamples.h"
 #include "testutils.h"
 
 using namespace std::chrono_literals;
@@ -92,7 +93,7 @@ protected:
     }
 
     int capture() {
-        video.captureBegin(image);
+        video.captureBegin();
         video.captureEnd(image);
         return video.status();
     }
@@ -103,7 +104,7 @@ protected:
 };
 
 TEST_F(KeshVideoTest, SampleTestPatternCapturesChangingFramesAndReopens) {
-    video.setConfigFile(QStringLiteral(GAVREL_SOURCE_DIR "/samples/video/test-pattern.ini"));
+    video.setConfigFile(shipped::video(QStringLiteral("test-pattern.ini")));
     video.open();
     ASSERT_EQ(video.status(), KeshVideo::Ok) << video.statusText().toStdString();
 
@@ -132,8 +133,7 @@ TEST_F(KeshVideoTest, CaptureASecondAfterOpenIsFresh) {
 }
 
 TEST_F(KeshVideoTest, ReplayConfigPlaysTheNumberedImagesInTurn) {
-    const QString ini =
-        testutils::readAll(QStringLiteral(GAVREL_SOURCE_DIR "/samples/video/sample-images.ini"));
+    const QString ini = testutils::readAll(shipped::video(QStringLiteral("sample-images.ini")));
     ASSERT_FALSE(ini.isEmpty());
     // A folder with a space checks that $(IniFolder) survives gst-launch quoting.
     const QString config = sandbox.write(QStringLiteral("my videos/replay.ini"), ini.toUtf8());

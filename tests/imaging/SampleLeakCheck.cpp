@@ -19,6 +19,7 @@
 // Ours
 #include "KeshImage.h"
 #include "KeshVideo.h"
+#include "ShippedSamples.h"
 
 namespace {
 
@@ -50,11 +51,11 @@ TEST(SampleLeakCheck, AForgottenSampleIsReportedAndNothingElse) {
 
     // The camera runs first, so that GStreamer's one-time allocations have been made.
     KeshVideo video;
-    video.setConfigFile(QStringLiteral(GAVREL_SOURCE_DIR "/samples/video/test-pattern.ini"));
+    video.setConfigFile(shipped::video(QStringLiteral("test-pattern.ini")));
     video.open();
     ASSERT_EQ(video.status(), KeshVideo::Ok) << video.statusText().toStdString();
     KeshImage image;
-    video.captureBegin(image);
+    video.captureBegin();
     video.captureEnd(image);
     ASSERT_EQ(video.status(), KeshVideo::Ok) << video.statusText().toStdString();
     video.close();

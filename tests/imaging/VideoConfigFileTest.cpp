@@ -5,14 +5,15 @@
 #include <QDir>
 
 // Ours
-#include "ProgramFolder.h"
+#include "ShippedSamples.h"
 #include "VideoConfigFile.h"
 #include "testutils.h"
 
 namespace {
 
 VideoConfigFile parse(const char* text) {
-    return VideoConfigFile::parse(QString::fromUtf8(text), QStringLiteral("/videos"));
+    return VideoConfigFile::parse(QString::fromUtf8(text), QStringLiteral("/videos"),
+                                  QStringLiteral("/program"));
 }
 
 TEST(VideoConfigFileTest, ReadsTheVideoGroupOnly) {
@@ -50,11 +51,10 @@ TEST(VideoConfigFileTest, MissingPipelineIsReported) {
 }
 
 TEST(VideoConfigFileTest, FoldersAreSubstitutedReadyForQuoting) {
-    const ProgramFolder::Override program(QStringLiteral("/opt/my \"odd\" app"));
     const auto config = VideoConfigFile::parse(
         QStringLiteral("[Video]\nPipeline=a location=\"$(IniFolder)/f-%d.bmp\" "
                        "b=\"$(ProgramFolder)/x.bmp\"\n"),
-        QStringLiteral("/data/back\\slash"));
+        QStringLiteral("/data/back\\slash"), QStringLiteral("/opt/my \"odd\" app"));
     EXPECT_EQ(config.pipeline(), QStringLiteral("a location=\"/data/back\\\\slash/f-%d.bmp\" "
                                                 "b=\"/opt/my \\\"odd\\\" app/x.bmp\""));
 }
@@ -73,7 +73,7 @@ TEST(VideoConfigFileTest, UnreadableFiles) {
 }
 
 TEST(VideoConfigFileTest, ShippedSamplesNameTheirSources) {
-    const QString folder = QStringLiteral(GAVREL_SOURCE_DIR "/samples/video/");
+    const QString folder = shipped::video(QString());
     const auto pattern = VideoConfigFile::read(folder + QStringLiteral("test-pattern.ini"));
     ASSERT_EQ(pattern.result(), VideoConfigFile::Result::Ok);
     EXPECT_TRUE(pattern.pipeline().startsWith(QStringLiteral("videotestsrc")));

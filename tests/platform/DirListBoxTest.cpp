@@ -10,6 +10,7 @@
 #include "ListTestSupport.h"
 #include "MessageBox.h"
 #include "RuntimeError.h"
+#include "ServiceFakes.h"
 #include "testutils.h"
 
 #include <gtest/gtest.h>
@@ -168,10 +169,11 @@ TEST_F(DirListBoxTest, UnreadableFolderIsAnAccessError) {
 
 TEST_F(DirListBoxTest, FolderOnAVolumeThatIsNotReadyIsDiskNotReady) {
     const QString dead = sandbox.mkdir("dead/sub");
-    const listtest::FakeVolumeList volumes(
-        {{"/", "/ (root)", true}, {sandbox.filePath("dead"), "Dead", false}});
-    const VolumeList::Override useVolumes(volumes);
+    Services services;
+    services.volumes = std::make_shared<listtest::FakeVolumeList>(std::vector<VolumeList::Volume>{
+        {"/", "/ (root)", true}, {sandbox.filePath("dead"), "Dead", false}});
     DirListBox folders;
+    folders.setServices(services);
     folders.setPath(top);
 
     EXPECT_EQ(errorNumberOf(folders, dead), RuntimeError::DiskNotReady);
@@ -180,19 +182,23 @@ TEST_F(DirListBoxTest, FolderOnAVolumeThatIsNotReadyIsDiskNotReady) {
 }
 
 TEST_F(DirListBoxTest, VanishedFolderOpenedByTheOperatorIsReportedAndDropped) {
+    const std::shared_ptr<fakes::MessageRecorder> boxes =
+        std::make_shared<fakes::MessageRecorder>();
+    Services services;
+    services.messages = boxes;
     DirListBox folders;
+    folders.setServices(services);
     folders.setPath(top);
     folders.show();
     ASSERT_TRUE(QDir(sandbox.filePath("beta")).removeRecursively());
     int changes = 0;
     QObject::connect(&folders, &DirListBox::changed, [&] { ++changes; });
-    MessageBox::Recorder boxes;
 
     folders.setCurrentRow(rowOf(folders, "beta"));
     listtest::pressKey(&folders, Qt::Key_Enter);
 
-    ASSERT_EQ(boxes.records().size(), 1U);
-    EXPECT_EQ(boxes.records()[0].text, "76 : Path not found");
+    ASSERT_EQ(boxes->records().size(), 1U);
+    EXPECT_EQ(boxes->records()[0].text, "76 : Path not found");
     EXPECT_EQ(folders.path(), top);
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(rowOf(folders, "beta"), -1);

@@ -8,6 +8,7 @@
 #include "ListTestSupport.h"
 #include "MessageBox.h"
 #include "RuntimeError.h"
+#include "ServiceFakes.h"
 #include "testutils.h"
 
 #include <gtest/gtest.h>
@@ -22,16 +23,24 @@ protected:
     testutils::Sandbox sandbox;
     const QString usb = sandbox.mkdir("usb");
     const QString dead = sandbox.mkdir("dead");
-    const FakeVolumeList volumes{{{"/", "/ (root)", true},
-                                  {usb, usb + " (USB stick)", true},
-                                  {dead, dead + " (Dead)", false}}};
-    const VolumeList::Override useVolumes{volumes};
+    const std::shared_ptr<fakes::MessageRecorder> boxes =
+        std::make_shared<fakes::MessageRecorder>();
+    const Services services = [this] {
+        Services fake;
+        fake.volumes = std::make_shared<FakeVolumeList>(
+            std::vector<VolumeList::Volume>{{"/", "/ (root)", true},
+                                            {usb, usb + " (USB stick)", true},
+                                            {dead, dead + " (Dead)", false}});
+        fake.messages = boxes;
+        return fake;
+    }();
 };
 
 } // namespace
 
 TEST_F(DriveListBoxTest, ListsTheVolumesByTheirReadableNames) {
     DriveListBox drives;
+    drives.setServices(services);
     ASSERT_EQ(drives.count(), 3);
     EXPECT_EQ(drives.itemText(0), "/ (root)");
     EXPECT_EQ(drives.itemText(1), usb + " (USB stick)");
@@ -41,6 +50,7 @@ TEST_F(DriveListBoxTest, ListsTheVolumesByTheirReadableNames) {
 
 TEST_F(DriveListBoxTest, SetDriveSelectsTheHoldingVolumeAndNotifiesOnlyChanges) {
     DriveListBox drives;
+    drives.setServices(services);
     drives.setDrive("/");
     QString seenInsideHandler;
     QObject::connect(&drives, &DriveListBox::changed,
@@ -62,9 +72,11 @@ TEST_F(DriveListBoxTest, SetDriveSelectsTheHoldingVolumeAndNotifiesOnlyChanges) 
 }
 
 TEST_F(DriveListBoxTest, UnknownDriveIsDeviceUnavailableAndChangesNothing) {
-    const FakeVolumeList onlyUsb({{usb, "USB", true}});
-    const VolumeList::Override useOnlyUsb(onlyUsb);
+    Services onlyUsb = services;
+    onlyUsb.volumes =
+        std::make_shared<FakeVolumeList>(std::vector<VolumeList::Volume>{{usb, "USB", true}});
     DriveListBox drives;
+    drives.setServices(onlyUsb);
     drives.setDrive(usb);
     int changes = 0;
     QObject::connect(&drives, &DriveListBox::changed, [&] { ++changes; });
@@ -83,6 +95,7 @@ TEST_F(DriveListBoxTest, UnknownDriveIsDeviceUnavailableAndChangesNothing) {
 
 TEST_F(DriveListBoxTest, OperatorKeyboardChoiceNotifiesLikeCode) {
     DriveListBox drives;
+    drives.setServices(services);
     drives.setDrive("/");
     drives.show();
     int changes = 0;
@@ -101,7 +114,9 @@ TEST_F(DriveListBoxTest, OperatorKeyboardChoiceNotifiesLikeCode) {
 // the drive of the folder still shown, from inside the handler.
 TEST_F(DriveListBoxTest, NotReadyDriveChosenByTheOperatorIsReportedAndUndone) {
     DriveListBox drives;
+    drives.setServices(services);
     DirListBox folders;
+    folders.setServices(services);
     FileListBox files;
     sandbox.write("usb/a.bmp", "x");
     drives.setDrive(usb);
@@ -114,19 +129,18 @@ TEST_F(DriveListBoxTest, NotReadyDriveChosenByTheOperatorIsReportedAndUndone) {
         try {
             folders.setPath(DriveListBox::rootOf(drives.drive()));
         } catch (const RuntimeError& error) {
-            MessageBox::show(QString("%1 : %2").arg(error.number()).arg(error.description()),
-                             MessageBox::Exclamation, "エラー");
+            boxes->show(QString("%1 : %2").arg(error.number()).arg(error.description()),
+                        MessageBox::Exclamation, "エラー");
             drives.setDrive(folders.path());
         }
     });
     QObject::connect(&folders, &DirListBox::changed, [&] { files.setPath(folders.path()); });
-    MessageBox::Recorder boxes;
 
     drives.show();
     listtest::pressKey(&drives, Qt::Key_Down); // USB stick → Dead
 
-    ASSERT_EQ(boxes.records().size(), 1U);
-    EXPECT_EQ(boxes.records()[0].text, "71 : Disk not ready");
+    ASSERT_EQ(boxes->records().size(), 1U);
+    EXPECT_EQ(boxes->records()[0].text, "71 : Disk not ready");
     EXPECT_EQ(driveChanges, 2); // the choice, then the nested restore
     EXPECT_EQ(drives.drive(), usb);
     EXPECT_EQ(drives.currentText(), usb + " (USB stick)");
@@ -137,16 +151,16 @@ TEST_F(DriveListBoxTest, NotReadyDriveChosenByTheOperatorIsReportedAndUndone) {
 
 TEST_F(DriveListBoxTest, UntrappedErrorOfTheOperatorsChoiceIsShownAsAHandlerError) {
     DriveListBox drives;
+    drives.setServices(services);
     drives.setDrive("/");
     drives.show();
     QObject::connect(&drives, &DriveListBox::changed, [] { throw std::logic_error("broken"); });
-    MessageBox::Recorder boxes;
 
     listtest::pressKey(&drives, Qt::Key_Down);
 
-    ASSERT_EQ(boxes.records().size(), 1U);
-    EXPECT_EQ(boxes.records()[0].text, "51 : broken");
-    EXPECT_EQ(boxes.records()[0].style, MessageBox::Exclamation);
-    EXPECT_EQ(boxes.records()[0].title, "エラー");
+    ASSERT_EQ(boxes->records().size(), 1U);
+    EXPECT_EQ(boxes->records()[0].text, "51 : broken");
+    EXPECT_EQ(boxes->records()[0].style, MessageBox::Exclamation);
+    EXPECT_EQ(boxes->records()[0].title, "エラー");
     EXPECT_EQ(drives.drive(), usb);
 }

@@ -34,20 +34,6 @@ TEST(VolumeListTest, TheLongestHoldingRootWins) {
     EXPECT_FALSE(list.volumeHolding("not/absolute").has_value());
 }
 
-TEST(VolumeListTest, OverridesNestAndRestoreTheSystemList) {
-    const FakeVolumeList outer({{"/outer", "outer", true}});
-    const FakeVolumeList inner({{"/inner", "inner", true}});
-    {
-        const VolumeList::Override useOuter(outer);
-        {
-            const VolumeList::Override useInner(inner);
-            EXPECT_EQ(&VolumeList::active(), &inner);
-        }
-        EXPECT_EQ(&VolumeList::active(), &outer);
-    }
-    EXPECT_NE(dynamic_cast<const SystemVolumeList*>(&VolumeList::active()), nullptr);
-}
-
 TEST(VolumeListTest, SystemListStartsWithTheRootAndLeavesPseudoFileSystemsOut) {
     const std::vector<VolumeList::Volume> volumes = SystemVolumeList().volumes();
     ASSERT_FALSE(volumes.empty());

@@ -19,6 +19,7 @@
 
 // Ours
 #include "CsvReader.h"
+#include "ShippedSamples.h"
 #include "testutils.h"
 
 namespace {
@@ -60,8 +61,7 @@ protected:
 
     QString sample(const char* name, const QString& as) {
         const QString path = sandbox.filePath(as);
-        QFile::copy(QStringLiteral(GAVREL_SOURCE_DIR "/samples/images/") + QLatin1String(name),
-                    path);
+        QFile::copy(shipped::image(QLatin1String(name)), path);
         return path;
     }
     QString flat() { return sample("flat-128_512x480_grey8.bmp", QStringLiteral("検査,一.bmp")); }

@@ -3,6 +3,7 @@
 // Standard library
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -23,6 +24,7 @@
 // Ours
 #include "KeshFileAccess.h"
 #include "KeshImage.h"
+#include "ShippedSamples.h"
 #include "testutils.h"
 
 namespace {
@@ -174,6 +176,22 @@ TEST(GavrelMeasureTest, NamesAreQuotedAndKeptInUtf8) {
     }
 }
 
+TEST(GavrelMeasureTest, ANameThatIsNotUtf8IsStillMeasured) {
+    // As a folder copied from a Windows share may have them: "検査" in Shift_JIS.
+    testutils::Sandbox sandbox;
+    const QString written = writeBmp(sandbox, "written.bmp", flatImage(128));
+    const QByteArray folder = QFile::encodeName(sandbox.path());
+    const QByteArray name = folder + "/\x8c\x9f\x8d\xb8.bmp";
+    ASSERT_EQ(::rename(QFile::encodeName(written).constData(), name.constData()), 0);
+
+    const ProgramRun run = runMeasure({sandbox.path()});
+    ASSERT_EQ(run.lines().size(), 2) << run.errors.toStdString();
+    const QList<QByteArray> fields = run.lines()[1].split(',');
+    EXPECT_TRUE(fields[0].startsWith(folder + "/")) << fields[0].toStdString();
+    EXPECT_EQ(fields.value(11), "OK") << run.errors.toStdString();
+    EXPECT_EQ(run.exitCode, 0);
+}
+
 TEST(GavrelMeasureTest, UnreadableFileIsAnErrorRowAndTheRunGoesOn) {
     testutils::Sandbox sandbox;
     const QString locked = writeBmp(sandbox, "b-locked.bmp", flatImage(128));
@@ -199,6 +217,25 @@ TEST(GavrelMeasureTest, UnreadableFileIsAnErrorRowAndTheRunGoesOn) {
     EXPECT_TRUE(run.errors.contains("b-locked.bmp: permission denied (ErrCode=-2)"))
         << run.errors.toStdString();
     EXPECT_EQ(run.exitCode, 2);
+}
+
+TEST(GavrelMeasureTest, ABitmapIsReadNoFurtherThanItsHeaderSays) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's shadow memory does not fit under a data limit";
+#endif
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty()) {
+        GTEST_SKIP() << "no prlimit";
+    }
+    // A good bitmap followed by 400 MiB of zeros, measured with 160 MiB of memory.
+    testutils::Sandbox sandbox;
+    const QString path = writeBmp(sandbox, "padded.bmp", flatImage(77));
+    QFile padded(path);
+    ASSERT_TRUE(padded.resize(qint64(400) * 1024 * 1024));
+    const ProgramRun run = runMeasure({"--jobs", "1", path}, {prlimit, "--data=167772160", "--"});
+    ASSERT_EQ(run.lines().size(), 2) << run.errors.toStdString();
+    EXPECT_EQ(run.lines()[1], path.toUtf8() + ",100,100,50,7845,77,0,77,77,128,20,NG,false");
+    EXPECT_EQ(run.exitCode, 1);
 }
 
 TEST(GavrelMeasureTest, ExitStatusSaysTheWorstRow) {
@@ -335,7 +372,7 @@ TEST(GavrelMeasureTest, AFailedOutputIsReported) {
 }
 
 TEST(GavrelMeasureTest, CameraFramesAreMeasured) {
-    const QString testPattern = QStringLiteral(GAVREL_SOURCE_DIR "/samples/video/test-pattern.ini");
+    const QString testPattern = shipped::video(QStringLiteral("test-pattern.ini"));
     const ProgramRun run = runMeasure(
         {"--camera", testPattern, "--frames", "3", "--format", "table", "--circle", "256,240,100"});
     ASSERT_EQ(run.lines().size(), 4) << run.errors.toStdString();

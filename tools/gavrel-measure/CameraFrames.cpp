@@ -64,12 +64,12 @@ std::optional<MeasureInput> CameraFrames::next() {
     ++taken_;
     const QString source = QStringLiteral("%1#%2").arg(configPath_).arg(taken_);
     auto frame = std::make_shared<KeshImage>();
-    video_.captureBegin(*frame);
+    video_.captureBegin();
     video_.captureEnd(*frame);
     if (video_.status() != KeshVideo::Ok) {
         return failure(source);
     }
-    return MeasureInput{source, {}, std::move(frame), 0, {}, taken_};
+    return MeasureInput{source, {}, {}, std::move(frame), 0, {}, taken_};
 }
 
 MeasureInput CameraFrames::failure(const QString& source) const {

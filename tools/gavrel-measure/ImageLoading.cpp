@@ -1,19 +1,24 @@
 #include "ImageLoading.h"
 
 // Standard library
+#include <cerrno>
 #include <cstring>
 #include <utility>
 #include <vector>
 
+// POSIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 // Qt
-#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 
 // Ours
+#include "BitmapLayout.h"
 #include "BmpReader.h"
 #include "InspectionFormat.h"
 #include "KeshFileAccess.h"
@@ -31,17 +36,6 @@ std::vector<std::uint8_t> packedRows(const QImage& image, qsizetype bytesPerRow)
     return pixels;
 }
 
-// A palette whose index is the grey level, as grey PNG and TIFF files often carry.
-bool isGreyRamp(const QList<QRgb>& palette) {
-    for (qsizetype index = 0; index < palette.size(); ++index) {
-        const int level = static_cast<int>(index);
-        if (palette[index] != qRgb(level, level, level)) {
-            return false;
-        }
-    }
-    return palette.size() == 256;
-}
-
 // Holds a decoded picture in the image as the window's image holds a bitmap of the same kind:
 // grey stays grey, an 8-bit palette stays a palette, everything else becomes 24-bit colour.
 // Returns whether the picture had to lose depth to be held.
@@ -53,7 +47,8 @@ bool assignPicture(QImage picture, KeshImage& image) {
         image.assign(width, height, 8, KeshImage::Grey, packedRows(picture, width));
         return false;
     case QImage::Format_Indexed8:
-        if (isGreyRamp(picture.colorTable())) {
+        // Grey PNG and TIFF files often carry a palette whose index is the grey level.
+        if (picture.colorTable() == BitmapLayout::greyRamp()) {
             image.assign(width, height, 8, KeshImage::Grey, packedRows(picture, width));
             return false;
         }
@@ -77,10 +72,8 @@ bool assignPicture(QImage picture, KeshImage& image) {
 }
 
 // PNG and TIFF through Qt's image plugins, with the size bounds of the window's image.
-int readPicture(QByteArray& bytes, KeshImage& image, bool& lostDepth) {
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+int readPicture(QIODevice& device, KeshImage& image, bool& lostDepth) {
+    QImageReader reader(&device);
     const QByteArray format = reader.format();
     if (format != "png" && format != "tif" && format != "tiff") {
         return KeshFileAccess::NotBitmap;
@@ -108,43 +101,49 @@ int readPicture(QByteArray& bytes, KeshImage& image, bool& lostDepth) {
 
 namespace ImageLoading {
 
-LoadedImage readFile(const QString& path) {
+LoadedImage readFile(const QByteArray& name) {
     LoadedImage loaded;
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists()) {
-        loaded.errorCode = KeshFileAccess::FileNotFound;
+    const auto failure = [&loaded](int error) {
+        loaded.errorCode = error == EACCES || error == EPERM ? KeshFileAccess::PermissionDenied
+                                                             : KeshFileAccess::FileNotFound;
         return loaded;
+    };
+    if (name.isEmpty()) {
+        return failure(ENOENT);
     }
-    // Folders, pipes and devices are no images, and a pipe could block the read forever.
-    if (!info.isFile()) {
+    // Folders, pipes and devices are no images: they are not opened at all, and the open does
+    // not wait, so a pipe put in the file's place meanwhile cannot block the read either.
+    struct stat status {};
+    if (::stat(name.constData(), &status) != 0) {
+        return failure(errno);
+    }
+    if (!S_ISREG(status.st_mode)) {
         loaded.errorCode = KeshFileAccess::NotBitmap;
         return loaded;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        loaded.errorCode =
-            file.exists() ? KeshFileAccess::PermissionDenied : KeshFileAccess::FileNotFound;
-        return loaded;
+    const int descriptor = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (descriptor < 0) {
+        return failure(errno);
     }
-    const qint64 size = file.size();
-    if (size > BmpReader::maxFileBytes()) {
-        loaded.errorCode = KeshFileAccess::TooLarge;
-        return loaded;
-    }
-    QByteArray bytes = file.read(size);
-    if (bytes.size() != size || file.error() != QFileDevice::NoError) {
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
         loaded.errorCode = KeshFileAccess::NotBitmap;
         return loaded;
     }
-    file.close();
-
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        loaded.errorCode = KeshFileAccess::NotBitmap;
+        return loaded;
+    }
+    // Read from the file as the formats need it: a bitmap's reader takes only what its header
+    // describes, so a huge or damaged file costs no more memory than a good one.
     // The image refuses a format it cannot hold by throwing; such a file is not supported.
     try {
         bool lostDepth = false;
-        if (bytes.startsWith("BM")) {
-            loaded.errorCode = BmpReader::read(bytes, loaded.image);
+        if (file.peek(2) == "BM") {
+            loaded.errorCode = BmpReader::read(file, loaded.image);
         } else {
-            loaded.errorCode = readPicture(bytes, loaded.image, lostDepth);
+            loaded.errorCode = readPicture(file, loaded.image, lostDepth);
         }
         if (loaded.errorCode == KeshFileAccess::Ok) {
             // The window's rule, and the window's message turned into a column.

@@ -1,6 +1,7 @@
 #pragma once
 
 // Qt
+#include <QByteArray>
 #include <QString>
 
 // Ours
@@ -16,7 +17,8 @@ struct LoadedImage {
 // Reading BMP (exactly as the window does), PNG and TIFF files.
 namespace ImageLoading {
 
-LoadedImage readFile(const QString& path);
+// `file` is the name as the file system has it, which need not be valid UTF-8.
+LoadedImage readFile(const QByteArray& file);
 
 // Whether a folder entry of this name is measured.
 bool isImageName(const QString& fileName);

@@ -5,6 +5,7 @@
 #include <optional>
 
 // Qt
+#include <QByteArray>
 #include <QString>
 
 class KeshImage;
@@ -12,7 +13,8 @@ class KeshImage;
 // One thing to measure, in the order it is met.
 struct MeasureInput {
     QString source;                         // how the output names it
-    QString path;                           // a file to read, or
+    QString path;                           // the file to read, as shown, and
+    QByteArray file;                        // its name as the system has it, or
     std::shared_ptr<const KeshImage> frame; // a camera frame already taken, or
     int errorCode = 0;                      // a failure met while finding it
     QString errorText;

@@ -82,7 +82,7 @@ std::optional<MeasureInput> InputWalker::next() {
                     return failure;
                 }
             } else if (type == DT_REG && ImageLoading::isImageName(shownPath)) {
-                return MeasureInput{shownPath, shownPath, nullptr, 0, {}, {}};
+                return MeasureInput{shownPath, shownPath, path, nullptr, 0, {}, {}};
             }
             continue;
         }
@@ -113,7 +113,7 @@ std::optional<MeasureInput> InputWalker::enter(const QString& path) {
         return openFolder(path, QFile::encodeName(path));
     }
     // Named files are measured whatever their name; the reader reports what is wrong.
-    return MeasureInput{path, path, nullptr, 0, {}, {}};
+    return MeasureInput{path, path, QFile::encodeName(path), nullptr, 0, {}, {}};
 }
 
 std::optional<MeasureInput> InputWalker::openFolder(const QString& shownPath,

@@ -9,15 +9,17 @@
 #include <QCoreApplication>
 
 // Ours
+#include "CircleDrag.h"
 #include "DatabaseUrl.h"
+#include "InspectionFormat.h"
 #include "LenientNumber.h"
 
 namespace {
 
 // The window's working image and its smallest radius bound the circles.
-constexpr int kImageWidth = 512;
-constexpr int kImageHeight = 480;
-constexpr int kMinimumRadius = 3;
+constexpr int kImageWidth = InspectionFormat::kWidth;
+constexpr int kImageHeight = InspectionFormat::kHeight;
+constexpr int kMinimumRadius = static_cast<int>(CircleDrag::kMinimumRadius);
 constexpr int kMaxJobs = 256;
 constexpr int kMaxFrames = 1000000;
 

@@ -75,7 +75,7 @@ MeasuredInput MeasurePipeline::measure(const MeasureInput& input, const MeasureO
         if (input.frame) {
             return measured(input, *input.frame, false, options);
         }
-        const LoadedImage loaded = ImageLoading::readFile(input.path);
+        const LoadedImage loaded = ImageLoading::readFile(input.file);
         if (loaded.errorCode != 0) {
             return {CircleMeasurement::failed(input.source, options),
                     failureText(ImageLoading::errorText(loaded.errorCode), loaded.errorCode),

@@ -1,6 +1,6 @@
 #pragma once
 
-// Test access to the main window's private state.
+// Observing and driving the main window through its widgets.
 
 // Qt
 #include <QApplication>
@@ -12,16 +12,6 @@
 
 // Ours
 #include "frmMain.h"
-
-class frmMainProbe {
-public:
-    static CircleFigure& circle(frmMain& window) { return window.objCircle; }
-    static void judge(frmMain& window, double average) { window.JudgeDensity(average); }
-    static bool videoReady(const frmMain& window) { return window.blnVideoReady; }
-    static const QString& confFilePath(const frmMain& window) { return window.strConfFilePath; }
-    static int videoCloseCount(const frmMain& window) { return window.videoCloseCount_; }
-    static void usePelmint(frmMain& window, PelmintBinding& binding) { window.pelmint_ = &binding; }
-};
 
 namespace probe {
 
