@@ -38,6 +38,7 @@
 #include "PelmintBinding.h"
 #include "PixelReadout.h"
 #include "RecipeFile.h"
+#include "ValueBoxPictures.h"
 #include "ValueBoxStyle.h"
 #include "frmFileLoad.h"
 #include "frmFileSave.h"
@@ -128,6 +129,7 @@ frmMain::frmMain(Services services, QWidget* parent)
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     KeshDisplayEx1 = ui.KeshDisplayEx1;
     paintLabel(ui.lblJudge, QPalette::WindowText, QColor(0, 0, 255));
+    auto* valueBoxPictures = new ValueBoxPictures(this);
     QStyle* valueBoxStyle = nullptr;
     if (QStyle* base = QStyleFactory::create(QApplication::style()->name())) {
         valueBoxStyle = new ValueBoxStyle(base);
@@ -152,6 +154,7 @@ frmMain::frmMain(Services services, QWidget* parent)
         if (valueBoxStyle) {
             box->setStyle(valueBoxStyle);
         }
+        valueBoxPictures->watch(box);
     }
 
     connect(ui.cmdRecalc, &QPushButton::clicked, this,

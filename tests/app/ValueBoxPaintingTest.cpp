@@ -16,6 +16,7 @@
 
 // Ours
 #include "PixelReadout.h"
+#include "ValueBoxPictures.h"
 #include "ValueBoxStyle.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +116,78 @@ TEST(ValueBoxPaintingTest, KeepsABoundedNumberOfPictures) {
     }
     EXPECT_GT(style->pictureCount(), 0);
     EXPECT_LE(style->pictureCount(), 2048);
+}
+
+TEST(ValueBoxPaintingTest, BoxesRepaintedFromPicturesLookAsTheyPaintThemselves) {
+    ValueBoxPictures pictures;
+    struct Case {
+        const char* text;
+        Qt::Alignment alignment;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {"124.9", Qt::AlignRight | Qt::AlignVCenter, true},
+        {"0.01ms", Qt::AlignRight | Qt::AlignVCenter, false},
+        {"エラー", Qt::AlignLeft | Qt::AlignTop, true},
+        {"", Qt::AlignLeft, true},
+    };
+    QLineEdit plainEdit;
+    QLineEdit keptEdit;
+    QLabel plainLabel;
+    QLabel keptLabel;
+    pictures.watch(&keptEdit);
+    pictures.watch(&keptLabel);
+    for (QLineEdit* edit : {&plainEdit, &keptEdit}) {
+        edit->resize(65, 21);
+        edit->setReadOnly(true);
+        edit->setAutoFillBackground(true);
+        edit->show();
+    }
+    for (QLabel* label : {&plainLabel, &keptLabel}) {
+        label->resize(49, 17);
+        label->setAutoFillBackground(true);
+        label->show();
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        for (QLineEdit* edit : {&plainEdit, &keptEdit}) {
+            edit->setAlignment(c.alignment);
+            edit->setText(QString::fromUtf8(c.text));
+            edit->setEnabled(c.enabled);
+        }
+        for (QLabel* label : {&plainLabel, &keptLabel}) {
+            label->setAlignment(c.alignment);
+            label->setText(QString::fromUtf8(c.text));
+            label->setEnabled(c.enabled);
+        }
+        for (int drawing = 0; drawing < 2; ++drawing) { // painted, then from the picture
+            QTest::qWait(1);
+            EXPECT_EQ(difference(drawn(plainEdit), drawn(keptEdit)), QRect());
+            EXPECT_EQ(difference(drawn(plainLabel), drawn(keptLabel)), QRect());
+        }
+    }
+    EXPECT_GE(pictures.pictureCount(&keptEdit), 2);
+    EXPECT_GE(pictures.pictureCount(&keptLabel), 2);
+}
+
+TEST(ValueBoxPaintingTest, KeepsABoundedNumberOfPicturesPerBox) {
+    ValueBoxPictures pictures;
+    QLabel label;
+    label.setAutoFillBackground(true);
+    label.resize(49, 17);
+    label.show();
+    pictures.watch(&label);
+    for (int i = 0; i < ValueBoxPictures::kMostPicturesPerBox + 20; ++i) {
+        label.setText(QString::number(i));
+        QTest::qWait(0);
+        label.grab();
+        QCoreApplication::processEvents();
+        if (i == 99) {
+            EXPECT_EQ(pictures.pictureCount(&label), 100); // one for every text shown
+        }
+    }
+    EXPECT_GT(pictures.pictureCount(&label), 0);
+    EXPECT_LE(pictures.pictureCount(&label), ValueBoxPictures::kMostPicturesPerBox);
 }
 
 TEST(ValueBoxPaintingTest, ReadoutFillsInTheFormatInAnyOrder) {
