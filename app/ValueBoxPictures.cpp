@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QTimer>
@@ -19,7 +20,7 @@ constexpr int kLineEditRoom = 12;
 
 // The text a box shows when it can be repainted from a picture; nothing otherwise.
 std::optional<QString> pictureText(const QWidget* box) {
-    if (!box->autoFillBackground() || box->hasFocus()) {
+    if (box->hasFocus()) {
         return std::nullopt;
     }
     if (const auto* label = qobject_cast<const QLabel*>(box)) {
@@ -60,6 +61,9 @@ ValueBoxPictures::ValueBoxPictures(QObject* parent) : QObject(parent) {}
 ValueBoxPictures::~ValueBoxPictures() = default;
 
 void ValueBoxPictures::watch(QWidget* box) {
+    // The box's background is painted here: under a picture it would be painted for nothing.
+    box->setAutoFillBackground(false);
+    box->setAttribute(Qt::WA_OpaquePaintEvent);
     box->installEventFilter(this);
     connect(box, &QObject::destroyed, this, [this](QObject* gone) { boxes_.remove(gone); });
 }
@@ -70,10 +74,17 @@ qsizetype ValueBoxPictures::pictureCount(const QWidget* box) const {
 }
 
 bool ValueBoxPictures::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Paint && !takingPicture_ && watched->isWidgetType()) {
-        return paintFromPicture(static_cast<QWidget*>(watched));
+    if (event->type() != QEvent::Paint || !watched->isWidgetType()) {
+        return QObject::eventFilter(watched, event);
     }
-    return QObject::eventFilter(watched, event);
+    auto* box = static_cast<QWidget*>(watched);
+    if (!takingPicture_ && paintFromPicture(box)) {
+        return true;
+    }
+    QPainter painter(box);
+    painter.fillRect(static_cast<QPaintEvent*>(event)->rect(),
+                     box->palette().brush(box->backgroundRole()));
+    return false; // the box paints itself on its background
 }
 
 // A box shown with a text for the first time paints itself; its picture is taken right

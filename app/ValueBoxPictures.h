@@ -10,12 +10,12 @@
 
 class QWidget;
 
-// Repaints value boxes (labels and read-only line edits that fill their own background)
-// from a picture of how each box looked with the same text, taken after the first time it
-// was painted with it. A drag repaints the same few boxes on every step, and a box draws
-// itself through the style each time: a frame, an antialiased panel, a shaped text. A box
-// with the keyboard focus or a selection, or whose look has changed, is painted as usual
-// (and its pictures are taken again).
+// Repaints value boxes (labels and read-only line edits) from a picture of how each box
+// looked with the same text, taken after the first time it was painted with it; it paints
+// their background too, in their palette's background colour. A drag repaints the same few boxes on
+// every step, and a box draws itself through the style each time: a frame, an antialiased panel, a
+// shaped text. A box with the keyboard focus or a selection, or whose look has changed, is painted
+// as usual (and its pictures are taken again).
 class ValueBoxPictures : public QObject {
     Q_OBJECT
 

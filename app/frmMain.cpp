@@ -8,7 +8,6 @@
 
 // Qt
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -18,7 +17,6 @@
 #include <QMoveEvent>
 #include <QPalette>
 #include <QStatusBar>
-#include <QStyleFactory>
 
 // Ours
 #include "CircleDrag.h"
@@ -39,7 +37,6 @@
 #include "PixelReadout.h"
 #include "RecipeFile.h"
 #include "ValueBoxPictures.h"
-#include "ValueBoxStyle.h"
 #include "frmFileLoad.h"
 #include "frmFileSave.h"
 #include "frmSelectVideoConfFile.h"
@@ -103,12 +100,6 @@ template <typename TextBox> void showText(TextBox* box, const QString& text) {
     }
 }
 
-// A box that paints its own background keeps its group frame out of its repaints.
-void paintOwnBackground(QWidget* box) {
-    box->setBackgroundRole(QPalette::Window);
-    box->setAutoFillBackground(true);
-}
-
 } // namespace
 
 struct frmMain::Form {
@@ -129,18 +120,15 @@ frmMain::frmMain(Services services, QWidget* parent)
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     KeshDisplayEx1 = ui.KeshDisplayEx1;
     paintLabel(ui.lblJudge, QPalette::WindowText, QColor(0, 0, 255));
+    // The boxes a measurement changes paint their own background (so that their group
+    // frame stays out of their repaints), and repaint from pictures of texts already shown.
     auto* valueBoxPictures = new ValueBoxPictures(this);
-    QStyle* valueBoxStyle = nullptr;
-    if (QStyle* base = QStyleFactory::create(QApplication::style()->name())) {
-        valueBoxStyle = new ValueBoxStyle(base);
-        valueBoxStyle->setParent(this);
-    }
     for (QWidget* box :
          {static_cast<QWidget*>(ui.lblCircleCenterX), static_cast<QWidget*>(ui.lblCircleCenterY),
           static_cast<QWidget*>(ui.lblCircleRadius), static_cast<QWidget*>(ui.txtAverageDensity),
           static_cast<QWidget*>(ui.txtExecuteTime), static_cast<QWidget*>(ui.lblJudge)}) {
         if (box != ui.lblJudge) {
-            paintOwnBackground(box);
+            box->setBackgroundRole(QPalette::Window);
         }
         // Numbers need no shaping; a new text is then laid out in a fraction of the time.
         QFont plain = box->font();
@@ -150,9 +138,6 @@ frmMain::frmMain(Services services, QWidget* parent)
         box->setFixedSize(box->size());
         if (auto* label = qobject_cast<QLabel*>(box)) {
             label->setTextFormat(Qt::PlainText); // numbers and OK/NG: nothing to detect
-        }
-        if (valueBoxStyle) {
-            box->setStyle(valueBoxStyle);
         }
         valueBoxPictures->watch(box);
     }
