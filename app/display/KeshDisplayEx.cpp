@@ -153,6 +153,7 @@ QSize KeshDisplayEx::viewportSizeHint() const {
 }
 
 void KeshDisplayEx::paintEvent(QPaintEvent* event) {
+    pendingArea_ = QRect();
     QPainter painter(viewport());
     const QRect exposed = event->rect();
     const QPoint offset = scrollOffset();
@@ -329,9 +330,13 @@ QPoint KeshDisplayEx::imagePosition(const QPointF& viewportPosition) const {
     return QPoint(qFloor(viewportPosition.x()), qFloor(viewportPosition.y())) + scrollOffset();
 }
 
+// The areas asked for until the next paint are repainted as one rectangle: a moved circle
+// is then one rectangle hardly larger than the two it spans, where their union would be
+// several, each dearer to clip, paint and send to the screen.
 void KeshDisplayEx::updateImageArea(const QRect& imageArea) {
     if (!imageArea.isEmpty()) {
-        viewport()->update(imageArea.translated(-scrollOffset()));
+        pendingArea_ |= imageArea.translated(-scrollOffset());
+        viewport()->update(pendingArea_);
     }
 }
 

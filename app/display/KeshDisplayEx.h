@@ -92,6 +92,7 @@ private:
     std::vector<QRgb> composition_; // the exposed part with the figures, kept between paints
     std::vector<Figure> figures_;
     std::optional<DiscRim> lastRim_; // of the last figure cleared
+    QRect pendingArea_;              // asked to be repainted, in viewport coordinates
     QColor figureColor_;
     std::optional<QPoint> pointerPixel_;
 };
