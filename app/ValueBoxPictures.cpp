@@ -45,8 +45,15 @@ bool fitsWithoutScrolling(const QWidget* box, const QString& text) {
 }
 
 int stateOf(const QWidget* box) {
+    int alignment = 0;
+    if (const auto* label = qobject_cast<const QLabel*>(box)) {
+        alignment = static_cast<int>(label->alignment());
+    } else if (const auto* edit = qobject_cast<const QLineEdit*>(box)) {
+        alignment = static_cast<int>(edit->alignment());
+    }
     return (box->isEnabled() ? 1 : 0) | (box->isActiveWindow() ? 2 : 0) |
-           (box->underMouse() ? 4 : 0) | (box->layoutDirection() == Qt::RightToLeft ? 8 : 0);
+           (box->underMouse() ? 4 : 0) | (box->layoutDirection() == Qt::RightToLeft ? 8 : 0) |
+           (alignment << 4);
 }
 
 } // namespace

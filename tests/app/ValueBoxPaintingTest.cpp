@@ -61,6 +61,7 @@ TEST(ValueBoxPaintingTest, BoxesRepaintedFromPicturesLookAsTheyPaintThemselves) 
     };
     const Case cases[] = {
         {"124.9", Qt::AlignRight | Qt::AlignVCenter, true},
+        {"124.9", Qt::AlignLeft | Qt::AlignVCenter, true}, // the same text placed elsewhere
         {"0.01ms", Qt::AlignRight | Qt::AlignVCenter, false},
         {"エラー", Qt::AlignLeft | Qt::AlignTop, true},
         {"", Qt::AlignLeft, true},
@@ -99,9 +100,10 @@ TEST(ValueBoxPaintingTest, BoxesRepaintedFromPicturesLookAsTheyPaintThemselves) 
             EXPECT_EQ(difference(drawn(plainEdit), drawn(keptEdit)), QRect());
             EXPECT_EQ(difference(drawn(plainLabel), drawn(keptLabel)), QRect());
         }
+        // The second drawing came from a picture (a new look drops the older ones).
+        EXPECT_GE(pictures.pictureCount(&keptEdit), 1);
+        EXPECT_GE(pictures.pictureCount(&keptLabel), 1);
     }
-    EXPECT_GE(pictures.pictureCount(&keptEdit), 2);
-    EXPECT_GE(pictures.pictureCount(&keptLabel), 2);
 }
 
 TEST(ValueBoxPaintingTest, KeepsABoundedNumberOfPicturesPerBox) {
