@@ -45,7 +45,11 @@ private:
     struct Box {
         Look look;
         QHash<QString, QPixmap> pictures;
-        bool pictureWanted = false; // a picture is to be taken once the paint is over
+        bool pictureWanted = false;         // a picture is to be taken once the paint is over
+        bool paintedWholeOnScreen = false;  // by that paint, into the window's backing store
+        QString paintedText;                // the text it painted
+        const uchar* paintedInto = nullptr; // the pixels of the backing store it painted into
+        QSize paintedIntoSize;
     };
 
     bool paintFromPicture(QWidget* box);
