@@ -11,11 +11,11 @@
 class QWidget;
 
 // Repaints value boxes (labels and read-only line edits) from a picture of how each box
-// looked with the same text, taken after the first time it was painted with it; it paints
-// their background too, in their palette's background colour. A drag repaints the same few boxes on
-// every step, and a box draws itself through the style each time: a frame, an antialiased panel, a
-// shaped text. A box with the keyboard focus or a selection, or whose look has changed, is painted
-// as usual (and its pictures are taken again).
+// looked with the same text, taken after the first time it was painted with it, and paints
+// their background in their palette's background colour. A drag repaints the same few
+// boxes on every step, and a box would draw itself through the style each time: a frame,
+// an antialiased panel, a shaped text. A box with the keyboard focus or a selection is
+// painted as usual; one whose look changed has its pictures taken again.
 class ValueBoxPictures : public QObject {
     Q_OBJECT
 
