@@ -6,6 +6,7 @@
 // Standard library
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // Qt
@@ -22,6 +23,7 @@
 #include "DirListBox.h"
 #include "DriveListBox.h"
 #include "RuntimeError.h"
+#include "Services.h"
 #include "VolumeList.h"
 #include "testutils.h"
 
@@ -57,6 +59,13 @@ public:
     }
     QString mkdir(const QString& name) const { return native(sandbox.mkdir(name)); }
     std::shared_ptr<const VolumeList> list() const { return fake_; }
+    // What a dialog over these volumes is given: these volumes, `messages`, and the real rest.
+    Services services(std::shared_ptr<MessageBox> messages) const {
+        Services services;
+        services.messages = std::move(messages);
+        services.volumes = fake_;
+        return services;
+    }
 
     testutils::Sandbox sandbox;
     const QString a;

@@ -60,9 +60,7 @@ protected:
     }
 
     Services dialogServices() const {
-        Services services;
-        services.messages = messages;
-        services.volumes = volumes.list();
+        Services services = volumes.services(messages);
         services.programFolder = programFolder;
         return services;
     }

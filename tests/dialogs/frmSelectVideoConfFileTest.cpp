@@ -60,9 +60,7 @@ protected:
     const QString current;
 
     Services chooserServices(const QString& videoConfFolder) const {
-        Services services;
-        services.messages = messages;
-        services.volumes = volumes.list();
+        Services services = volumes.services(messages);
         services.videoConfFolder = videoConfFolder;
         return services;
     }
