@@ -53,12 +53,14 @@ public:
     std::vector<Volume> volumes() const override { return list; }
 };
 
-// The real services with the messages recorded and no start-up chooser.
-inline Services services(std::shared_ptr<MessageRecorder> messages) {
+// The real services with the messages recorded, and a start-up chooser that answers
+// `chosenVideoConfFile` (by default none: files only).
+inline Services services(std::shared_ptr<MessageRecorder> messages,
+                         const QString& chosenVideoConfFile = QString()) {
     Services services;
     services.messages = std::move(messages);
-    services.chooseVideoConfFile = [](QWidget*) {
-        return QString();
+    services.chooseVideoConfFile = [chosenVideoConfFile](QWidget*) {
+        return chosenVideoConfFile;
     };
     return services;
 }

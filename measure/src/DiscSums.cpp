@@ -246,11 +246,7 @@ PELMINT_ALWAYS_INLINE uint8_t largestByte(__m128i bytes) {
 }
 
 PELMINT_ALWAYS_INLINE uint8_t smallestByte(__m128i bytes) {
-    bytes = _mm_min_epu8(bytes, _mm_srli_si128(bytes, 8));
-    bytes = _mm_min_epu8(bytes, _mm_srli_si128(bytes, 4));
-    bytes = _mm_min_epu8(bytes, _mm_srli_si128(bytes, 2));
-    bytes = _mm_min_epu8(bytes, _mm_srli_si128(bytes, 1));
-    return static_cast<uint8_t>(_mm_cvtsi128_si32(bytes));
+    return static_cast<uint8_t>(255 - largestByte(_mm_xor_si128(bytes, _mm_set1_epi8(-1))));
 }
 
 // Bytes outside a window count as 0 towards the sums and the largest byte, and as 255 towards the

@@ -61,13 +61,10 @@ protected:
     }
 
     void start(const QString& camera = QString()) {
-        Services services = fakes::services(messages);
+        Services services = fakes::services(messages, camera);
         services.volumes = volumes.list();
         services.programFolder = folder;
         services.pelmint = pelmint;
-        services.chooseVideoConfFile = [camera](QWidget*) {
-            return camera;
-        };
         window = std::make_unique<frmMain>(services);
         window->setRecorder(&recorder);
         window->Form_Load();

@@ -58,13 +58,10 @@ protected:
     void SetUp() override { ASSERT_TRUE(pelmintLinked_); }
 
     void start(const QString& videoConfFile = QString()) {
-        Services services = fakes::services(messages);
+        Services services = fakes::services(messages, videoConfFile);
         services.volumes = volumes.list();
         services.programFolder = folder;
         services.pelmint = pelmint_;
-        services.chooseVideoConfFile = [videoConfFile](QWidget*) {
-            return videoConfFile;
-        };
         window = std::make_unique<frmMain>(services);
         window->Form_Load();
     }
