@@ -14,8 +14,9 @@ SumPath detectFastestPath() {
     __builtin_cpu_init();
 #endif
 #ifdef PELMINT_HAVE_AVX512
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
-        return SumPath::Avx512;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("bmi2")) {
+        return __builtin_cpu_supports("avx512vnni") ? SumPath::Avx512Dot : SumPath::Avx512;
     }
 #endif
 #ifdef PELMINT_HAVE_AVX2
@@ -102,8 +103,8 @@ double discAverage(SumPath path, const uint8_t* pixels, int32_t width, int32_t h
         return static_cast<double>(total.sum) / static_cast<double>(total.count);
     }
 #endif
-    const DiscRows rows(pixels, width, height, width, centreX, centreY, radius);
-    const DiscTotals total = sumDisc(path, Totals::Sum, rows, pixels, size);
+    const Disc disc{pixels, width, height, width, centreX, centreY, radius};
+    const DiscTotals total = sumDisc(path, Totals::Sum, disc, size);
     if (total.count == 0) {
         return -1.0;
     }
@@ -125,8 +126,8 @@ int32_t discStatistics(SumPath path, const uint8_t* pixels, int32_t width, int32
         return PELMINT_INVALID_ARGUMENT;
     }
     const int64_t size = rowsBefore * stride + width;
-    const DiscRows rows(pixels, width, height, stride, centreX, centreY, radius);
-    const DiscTotals total = sumDisc(path, Totals::Statistics, rows, pixels, size);
+    const Disc disc{pixels, width, height, stride, centreX, centreY, radius};
+    const DiscTotals total = sumDisc(path, Totals::Statistics, disc, size);
     if (total.count == 0) {
         return PELMINT_NO_PIXELS;
     }

@@ -55,6 +55,17 @@ inline int64_t integerSquareRoot(uint64_t n) {
     return static_cast<int64_t>(root);
 }
 
+// A circle on an image of `width` x `height` pixels whose rows are `stride` bytes apart.
+struct Disc {
+    const uint8_t* pixels;
+    int32_t width;
+    int32_t height;
+    int64_t stride;
+    int32_t centreX;
+    int32_t centreY;
+    int32_t radius;
+};
+
 // The two rows at the same distance above and below the centre have the same run of inside
 // pixels: `length` bytes from column `first`. A row outside the image is null.
 struct RowPair {
@@ -71,12 +82,13 @@ class DiscRows {
 public:
     // The circle must have passed the bounding-square rejections, with radius >= 0, on an image
     // of positive width and height.
-    DiscRows(const uint8_t* pixels, int32_t width, int32_t height, int64_t stride, int32_t centreX,
-             int32_t centreY, int32_t radius)
-        : pixels_(pixels), stride_(stride), width_(width), lastColumn_(int64_t{width} - 1),
-          centreX_(centreX), centreY_(centreY), radiusSquared_(int64_t{radius} * radius),
-          firstRow_(std::max<int64_t>(int64_t{centreY} - radius, 0)),
-          lastRow_(std::min<int64_t>(int64_t{centreY} + radius, int64_t{height} - 1)),
+    explicit DiscRows(const Disc& disc)
+        : pixels_(disc.pixels), stride_(disc.stride), width_(disc.width),
+          lastColumn_(int64_t{disc.width} - 1), centreX_(disc.centreX), centreY_(disc.centreY),
+          radiusSquared_(int64_t{disc.radius} * disc.radius),
+          firstRow_(std::max<int64_t>(int64_t{disc.centreY} - disc.radius, 0)),
+          lastRow_(
+              std::min<int64_t>(int64_t{disc.centreY} + disc.radius, int64_t{disc.height} - 1)),
           distance_(std::max(centreY_ - firstRow_, lastRow_ - centreY_)),
           nearest_(centreY_ < firstRow_  ? firstRow_ - centreY_
                    : centreY_ > lastRow_ ? centreY_ - lastRow_

@@ -1,5 +1,8 @@
 #include "DiscSums.h"
 
+// Standard library
+#include <utility>
+
 #ifdef PELMINT_HAVE_SSE2
 #include <emmintrin.h>
 #endif
@@ -24,12 +27,24 @@
 #else
 #define PELMINT_FLATTEN
 #endif
+// The few windows of a row, written out.
+#if defined(__GNUC__) && !defined(__clang__)
+#define PELMINT_UNROLL _Pragma("GCC unroll 4")
+#elif defined(__clang__)
+#define PELMINT_UNROLL _Pragma("unroll")
+#else
+#define PELMINT_UNROLL
+#endif
 #define PELMINT_TARGET_AVX2 __attribute__((target("avx2")))
-#define PELMINT_TARGET_AVX512 __attribute__((target("avx2,avx512f,avx512bw")))
+#define PELMINT_TARGET_AVX512 __attribute__((target("avx2,bmi2,popcnt,avx512f,avx512bw")))
 
 namespace pelmint {
 
 namespace {
+
+// The discs that the masked-window walk takes: their bounding square is at most four 64-byte
+// vectors wide.
+constexpr int kWindowRadius = 127;
 
 // A square is at most 255^2; every 32-bit lane of squares takes four of them per block, so it
 // is emptied into 64-bit lanes well before it could wrap.
@@ -173,12 +188,10 @@ private:
     }
 };
 
-template <class Lanes>
-PELMINT_ALWAYS_INLINE DiscTotals totalDisc(const DiscRows& rows, const uint8_t* pixels,
-                                           int64_t size) {
-    RowSummer<Lanes> summer(pixels, size);
+template <class Lanes> PELMINT_ALWAYS_INLINE DiscTotals totalDisc(const Disc& disc, int64_t size) {
+    RowSummer<Lanes> summer(disc.pixels, size);
     DiscTotals totals;
-    totals.count = summer.sum(rows);
+    totals.count = summer.sum(DiscRows(disc));
     summer.finish(totals);
     return totals;
 }
@@ -388,7 +401,10 @@ template <Totals kTotals> struct Avx512Lanes {
     }
     PELMINT_TARGET_AVX512 void window(const uint8_t* p, int64_t from, int64_t to) {
         const uint64_t upTo = to >= 64 ? ~uint64_t{0} : (uint64_t{1} << to) - 1;
-        const __mmask64 keep = upTo & (~uint64_t{0} << from);
+        masked(p, upTo & (~uint64_t{0} << from));
+    }
+    // The window walks spread their windows over slots; these lanes have one.
+    template <int kSlot = 0> PELMINT_TARGET_AVX512 void masked(const uint8_t* p, __mmask64 keep) {
         add(_mm512_maskz_loadu_epi8(keep, p), keep);
     }
     PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE void add(__m512i bytes, __mmask64 keep) {
@@ -408,20 +424,40 @@ template <Totals kTotals> struct Avx512Lanes {
             _mm512_add_epi64(squares64, _mm512_add_epi64(even, _mm512_srli_epi64(squares32, 32)));
         squares32 = _mm512_setzero_si512();
     }
-    // Through memory: GCC 12's extract intrinsics trip its own uninitialised-value warning.
-    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE static __m128i fold(__m512i lanes, Fold how) {
-        alignas(64) uint8_t quarters[64];
-        _mm512_store_si512(quarters, lanes);
-        const __m128i a = combine(load16(quarters), load16(quarters + 16), how);
-        return combine(a, combine(load16(quarters + 32), load16(quarters + 48), how), how);
+    // Folded in registers down to the first 64-bit lane. The masked forms name every input:
+    // GCC 12's unmasked ones start from an "undefined" vector and warn about it.
+    template <Fold kFold> PELMINT_TARGET_AVX512 static __m512i combine(__m512i a, __m512i b) {
+        return kFold == Fold::Add64  ? _mm512_add_epi64(a, b)
+               : kFold == Fold::Max8 ? _mm512_max_epu8(a, b)
+                                     : _mm512_min_epu8(a, b);
+    }
+    template <Fold kFold> PELMINT_TARGET_AVX512 static uint64_t fold(__m512i lanes) {
+        lanes = combine<kFold>(lanes, _mm512_mask_shuffle_i64x2(lanes, 0xFF, lanes, lanes, 0x4E));
+        lanes = combine<kFold>(lanes, _mm512_mask_shuffle_i64x2(lanes, 0xFF, lanes, lanes, 0xB1));
+        lanes = combine<kFold>(lanes, _mm512_mask_unpackhi_epi64(lanes, 0xFF, lanes, lanes));
+        return static_cast<uint64_t>(lanes[0]);
+    }
+    // The other set's totals joined into these.
+    PELMINT_TARGET_AVX512 void absorb(const Avx512Lanes& other) {
+        sums = _mm512_add_epi64(sums, other.sums);
+        if constexpr (kTotals == Totals::Statistics) {
+            squares32 = _mm512_add_epi32(squares32, other.squares32);
+            squares64 = _mm512_add_epi64(squares64, other.squares64);
+            high = _mm512_max_epu8(high, other.high);
+            low = _mm512_min_epu8(low, other.low);
+        }
     }
     PELMINT_TARGET_AVX512 void finish(DiscTotals& totals) {
-        totals.sum += addLanes(fold(sums, Fold::Add64));
+        totals.sum += fold<Fold::Add64>(sums);
         if constexpr (kTotals == Totals::Statistics) {
             flush();
-            totals.squares += addLanes(fold(squares64, Fold::Add64));
-            totals.max = std::max<uint8_t>(totals.max, largestByte(fold(high, Fold::Max8)));
-            totals.min = std::min<uint8_t>(totals.min, smallestByte(fold(low, Fold::Min8)));
+            totals.squares += fold<Fold::Add64>(squares64);
+            const __m128i high8 = _mm_cvtsi64_si128(static_cast<int64_t>(fold<Fold::Max8>(high)));
+            const __m128i low8 = _mm_cvtsi64_si128(static_cast<int64_t>(fold<Fold::Min8>(low)));
+            totals.max = std::max<uint8_t>(totals.max, largestByte(high8));
+            // The upper half of low8 is zero; fill it as if the lowest byte were repeated.
+            totals.min =
+                std::min<uint8_t>(totals.min, smallestByte(_mm_unpacklo_epi64(low8, low8)));
         }
     }
 
@@ -431,44 +467,480 @@ template <Totals kTotals> struct Avx512Lanes {
     __m512i high{};
     __m512i low{};
 };
+
+// The statistics with VNNI dot products. A block's squares are v * (v - 128), four to a 32-bit
+// lane, with 128 times the sum added back at the end; a lane takes at most 4 * 255 * 127 of them
+// per block, so kBlocksPerFlush blocks still fit in it. The window walks spread their blocks over
+// two slots, each with its own chain of dot products; the row walk adds each block's products,
+// taken into zero, to one set.
+struct Avx512DotLanes {
+    static constexpr int64_t kWidth = 64;
+    static constexpr bool kOneSet = true;
+    static constexpr bool kMaskedLoads = true;
+    static constexpr int64_t kFlushEvery = kBlocksPerFlush;
+    static constexpr int kSlots = 2;
+
+    PELMINT_TARGET_AVX512 Avx512DotLanes() : low(_mm512_set1_epi8(-1)) {}
+
+    PELMINT_TARGET_AVX512 void block(const uint8_t* p) {
+        add(_mm512_loadu_si512(p), ~__mmask64{0});
+    }
+    PELMINT_TARGET_AVX512 void window(const uint8_t* p, int64_t from, int64_t to) {
+        const uint64_t upTo = to >= 64 ? ~uint64_t{0} : (uint64_t{1} << to) - 1;
+        const __mmask64 keep = upTo & (~uint64_t{0} << from);
+        add(_mm512_maskz_loadu_epi8(keep, p), keep);
+    }
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE void add(__m512i bytes, __mmask64 keep) {
+        sums = _mm512_add_epi64(sums, _mm512_sad_epu8(bytes, _mm512_setzero_si512()));
+        squares32[0] = _mm512_add_epi32(squares32[0], dot(_mm512_setzero_si512(), bytes));
+        high = _mm512_max_epu8(high, bytes);
+        low = _mm512_mask_min_epu8(low, keep, low, bytes);
+    }
+    template <int kSlot = 0> PELMINT_TARGET_AVX512 void masked(const uint8_t* p, __mmask64 keep) {
+        const __m512i bytes = _mm512_maskz_loadu_epi8(keep, p);
+        sums32[kSlot] = dot(sums32[kSlot], bytes, _mm512_set1_epi8(1));
+        squares32[kSlot] = dot(squares32[kSlot], bytes);
+        high = _mm512_max_epu8(high, bytes);
+        low = _mm512_mask_min_epu8(low, keep, low, bytes);
+    }
+    // `lanes` plus the bytes times `weights`, four to a lane. Written out, because the loops
+    // around it are compiled for AVX-512 without VNNI, into which the intrinsic cannot be
+    // inlined; only the path chosen for processors with VNNI comes here.
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE static __m512i dot(__m512i lanes, __m512i bytes,
+                                                                   __m512i weights) {
+        __asm__("vpdpbusd %2, %1, %0" : "+v"(lanes) : "v"(bytes), "v"(weights));
+        return lanes;
+    }
+    // `lanes` plus v * (v - 128) for each byte v, four to a lane.
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE static __m512i dot(__m512i lanes, __m512i bytes) {
+        return dot(lanes, bytes, _mm512_xor_si512(bytes, _mm512_set1_epi8(-128)));
+    }
+    PELMINT_TARGET_AVX512 void flush() {
+        for (int slot = 0; slot < kSlots; ++slot) {
+            // The squares' lanes are signed, the sums' are not.
+            const __m512i squares = squares32[slot];
+            squares64 = _mm512_add_epi64(
+                squares64, _mm512_add_epi64(_mm512_srai_epi64(_mm512_slli_epi64(squares, 32), 32),
+                                            _mm512_srai_epi64(squares, 32)));
+            const __m512i even = _mm512_and_si512(sums32[slot], _mm512_set1_epi64(0xFFFFFFFF));
+            sums =
+                _mm512_add_epi64(sums, _mm512_add_epi64(even, _mm512_srli_epi64(sums32[slot], 32)));
+            squares32[slot] = _mm512_setzero_si512();
+            sums32[slot] = _mm512_setzero_si512();
+        }
+    }
+    PELMINT_TARGET_AVX512 void absorb(const Avx512DotLanes& other) {
+        for (int slot = 0; slot < kSlots; ++slot) {
+            sums32[slot] = _mm512_add_epi32(sums32[slot], other.sums32[slot]);
+            squares32[slot] = _mm512_add_epi32(squares32[slot], other.squares32[slot]);
+        }
+        sums = _mm512_add_epi64(sums, other.sums);
+        squares64 = _mm512_add_epi64(squares64, other.squares64);
+        high = _mm512_max_epu8(high, other.high);
+        low = _mm512_min_epu8(low, other.low);
+    }
+    PELMINT_TARGET_AVX512 void finish(DiscTotals& totals) {
+        flush();
+        using Lanes = Avx512Lanes<Totals::Statistics>;
+        const uint64_t sum = Lanes::fold<Fold::Add64>(sums);
+        totals.sum += sum;
+        // The sum of v * (v - 128) may be negative; modulo 2^64 the total is right.
+        totals.squares += Lanes::fold<Fold::Add64>(squares64) + 128 * sum;
+        const __m128i high8 =
+            _mm_cvtsi64_si128(static_cast<int64_t>(Lanes::fold<Fold::Max8>(high)));
+        const __m128i low8 = _mm_cvtsi64_si128(static_cast<int64_t>(Lanes::fold<Fold::Min8>(low)));
+        totals.max = std::max<uint8_t>(totals.max, largestByte(high8));
+        totals.min = std::min<uint8_t>(totals.min, smallestByte(_mm_unpacklo_epi64(low8, low8)));
+    }
+
+    __m512i sums{};
+    __m512i sums32[kSlots]{};
+    __m512i squares32[kSlots]{};
+    __m512i squares64{};
+    __m512i high{};
+    __m512i low{};
+};
+#endif
+
+#ifdef PELMINT_HAVE_AVX512
+// Half widths of the discs up to kWindowRadius: halves[radius * (radius + 1) / 2 + dy] is
+// floor(sqrt(radius^2 - dy^2)).
+struct HalfWidthTable {
+    uint8_t halves[(kWindowRadius + 1) * (kWindowRadius + 2) / 2];
+};
+
+constexpr HalfWidthTable makeHalfWidthTable() {
+    HalfWidthTable table{};
+    int at = 0;
+    for (int radius = 0; radius <= kWindowRadius; ++radius) {
+        int half = radius;
+        for (int dy = 0; dy <= radius; ++dy) {
+            while (half * half + dy * dy > radius * radius) {
+                --half;
+            }
+            table.halves[at++] = static_cast<uint8_t>(half);
+        }
+    }
+    return table;
+}
+
+constexpr HalfWidthTable kHalfWidthTable = makeHalfWidthTable();
+
+// Masks over a 64-byte window, read at a computed index: keepBelow[kBelowZero + x] keeps its
+// bytes [0, x) and keepFrom[kFromZero - x] its bytes [x, 64), for any x the window walk asks for.
+constexpr int kBelowZero = 384;
+constexpr int kFromZero = 192;
+constexpr int kWindowMasks = 704;
+struct WindowMaskTable {
+    uint64_t keepBelow[kWindowMasks];
+    uint64_t keepFrom[kWindowMasks];
+};
+
+constexpr WindowMaskTable makeWindowMaskTable() {
+    WindowMaskTable table{};
+    for (int i = 0; i < kWindowMasks; ++i) {
+        const int below = std::clamp(i - kBelowZero, 0, 64);
+        table.keepBelow[i] = below == 64 ? ~uint64_t{0} : (uint64_t{1} << below) - 1;
+        const int from = std::clamp(kFromZero - i, 0, 64);
+        table.keepFrom[i] = from == 64 ? 0 : ~uint64_t{0} << from;
+    }
+    return table;
+}
+
+constexpr WindowMaskTable kWindowMaskTable = makeWindowMaskTable();
+
+// The row masks of the discs up to kSmallRadius over a 64-byte window from the bounding square's
+// left edge: rows[radius * radius + radius + dy] keeps the columns within the half width of row
+// dy, for dy in [-radius, radius].
+constexpr int kSmallRadius = 31;
+struct SmallDiscTable64 {
+    uint64_t rows[(kSmallRadius + 1) * (kSmallRadius + 1)];
+};
+
+constexpr SmallDiscTable64 makeSmallDiscTable64() {
+    SmallDiscTable64 table{};
+    for (int radius = 0; radius <= kSmallRadius; ++radius) {
+        for (int dy = -radius; dy <= radius; ++dy) {
+            const int half =
+                kHalfWidthTable.halves[radius * (radius + 1) / 2 + (dy < 0 ? -dy : dy)];
+            uint64_t keep = 0;
+            for (int column = radius - half; column <= radius + half; ++column) {
+                keep |= uint64_t{1} << column;
+            }
+            table.rows[radius * radius + radius + dy] = keep;
+        }
+    }
+    return table;
+}
+
+constexpr SmallDiscTable64 kSmallDiscTable64 = makeSmallDiscTable64();
+
+// A small disc anywhere on an image of at least 64 bytes: one masked 64-byte load per row, its
+// mask from the table. The window starts at the disc's leftmost column inside the image; on the
+// image's last row it moves back so as not to reach past the image's last byte.
+template <class Lanes>
+PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Disc& disc,
+                                                                       int64_t size) {
+    const int64_t radius = disc.radius, centreX = disc.centreX, centreY = disc.centreY;
+    const int64_t firstRow = std::max<int64_t>(centreY - radius, 0);
+    const int64_t lastRow = std::min<int64_t>(centreY + radius, disc.height - 1);
+    const int64_t start = std::max<int64_t>(centreX - radius, 0);
+    // Columns left of the image drop off the masks' low end; those right of it are masked off.
+    const auto dropped = static_cast<unsigned>(start - (centreX - radius));
+    const uint64_t inside =
+        _bzhi_u64(~uint64_t{0}, static_cast<unsigned>(std::min<int64_t>(disc.width - start, 64)));
+    const uint64_t* masks =
+        kSmallDiscTable64.rows + radius * radius + (firstRow - (centreY - radius));
+    const uint8_t* row = disc.pixels + firstRow * disc.stride + start;
+    // The last row is taken apart when its window would end past the image.
+    const int64_t windowEnd = lastRow * disc.stride + start + 64;
+    const int64_t rows = lastRow - firstRow + 1 - (windowEnd > size);
+    Lanes lanes;
+    int64_t count = 0;
+    // Rows in turn into the two slots.
+    int64_t i = 0;
+    for (; i + 1 < rows; i += 2, row += 2 * disc.stride) {
+        const uint64_t first = (masks[i] >> dropped) & inside;
+        const uint64_t second = (masks[i + 1] >> dropped) & inside;
+        count += _mm_popcnt_u64(first) + _mm_popcnt_u64(second);
+        lanes.template masked<0>(row, first);
+        lanes.template masked<1>(row + disc.stride, second);
+    }
+    if (i < rows) {
+        const uint64_t keep = (masks[i] >> dropped) & inside;
+        count += _mm_popcnt_u64(keep);
+        lanes.masked(row, keep);
+        row += disc.stride;
+    }
+    if (windowEnd > size) {
+        const int64_t back = windowEnd - size;
+        const uint64_t keep = ((masks[rows] >> dropped) & inside) << back;
+        count += _mm_popcnt_u64(keep);
+        lanes.masked(row - back, keep);
+    }
+    DiscTotals totals;
+    totals.count = count;
+    lanes.finish(totals);
+    return totals;
+}
+
+// Discs up to kWindowRadius on images whose rows are a whole number of 64-byte lines apart, with
+// masked loads. Each row takes the same kWindows windows, aligned to the cache lines, that cover
+// the disc's columns inside the image, so no load is split across two lines; its half width picks
+// their masks from the tables, so no branch depends on the row and a small disc costs little more
+// than its pixels. Discs cut by the left or right edge also mask off the columns outside the
+// image. Every window holds some pixel of its row, so its page is there for the masked-off bytes
+// too. The rows outside the image are left out by walking stretches of row pairs and of single
+// rows.
+template <class Lanes, int kWindows, bool kCutSideways> class WindowSummer {
+public:
+    // A disc this small never fills the squares' 32-bit lanes.
+    static_assert((2 * kWindowRadius + 1) * 5 <= kBlocksPerFlush);
+
+    // The first window starts `columnInLine` bytes before the centre column (or after it, when
+    // negative).
+    PELMINT_TARGET_AVX512 WindowSummer(const Disc& disc, int64_t columnInLine)
+        : pixels_(reinterpret_cast<uintptr_t>(disc.pixels)), stride_(disc.stride),
+          width_(disc.width), height_(disc.height), centreX_(disc.centreX), centreY_(disc.centreY),
+          radius_(disc.radius), firstColumn_(disc.centreX - columnInLine),
+          halves_(kHalfWidthTable.halves + disc.radius * (disc.radius + 1) / 2),
+          keepBelow_(kWindowMaskTable.keepBelow + kBelowZero + columnInLine + 1),
+          keepFrom_(kWindowMaskTable.keepFrom + kFromZero - columnInLine) {
+        for (int window = 0; window < kWindows; ++window) {
+            // The bytes of the window inside [0, width).
+            const int64_t start = firstColumn_ + 64 * window;
+            const int64_t from = std::clamp<int64_t>(-start, 0, 64);
+            const int64_t to = std::clamp<int64_t>(width_ - start, 0, 64);
+            inside_[window] = kWindowMaskTable.keepBelow[kBelowZero + to] &
+                              kWindowMaskTable.keepFrom[kFromZero - from];
+        }
+    }
+
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals sum() const {
+        // The rows at dy above the centre are inside the image for dy in [upperFrom, upperTo],
+        // those below for dy in [lowerFrom, lowerTo]; the centre row on its own.
+        const int64_t upperFrom = std::max<int64_t>(1, centreY_ - height_ + 1);
+        const int64_t upperTo = std::min<int64_t>(radius_, centreY_);
+        const int64_t lowerFrom = std::max<int64_t>(1, -centreY_);
+        const int64_t lowerTo = std::min<int64_t>(radius_, height_ - 1 - centreY_);
+        const int64_t bothFrom = std::max(upperFrom, lowerFrom);
+        const int64_t bothTo = std::min(upperTo, lowerTo);
+        // Local, so that they stay in registers: the loads in between could touch any memory.
+        Lanes upper, lower;
+        int64_t count = 0;
+        if (bothFrom <= bothTo) {
+            count += 2 * pairs(upper, lower, bothFrom, bothTo);
+            count += singles(upper, -stride_, upperFrom, bothFrom - 1);
+            count += singles(upper, -stride_, bothTo + 1, upperTo);
+            count += singles(lower, stride_, lowerFrom, bothFrom - 1);
+            count += singles(lower, stride_, bothTo + 1, lowerTo);
+        } else {
+            count += singles(upper, -stride_, upperFrom, upperTo);
+            count += singles(lower, stride_, lowerFrom, lowerTo);
+        }
+        if (centreY_ >= 0 && centreY_ < height_) {
+            count += singles(upper, 0, 0, 0);
+        }
+        DiscTotals totals;
+        totals.count = count;
+        upper.absorb(lower);
+        upper.finish(totals);
+        return totals;
+    }
+
+private:
+    struct Row {
+        int64_t length;
+        __mmask64 keep[kWindows];
+    };
+
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE Row row(int64_t dy) const {
+        const int64_t half = halves_[dy];
+        const uint64_t* below = keepBelow_ + half;
+        const uint64_t* from = keepFrom_ + half;
+        Row row;
+        // Window w keeps the columns from the centre - half to the centre + half.
+        PELMINT_UNROLL
+        for (int window = 0; window < kWindows; ++window) {
+            uint64_t keep = below[-64 * window] & from[64 * window];
+            if constexpr (kCutSideways) {
+                keep &= inside_[window];
+            }
+            row.keep[window] = keep;
+        }
+        if constexpr (kCutSideways) {
+            const int64_t first = std::max<int64_t>(centreX_ - half, 0);
+            row.length =
+                std::max<int64_t>(std::min<int64_t>(centreX_ + half + 1, width_) - first, 0);
+        } else {
+            row.length = 2 * half + 1;
+        }
+        return row;
+    }
+
+    // `start` is the address of the row's first window.
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE void addRow(Lanes& lanes, uintptr_t start,
+                                                            const Row& row) const {
+        // Each window in its own slot, turn about.
+        [&]<int... kWindow>(std::integer_sequence<int, kWindow...>) {
+            (lanes.template masked<kWindow % 2>(
+                 reinterpret_cast<const uint8_t*>(start + 64 * kWindow), row.keep[kWindow]),
+             ...);
+        }
+        (std::make_integer_sequence<int, kWindows>{});
+    }
+
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE uintptr_t startOf(int64_t rowIndex) const {
+        return pixels_ + static_cast<uintptr_t>(rowIndex * stride_ + firstColumn_);
+    }
+
+    // The rows centreY - dy and centreY + dy for dy in [from, to]; returns one row's pixels.
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE int64_t pairs(Lanes& upperLanes, Lanes& lowerLanes,
+                                                              int64_t from, int64_t to) const {
+        int64_t count = 0;
+        uintptr_t upper = startOf(centreY_ - from);
+        uintptr_t lower = startOf(centreY_ + from);
+        for (int64_t dy = from; dy <= to; ++dy) {
+            const Row pair = row(dy);
+            addRow(upperLanes, upper, pair);
+            addRow(lowerLanes, lower, pair);
+            count += pair.length;
+            upper -= static_cast<uintptr_t>(stride_);
+            lower += static_cast<uintptr_t>(stride_);
+        }
+        return count;
+    }
+
+    // The rows centreY + dy * step / stride for dy in [from, to].
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE int64_t singles(Lanes& lanes, int64_t step,
+                                                                int64_t from, int64_t to) const {
+        int64_t count = 0;
+        uintptr_t start = startOf(centreY_) + static_cast<uintptr_t>(from * step);
+        for (int64_t dy = from; dy <= to; ++dy) {
+            const Row single = row(dy);
+            addRow(lanes, start, single);
+            count += single.length;
+            start += static_cast<uintptr_t>(step);
+        }
+        return count;
+    }
+
+    uintptr_t pixels_;
+    int64_t stride_;
+    int64_t width_;
+    int64_t height_;
+    int64_t centreX_;
+    int64_t centreY_;
+    int64_t radius_;
+    int64_t firstColumn_;
+    const uint8_t* halves_;
+    const uint64_t* keepBelow_;
+    const uint64_t* keepFrom_;
+    uint64_t inside_[kWindows];
+};
+
+// A function of its own for each window count, so that each loop gets the registers to itself;
+// the disc comes in registers rather than through memory.
+template <class Lanes, int kWindows, bool kCutSideways>
+PELMINT_TARGET_AVX512 PELMINT_FLATTEN __attribute__((noinline)) DiscTotals
+windowSums(const uint8_t* pixels, int64_t stride, int32_t width, int32_t height, int32_t centreX,
+           int32_t centreY, int32_t radius, int64_t columnInLine) {
+    const Disc disc{pixels, width, height, stride, centreX, centreY, radius};
+    return WindowSummer<Lanes, kWindows, kCutSideways>(disc, columnInLine).sum();
+}
+
+template <class Lanes, int kWindows>
+PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals windowTotals(const Disc& disc,
+                                                                    int64_t columnInLine) {
+    const bool cut = int64_t{disc.centreX} - disc.radius < 0 ||
+                     int64_t{disc.centreX} + disc.radius >= disc.width;
+    return (cut ? windowSums<Lanes, kWindows, true>
+                : windowSums<Lanes, kWindows, false>)(disc.pixels, disc.stride, disc.width,
+                                                      disc.height, disc.centreX, disc.centreY,
+                                                      disc.radius, columnInLine);
+}
+
+// Whether the window walk takes this disc.
+bool takesWindows(const Disc& disc) {
+    return disc.radius <= kWindowRadius && disc.stride % 64 == 0;
+}
+
+template <class Lanes>
+PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals windowTotals(const Disc& disc) {
+    // The columns of the disc inside the image; every row's first one falls at the same place in
+    // its cache line. The windows start at that line.
+    const int64_t left = std::max<int64_t>(int64_t{disc.centreX} - disc.radius, 0);
+    const int64_t right = std::min<int64_t>(int64_t{disc.centreX} + disc.radius, disc.width - 1);
+    const int64_t skipped =
+        static_cast<int64_t>((reinterpret_cast<uintptr_t>(disc.pixels) + left) & 63);
+    const int64_t columnInLine = disc.centreX - (left - skipped);
+    switch ((skipped + right - left) / 64) {
+    case 0:
+        return windowTotals<Lanes, 1>(disc, columnInLine);
+    case 1:
+        return windowTotals<Lanes, 2>(disc, columnInLine);
+    case 2:
+        return windowTotals<Lanes, 3>(disc, columnInLine);
+    case 3:
+        return windowTotals<Lanes, 4>(disc, columnInLine);
+    default:
+        return windowTotals<Lanes, 5>(disc, columnInLine);
+    }
+}
 #endif
 
 // The entry point of each width, compiled for its instruction set.
-PELMINT_FLATTEN DiscTotals sumScalar(const DiscRows& rows, const uint8_t* pixels, int64_t size) {
-    return totalDisc<ScalarLanes<Totals::Sum>>(rows, pixels, size);
+PELMINT_FLATTEN DiscTotals sumScalar(const Disc& disc, int64_t size) {
+    return totalDisc<ScalarLanes<Totals::Sum>>(disc, size);
 }
-PELMINT_FLATTEN DiscTotals statisticsScalar(const DiscRows& rows, const uint8_t* pixels,
-                                            int64_t size) {
-    return totalDisc<ScalarLanes<Totals::Statistics>>(rows, pixels, size);
+PELMINT_FLATTEN DiscTotals statisticsScalar(const Disc& disc, int64_t size) {
+    return totalDisc<ScalarLanes<Totals::Statistics>>(disc, size);
 }
 #ifdef PELMINT_HAVE_SSE2
-PELMINT_FLATTEN DiscTotals sumSse2(const DiscRows& rows, const uint8_t* pixels, int64_t size) {
-    return totalDisc<Sse2Lanes<Totals::Sum>>(rows, pixels, size);
+PELMINT_FLATTEN DiscTotals sumSse2(const Disc& disc, int64_t size) {
+    return totalDisc<Sse2Lanes<Totals::Sum>>(disc, size);
 }
-PELMINT_FLATTEN DiscTotals statisticsSse2(const DiscRows& rows, const uint8_t* pixels,
-                                          int64_t size) {
-    return totalDisc<Sse2Lanes<Totals::Statistics>>(rows, pixels, size);
+PELMINT_FLATTEN DiscTotals statisticsSse2(const Disc& disc, int64_t size) {
+    return totalDisc<Sse2Lanes<Totals::Statistics>>(disc, size);
 }
 #endif
 #ifdef PELMINT_HAVE_AVX2
-PELMINT_TARGET_AVX2 PELMINT_FLATTEN DiscTotals sumAvx2(const DiscRows& rows, const uint8_t* pixels,
-                                                       int64_t size) {
-    return totalDisc<Avx2Lanes<Totals::Sum>>(rows, pixels, size);
+PELMINT_TARGET_AVX2 PELMINT_FLATTEN DiscTotals sumAvx2(const Disc& disc, int64_t size) {
+    return totalDisc<Avx2Lanes<Totals::Sum>>(disc, size);
 }
-PELMINT_TARGET_AVX2 PELMINT_FLATTEN DiscTotals statisticsAvx2(const DiscRows& rows,
-                                                              const uint8_t* pixels, int64_t size) {
-    return totalDisc<Avx2Lanes<Totals::Statistics>>(rows, pixels, size);
+PELMINT_TARGET_AVX2 PELMINT_FLATTEN DiscTotals statisticsAvx2(const Disc& disc, int64_t size) {
+    return totalDisc<Avx2Lanes<Totals::Statistics>>(disc, size);
 }
 #endif
 #ifdef PELMINT_HAVE_AVX512
-PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals sumAvx512(const DiscRows& rows,
-                                                           const uint8_t* pixels, int64_t size) {
-    return totalDisc<Avx512Lanes<Totals::Sum>>(rows, pixels, size);
+PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals sumAvx512(const Disc& disc, int64_t size) {
+    if (disc.radius <= kSmallRadius && size >= 64) {
+        return smallDiscTotals<Avx512Lanes<Totals::Sum>>(disc, size);
+    }
+    if (takesWindows(disc)) {
+        return windowTotals<Avx512Lanes<Totals::Sum>>(disc);
+    }
+    return totalDisc<Avx512Lanes<Totals::Sum>>(disc, size);
 }
-PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512(const DiscRows& rows,
-                                                                  const uint8_t* pixels,
-                                                                  int64_t size) {
-    return totalDisc<Avx512Lanes<Totals::Statistics>>(rows, pixels, size);
+PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512(const Disc& disc, int64_t size) {
+    if (disc.radius <= kSmallRadius && size >= 64) {
+        return smallDiscTotals<Avx512Lanes<Totals::Statistics>>(disc, size);
+    }
+    if (takesWindows(disc)) {
+        return windowTotals<Avx512Lanes<Totals::Statistics>>(disc);
+    }
+    return totalDisc<Avx512Lanes<Totals::Statistics>>(disc, size);
+}
+PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512Dot(const Disc& disc,
+                                                                     int64_t size) {
+    using Lanes = Avx512DotLanes;
+    if (disc.radius <= kSmallRadius && size >= 64) {
+        return smallDiscTotals<Lanes>(disc, size);
+    }
+    if (takesWindows(disc)) {
+        return windowTotals<Lanes>(disc);
+    }
+    return totalDisc<Lanes>(disc, size);
 }
 #endif
 
@@ -500,33 +972,37 @@ constexpr SmallDiscTable kSmallDiscTable = makeSmallDiscTable();
 
 } // namespace
 
-DiscTotals sumDisc(SumPath path, Totals totals, const DiscRows& rows, const uint8_t* pixels,
-                   int64_t size) {
+DiscTotals sumDisc(SumPath path, Totals totals, const Disc& disc, int64_t size) {
     const bool statistics = totals == Totals::Statistics;
     // Images smaller than one vector take the next narrower width.
     switch (path) {
+    case SumPath::Avx512Dot:
+#ifdef PELMINT_HAVE_AVX512
+        return statistics ? statisticsAvx512Dot(disc, size) : sumAvx512(disc, size);
+#endif
+        [[fallthrough]];
     case SumPath::Avx512:
 #ifdef PELMINT_HAVE_AVX512
-        return statistics ? statisticsAvx512(rows, pixels, size) : sumAvx512(rows, pixels, size);
+        return statistics ? statisticsAvx512(disc, size) : sumAvx512(disc, size);
 #endif
     case SumPath::Avx2:
 #ifdef PELMINT_HAVE_AVX2
         if (size >= 32) {
-            return statistics ? statisticsAvx2(rows, pixels, size) : sumAvx2(rows, pixels, size);
+            return statistics ? statisticsAvx2(disc, size) : sumAvx2(disc, size);
         }
 #endif
         [[fallthrough]];
     case SumPath::Sse2:
 #ifdef PELMINT_HAVE_SSE2
         if (size >= 16) {
-            return statistics ? statisticsSse2(rows, pixels, size) : sumSse2(rows, pixels, size);
+            return statistics ? statisticsSse2(disc, size) : sumSse2(disc, size);
         }
 #endif
         [[fallthrough]];
     case SumPath::Scalar:
         break;
     }
-    return statistics ? statisticsScalar(rows, pixels, size) : sumScalar(rows, pixels, size);
+    return statistics ? statisticsScalar(disc, size) : sumScalar(disc, size);
 }
 
 #ifdef PELMINT_HAVE_SSE2

@@ -9,7 +9,8 @@
 namespace pelmint {
 
 // Ways of summing the runs of a disc: one loop, at each vector width. All give the same sums.
-enum class SumPath { Scalar, Sse2, Avx2, Avx512 };
+// Avx512Dot is the AVX-512 width whose statistics take their squares from VNNI dot products.
+enum class SumPath { Scalar, Sse2, Avx2, Avx512, Avx512Dot };
 
 // Exact integer totals of the pixels of a disc.
 struct DiscTotals {
@@ -23,10 +24,10 @@ struct DiscTotals {
 // What to total besides the count and the sum.
 enum class Totals { Sum, Statistics };
 
-// Totals every run of `rows` with `path`. The vector paths may read bytes of the image outside a
-// run, never outside [pixels, pixels + size), and mask them off.
-DiscTotals sumDisc(SumPath path, Totals totals, const DiscRows& rows, const uint8_t* pixels,
-                   int64_t size);
+// Totals the pixels of `disc` with `path`; the circle must pass the bounding-square rejections,
+// with radius >= 0, on an image of positive width and height. The vector paths may read bytes of
+// the image outside the disc, never outside [pixels, pixels + size), and mask them off.
+DiscTotals sumDisc(SumPath path, Totals totals, const Disc& disc, int64_t size);
 
 #ifdef PELMINT_HAVE_SSE2
 // Small discs wholly inside the image, where even one root per row would cost more than the

@@ -42,13 +42,16 @@ const char* pathName(SumPath path) {
         return "AVX2";
     case SumPath::Avx512:
         return "AVX-512";
+    case SumPath::Avx512Dot:
+        return "AVX-512 VNNI";
     }
     return "?";
 }
 
 std::vector<SumPath> supportedPaths() {
     std::vector<SumPath> paths;
-    for (const SumPath path : {SumPath::Scalar, SumPath::Sse2, SumPath::Avx2, SumPath::Avx512}) {
+    for (const SumPath path :
+         {SumPath::Scalar, SumPath::Sse2, SumPath::Avx2, SumPath::Avx512, SumPath::Avx512Dot}) {
         if (pelmint::isSupported(path)) {
             paths.push_back(path);
         }
