@@ -58,12 +58,12 @@ inline int64_t integerSquareRoot(uint64_t n) {
 // A circle on an image of `width` x `height` pixels whose rows are `stride` bytes apart.
 struct Disc {
     const uint8_t* pixels;
-    int32_t width;
-    int32_t height;
+    int64_t width;
+    int64_t height;
     int64_t stride;
-    int32_t centreX;
-    int32_t centreY;
-    int32_t radius;
+    int64_t centreX;
+    int64_t centreY;
+    int64_t radius;
 };
 
 // The two rows at the same distance above and below the centre have the same run of inside

@@ -615,6 +615,7 @@ constexpr WindowMaskTable kWindowMaskTable = makeWindowMaskTable();
 constexpr int kSmallRadius = 31;
 struct SmallDiscTable64 {
     uint64_t rows[(kSmallRadius + 1) * (kSmallRadius + 1)];
+    int64_t counts[kSmallRadius + 1];
 };
 
 constexpr SmallDiscTable64 makeSmallDiscTable64() {
@@ -628,6 +629,7 @@ constexpr SmallDiscTable64 makeSmallDiscTable64() {
                 keep |= uint64_t{1} << column;
             }
             table.rows[radius * radius + radius + dy] = keep;
+            table.counts[radius] += 2 * half + 1;
         }
     }
     return table;
@@ -637,8 +639,9 @@ constexpr SmallDiscTable64 kSmallDiscTable64 = makeSmallDiscTable64();
 
 // A small disc anywhere on an image of at least 64 bytes: one masked 64-byte load per row, its
 // mask from the table. The window starts at the disc's leftmost column inside the image; on the
-// image's last row it moves back so as not to reach past the image's last byte.
-template <class Lanes>
+// image's last row it moves back so as not to reach past the image's last byte. A disc wholly
+// inside, with every window inside, takes its masks as they are and its count from the table.
+template <class Lanes, bool kInside>
 PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Disc& disc,
                                                                        int64_t size) {
     const int64_t radius = disc.radius, centreX = disc.centreX, centreY = disc.centreY;
@@ -651,30 +654,39 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Dis
         _bzhi_u64(~uint64_t{0}, static_cast<unsigned>(std::min<int64_t>(disc.width - start, 64)));
     const uint64_t* masks =
         kSmallDiscTable64.rows + radius * radius + (firstRow - (centreY - radius));
+    const auto keepOf = [&](int64_t i) {
+        return kInside ? masks[i] : (masks[i] >> dropped) & inside;
+    };
     const uint8_t* row = disc.pixels + firstRow * disc.stride + start;
     // The last row is taken apart when its window would end past the image.
     const int64_t windowEnd = lastRow * disc.stride + start + 64;
-    const int64_t rows = lastRow - firstRow + 1 - (windowEnd > size);
+    const int64_t rows = lastRow - firstRow + 1 - (!kInside && windowEnd > size);
     Lanes lanes;
     int64_t count = 0;
     // Rows in turn into the two slots.
     int64_t i = 0;
     for (; i + 1 < rows; i += 2, row += 2 * disc.stride) {
-        const uint64_t first = (masks[i] >> dropped) & inside;
-        const uint64_t second = (masks[i + 1] >> dropped) & inside;
-        count += _mm_popcnt_u64(first) + _mm_popcnt_u64(second);
+        const uint64_t first = keepOf(i);
+        const uint64_t second = keepOf(i + 1);
+        if constexpr (!kInside) {
+            count += _mm_popcnt_u64(first) + _mm_popcnt_u64(second);
+        }
         lanes.template masked<0>(row, first);
         lanes.template masked<1>(row + disc.stride, second);
     }
     if (i < rows) {
-        const uint64_t keep = (masks[i] >> dropped) & inside;
-        count += _mm_popcnt_u64(keep);
+        const uint64_t keep = keepOf(i);
+        if constexpr (!kInside) {
+            count += _mm_popcnt_u64(keep);
+        }
         lanes.masked(row, keep);
         row += disc.stride;
     }
-    if (windowEnd > size) {
+    if (kInside) {
+        count = kSmallDiscTable64.counts[radius];
+    } else if (windowEnd > size) {
         const int64_t back = windowEnd - size;
-        const uint64_t keep = ((masks[rows] >> dropped) & inside) << back;
+        const uint64_t keep = keepOf(rows) << back;
         count += _mm_popcnt_u64(keep);
         lanes.masked(row - back, keep);
     }
@@ -682,6 +694,17 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Dis
     totals.count = count;
     lanes.finish(totals);
     return totals;
+}
+
+template <class Lanes>
+PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Disc& disc,
+                                                                       int64_t size) {
+    const int64_t x = disc.centreX, y = disc.centreY, r = disc.radius;
+    if (x - r >= 0 && x + r < disc.width && y - r >= 0 && y + r < disc.height &&
+        (y + r) * disc.stride + (x - r) + 64 <= size) {
+        return smallDiscTotals<Lanes, true>(disc, size);
+    }
+    return smallDiscTotals<Lanes, false>(disc, size);
 }
 
 // Discs up to kWindowRadius on images whose rows are a whole number of 64-byte lines apart, with
