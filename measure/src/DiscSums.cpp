@@ -188,7 +188,7 @@ private:
     }
 };
 
-template <class Lanes> PELMINT_ALWAYS_INLINE DiscTotals totalDisc(const Disc& disc, int64_t size) {
+template <class Lanes> PELMINT_ALWAYS_INLINE DiscTotals rowTotals(const Disc& disc, int64_t size) {
     RowSummer<Lanes> summer(disc.pixels, size);
     DiscTotals totals;
     totals.count = summer.sum(DiscRows(disc));
@@ -613,9 +613,10 @@ constexpr WindowMaskTable kWindowMaskTable = makeWindowMaskTable();
 // left edge: rows[radius * radius + radius + dy] keeps the columns within the half width of row
 // dy, for dy in [-radius, radius].
 constexpr int kSmallRadius = 31;
+// before[radius * (radius + 1) + i] counts the pixels of the disc's first i rows.
 struct SmallDiscTable64 {
     uint64_t rows[(kSmallRadius + 1) * (kSmallRadius + 1)];
-    int64_t counts[kSmallRadius + 1];
+    int32_t before[(kSmallRadius + 1) * (kSmallRadius + 2)];
 };
 
 constexpr SmallDiscTable64 makeSmallDiscTable64() {
@@ -629,7 +630,9 @@ constexpr SmallDiscTable64 makeSmallDiscTable64() {
                 keep |= uint64_t{1} << column;
             }
             table.rows[radius * radius + radius + dy] = keep;
-            table.counts[radius] += 2 * half + 1;
+            const int row = radius + dy;
+            table.before[radius * (radius + 1) + row + 1] =
+                table.before[radius * (radius + 1) + row] + 2 * half + 1;
         }
     }
     return table;
@@ -639,9 +642,9 @@ constexpr SmallDiscTable64 kSmallDiscTable64 = makeSmallDiscTable64();
 
 // A small disc anywhere on an image of at least 64 bytes: one masked 64-byte load per row, its
 // mask from the table. The window starts at the disc's leftmost column inside the image; on the
-// image's last row it moves back so as not to reach past the image's last byte. A disc wholly
-// inside, with every window inside, takes its masks as they are and its count from the table.
-template <class Lanes, bool kInside>
+// image's last row it moves back so as not to reach past the image's last byte. A disc whose
+// columns are all inside takes its masks as they are and its count from the table.
+template <class Lanes, bool kColumnsInside>
 PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Disc& disc,
                                                                        int64_t size) {
     const int64_t radius = disc.radius, centreX = disc.centreX, centreY = disc.centreY;
@@ -652,43 +655,48 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Dis
     const auto dropped = static_cast<unsigned>(start - (centreX - radius));
     const uint64_t inside =
         _bzhi_u64(~uint64_t{0}, static_cast<unsigned>(std::min<int64_t>(disc.width - start, 64)));
-    const uint64_t* masks =
-        kSmallDiscTable64.rows + radius * radius + (firstRow - (centreY - radius));
+    const int64_t skippedRows = firstRow - (centreY - radius);
+    const uint64_t* masks = kSmallDiscTable64.rows + radius * radius + skippedRows;
     const auto keepOf = [&](int64_t i) {
-        return kInside ? masks[i] : (masks[i] >> dropped) & inside;
+        return kColumnsInside ? masks[i] : (masks[i] >> dropped) & inside;
     };
     const uint8_t* row = disc.pixels + firstRow * disc.stride + start;
     // The last row is taken apart when its window would end past the image.
     const int64_t windowEnd = lastRow * disc.stride + start + 64;
-    const int64_t rows = lastRow - firstRow + 1 - (!kInside && windowEnd > size);
+    const int64_t rows = lastRow - firstRow + 1;
+    const int64_t windowed = rows - (windowEnd > size);
     Lanes lanes;
     int64_t count = 0;
     // Rows in turn into the two slots.
     int64_t i = 0;
-    for (; i + 1 < rows; i += 2, row += 2 * disc.stride) {
+    for (; i + 1 < windowed; i += 2, row += 2 * disc.stride) {
         const uint64_t first = keepOf(i);
         const uint64_t second = keepOf(i + 1);
-        if constexpr (!kInside) {
+        if constexpr (!kColumnsInside) {
             count += _mm_popcnt_u64(first) + _mm_popcnt_u64(second);
         }
         lanes.template masked<0>(row, first);
         lanes.template masked<1>(row + disc.stride, second);
     }
-    if (i < rows) {
+    if (i < windowed) {
         const uint64_t keep = keepOf(i);
-        if constexpr (!kInside) {
+        if constexpr (!kColumnsInside) {
             count += _mm_popcnt_u64(keep);
         }
         lanes.masked(row, keep);
         row += disc.stride;
     }
-    if (kInside) {
-        count = kSmallDiscTable64.counts[radius];
-    } else if (windowEnd > size) {
+    if (windowEnd > size) {
         const int64_t back = windowEnd - size;
-        const uint64_t keep = keepOf(rows) << back;
-        count += _mm_popcnt_u64(keep);
-        lanes.masked(row - back, keep);
+        const uint64_t keep = keepOf(windowed);
+        if constexpr (!kColumnsInside) {
+            count += _mm_popcnt_u64(keep);
+        }
+        lanes.masked(row - back, keep << back);
+    }
+    if constexpr (kColumnsInside) {
+        const int32_t* before = kSmallDiscTable64.before + radius * (radius + 1) + skippedRows;
+        count = before[rows] - before[0];
     }
     DiscTotals totals;
     totals.count = count;
@@ -699,9 +707,7 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Dis
 template <class Lanes>
 PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Disc& disc,
                                                                        int64_t size) {
-    const int64_t x = disc.centreX, y = disc.centreY, r = disc.radius;
-    if (x - r >= 0 && x + r < disc.width && y - r >= 0 && y + r < disc.height &&
-        (y + r) * disc.stride + (x - r) + 64 <= size) {
+    if (disc.centreX - disc.radius >= 0 && disc.centreX + disc.radius < disc.width) {
         return smallDiscTotals<Lanes, true>(disc, size);
     }
     return smallDiscTotals<Lanes, false>(disc, size);
@@ -913,37 +919,41 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals windowTotals(const Disc& 
 #endif
 
 // The entry point of each width, compiled for its instruction set.
-PELMINT_FLATTEN DiscTotals sumScalar(const Disc& disc, int64_t size) {
-    return totalDisc<ScalarLanes<Totals::Sum>>(disc, size);
+PELMINT_ALWAYS_INLINE DiscSum asSum(const DiscTotals& totals) {
+    return DiscSum{totals.count, totals.sum};
+}
+
+PELMINT_FLATTEN DiscSum sumScalar(const Disc& disc, int64_t size) {
+    return asSum(rowTotals<ScalarLanes<Totals::Sum>>(disc, size));
 }
 PELMINT_FLATTEN DiscTotals statisticsScalar(const Disc& disc, int64_t size) {
-    return totalDisc<ScalarLanes<Totals::Statistics>>(disc, size);
+    return rowTotals<ScalarLanes<Totals::Statistics>>(disc, size);
 }
 #ifdef PELMINT_HAVE_SSE2
-PELMINT_FLATTEN DiscTotals sumSse2(const Disc& disc, int64_t size) {
-    return totalDisc<Sse2Lanes<Totals::Sum>>(disc, size);
+PELMINT_FLATTEN DiscSum sumSse2(const Disc& disc, int64_t size) {
+    return asSum(rowTotals<Sse2Lanes<Totals::Sum>>(disc, size));
 }
 PELMINT_FLATTEN DiscTotals statisticsSse2(const Disc& disc, int64_t size) {
-    return totalDisc<Sse2Lanes<Totals::Statistics>>(disc, size);
+    return rowTotals<Sse2Lanes<Totals::Statistics>>(disc, size);
 }
 #endif
 #ifdef PELMINT_HAVE_AVX2
-PELMINT_TARGET_AVX2 PELMINT_FLATTEN DiscTotals sumAvx2(const Disc& disc, int64_t size) {
-    return totalDisc<Avx2Lanes<Totals::Sum>>(disc, size);
+PELMINT_TARGET_AVX2 PELMINT_FLATTEN DiscSum sumAvx2(const Disc& disc, int64_t size) {
+    return asSum(rowTotals<Avx2Lanes<Totals::Sum>>(disc, size));
 }
 PELMINT_TARGET_AVX2 PELMINT_FLATTEN DiscTotals statisticsAvx2(const Disc& disc, int64_t size) {
-    return totalDisc<Avx2Lanes<Totals::Statistics>>(disc, size);
+    return rowTotals<Avx2Lanes<Totals::Statistics>>(disc, size);
 }
 #endif
 #ifdef PELMINT_HAVE_AVX512
-PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals sumAvx512(const Disc& disc, int64_t size) {
+PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscSum sumAvx512(const Disc& disc, int64_t size) {
     if (disc.radius <= kSmallRadius && size >= 64) {
-        return smallDiscTotals<Avx512Lanes<Totals::Sum>>(disc, size);
+        return asSum(smallDiscTotals<Avx512Lanes<Totals::Sum>>(disc, size));
     }
     if (takesWindows(disc)) {
-        return windowTotals<Avx512Lanes<Totals::Sum>>(disc);
+        return asSum(windowTotals<Avx512Lanes<Totals::Sum>>(disc));
     }
-    return totalDisc<Avx512Lanes<Totals::Sum>>(disc, size);
+    return asSum(rowTotals<Avx512Lanes<Totals::Sum>>(disc, size));
 }
 PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512(const Disc& disc, int64_t size) {
     if (disc.radius <= kSmallRadius && size >= 64) {
@@ -952,7 +962,7 @@ PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512(const Disc& di
     if (takesWindows(disc)) {
         return windowTotals<Avx512Lanes<Totals::Statistics>>(disc);
     }
-    return totalDisc<Avx512Lanes<Totals::Statistics>>(disc, size);
+    return rowTotals<Avx512Lanes<Totals::Statistics>>(disc, size);
 }
 PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512Dot(const Disc& disc,
                                                                      int64_t size) {
@@ -963,7 +973,7 @@ PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512Dot(const Disc&
     if (takesWindows(disc)) {
         return windowTotals<Lanes>(disc);
     }
-    return totalDisc<Lanes>(disc, size);
+    return rowTotals<Lanes>(disc, size);
 }
 #endif
 
@@ -995,37 +1005,63 @@ constexpr SmallDiscTable kSmallDiscTable = makeSmallDiscTable();
 
 } // namespace
 
-DiscTotals sumDisc(SumPath path, Totals totals, const Disc& disc, int64_t size) {
-    const bool statistics = totals == Totals::Statistics;
+DiscSum sumDisc(SumPath path, const Disc& disc, int64_t size) {
     // Images smaller than one vector take the next narrower width.
     switch (path) {
     case SumPath::Avx512Dot:
-#ifdef PELMINT_HAVE_AVX512
-        return statistics ? statisticsAvx512Dot(disc, size) : sumAvx512(disc, size);
-#endif
-        [[fallthrough]];
     case SumPath::Avx512:
 #ifdef PELMINT_HAVE_AVX512
-        return statistics ? statisticsAvx512(disc, size) : sumAvx512(disc, size);
+        return sumAvx512(disc, size);
 #endif
     case SumPath::Avx2:
 #ifdef PELMINT_HAVE_AVX2
         if (size >= 32) {
-            return statistics ? statisticsAvx2(disc, size) : sumAvx2(disc, size);
+            return sumAvx2(disc, size);
         }
 #endif
         [[fallthrough]];
     case SumPath::Sse2:
 #ifdef PELMINT_HAVE_SSE2
         if (size >= 16) {
-            return statistics ? statisticsSse2(disc, size) : sumSse2(disc, size);
+            return sumSse2(disc, size);
         }
 #endif
         [[fallthrough]];
     case SumPath::Scalar:
         break;
     }
-    return statistics ? statisticsScalar(disc, size) : sumScalar(disc, size);
+    return sumScalar(disc, size);
+}
+
+DiscTotals totalDisc(SumPath path, const Disc& disc, int64_t size) {
+    switch (path) {
+    case SumPath::Avx512Dot:
+#ifdef PELMINT_HAVE_AVX512
+        return statisticsAvx512Dot(disc, size);
+#endif
+        [[fallthrough]];
+    case SumPath::Avx512:
+#ifdef PELMINT_HAVE_AVX512
+        return statisticsAvx512(disc, size);
+#endif
+    case SumPath::Avx2:
+#ifdef PELMINT_HAVE_AVX2
+        if (size >= 32) {
+            return statisticsAvx2(disc, size);
+        }
+#endif
+        [[fallthrough]];
+    case SumPath::Sse2:
+#ifdef PELMINT_HAVE_SSE2
+        if (size >= 16) {
+            return statisticsSse2(disc, size);
+        }
+#endif
+        [[fallthrough]];
+    case SumPath::Scalar:
+        break;
+    }
+    return statisticsScalar(disc, size);
 }
 
 #ifdef PELMINT_HAVE_SSE2

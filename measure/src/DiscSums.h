@@ -21,13 +21,20 @@ struct DiscTotals {
     uint8_t max = 0;      // only when asked for
 };
 
+// The count and the sum alone, small enough to come back in registers.
+struct DiscSum {
+    int64_t count;
+    uint64_t sum;
+};
+
 // What to total besides the count and the sum.
 enum class Totals { Sum, Statistics };
 
 // Totals the pixels of `disc` with `path`; the circle must pass the bounding-square rejections,
 // with radius >= 0, on an image of positive width and height. The vector paths may read bytes of
 // the image outside the disc, never outside [pixels, pixels + size), and mask them off.
-DiscTotals sumDisc(SumPath path, Totals totals, const Disc& disc, int64_t size);
+DiscSum sumDisc(SumPath path, const Disc& disc, int64_t size);
+DiscTotals totalDisc(SumPath path, const Disc& disc, int64_t size);
 
 #ifdef PELMINT_HAVE_SSE2
 // Small discs wholly inside the image, where even one root per row would cost more than the
