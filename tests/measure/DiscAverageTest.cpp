@@ -235,7 +235,11 @@ TEST(DiscAverageTest, EveryPathMatchesThePlainLoopOnRandomCircles) {
             width = pick(random, 100, 700);
             height = pick(random, 1, 80);
         }
-        const int32_t padding = pick(random, 0, 1) == 0 ? 0 : pick(random, 1, 70);
+        // No padding, some, or up to a whole number of 64-byte lines.
+        const int paddingKind = pick(random, 0, 2);
+        const int32_t padding = paddingKind == 0   ? 0
+                                : paddingKind == 1 ? pick(random, 1, 70)
+                                                   : (64 - width % 64) % 64;
         PlacedImage image(width, height, size_t(pick(random, 0, 63)), random, padding);
         for (int j = 0; j < circlesPerImage; ++j) {
             ASSERT_NO_FATAL_FAILURE(
@@ -254,6 +258,32 @@ TEST(DiscAverageTest, RunsStartingAndEndingAtEveryAlignmentMatchThePlainLoop) {
                 for (int32_t radius = 0; radius <= 40; radius += radius < 12 ? 1 : 7) {
                     ASSERT_NO_FATAL_FAILURE(
                         expectAllPathsMatch(image, Circle{8, x, 4, radius}, paths));
+                }
+            }
+        }
+    }
+}
+
+TEST(DiscAverageTest, DiscsOnRowsAWholeNumberOfLinesApartMatchThePlainLoop) {
+    // Rows 64, 128 and 512 bytes apart, starting anywhere in a line: every radius at which the
+    // number of windows a row needs changes, centred and cut by each edge and corner.
+    const std::vector<SumPath> paths = supportedPaths();
+    std::mt19937 random(13);
+    struct Shape {
+        int32_t width, padding;
+    };
+    for (const Shape shape : {Shape{64, 0}, Shape{100, 28}, Shape{512, 0}}) {
+        for (const size_t offset : {size_t{0}, size_t{1}, size_t{17}, size_t{63}}) {
+            PlacedImage image(shape.width, 70, offset, random, shape.padding);
+            for (const int32_t radius : {0, 1, 5, 17, 31, 32, 33, 63, 64, 95, 96, 127, 128}) {
+                const int32_t right = shape.width - 1, bottom = image.height() - 1;
+                const int32_t xs[] = {-radius, -1, 0, 3, shape.width / 2, right, right + radius};
+                const int32_t ys[] = {-radius, 0, 2, 35, bottom, bottom + radius};
+                for (const int32_t x : xs) {
+                    for (const int32_t y : ys) {
+                        ASSERT_NO_FATAL_FAILURE(
+                            expectAllPathsMatch(image, Circle{8, x, y, radius}, paths));
+                    }
                 }
             }
         }
