@@ -798,9 +798,11 @@ private:
             row.keep[window] = keep;
         }
         if constexpr (kCutSideways) {
-            const int64_t first = std::max<int64_t>(centreX_ - half, 0);
-            row.length =
-                std::max<int64_t>(std::min<int64_t>(centreX_ + half + 1, width_) - first, 0);
+            row.length = 0;
+            PELMINT_UNROLL
+            for (int window = 0; window < kWindows; ++window) {
+                row.length += static_cast<int64_t>(_mm_popcnt_u64(row.keep[window]));
+            }
         } else {
             row.length = 2 * half + 1;
         }
