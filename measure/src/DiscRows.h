@@ -55,7 +55,8 @@ inline int64_t integerSquareRoot(uint64_t n) {
     return static_cast<int64_t>(root);
 }
 
-// A circle on an image of `width` x `height` pixels whose rows are `stride` bytes apart.
+// A circle on an image of `width` x `height` pixels whose rows are `stride` bytes apart. The
+// exports' 32-bit values, held in 64 bits so that sums of them cannot wrap.
 struct Disc {
     const uint8_t* pixels;
     int64_t width;
@@ -84,11 +85,10 @@ public:
     // of positive width and height.
     explicit DiscRows(const Disc& disc)
         : pixels_(disc.pixels), stride_(disc.stride), width_(disc.width),
-          lastColumn_(int64_t{disc.width} - 1), centreX_(disc.centreX), centreY_(disc.centreY),
-          radiusSquared_(int64_t{disc.radius} * disc.radius),
-          firstRow_(std::max<int64_t>(int64_t{disc.centreY} - disc.radius, 0)),
-          lastRow_(
-              std::min<int64_t>(int64_t{disc.centreY} + disc.radius, int64_t{disc.height} - 1)),
+          lastColumn_(disc.width - 1), centreX_(disc.centreX), centreY_(disc.centreY),
+          radiusSquared_(disc.radius * disc.radius),
+          firstRow_(std::max<int64_t>(disc.centreY - disc.radius, 0)),
+          lastRow_(std::min<int64_t>(disc.centreY + disc.radius, disc.height - 1)),
           distance_(std::max(centreY_ - firstRow_, lastRow_ - centreY_)),
           nearest_(centreY_ < firstRow_  ? firstRow_ - centreY_
                    : centreY_ > lastRow_ ? centreY_ - lastRow_

@@ -42,8 +42,8 @@ namespace pelmint {
 
 namespace {
 
-// The discs that the masked-window walk takes: their bounding square is at most four 64-byte
-// vectors wide.
+// The discs that the masked-window walk takes: a run of at most 255 pixels lies across at most
+// five 64-byte lines.
 constexpr int kWindowRadius = 127;
 
 // A square is at most 255^2; every 32-bit lane of squares takes four of them per block, so it
@@ -455,7 +455,7 @@ template <Totals kTotals> struct Avx512Lanes {
             const __m128i high8 = _mm_cvtsi64_si128(static_cast<int64_t>(fold<Fold::Max8>(high)));
             const __m128i low8 = _mm_cvtsi64_si128(static_cast<int64_t>(fold<Fold::Min8>(low)));
             totals.max = std::max<uint8_t>(totals.max, largestByte(high8));
-            // The upper half of low8 is zero; fill it as if the lowest byte were repeated.
+            // The eight bytes again in the upper half, which the 16-byte minimum also reads.
             totals.min =
                 std::min<uint8_t>(totals.min, smallestByte(_mm_unpacklo_epi64(low8, low8)));
         }
@@ -639,6 +639,12 @@ constexpr SmallDiscTable64 makeSmallDiscTable64() {
 }
 
 constexpr SmallDiscTable64 kSmallDiscTable64 = makeSmallDiscTable64();
+
+// Whether the small-disc walk takes this disc: its windows stay inside the image when the rows
+// are at least a window apart.
+bool takesSmallDisc(const Disc& disc, int64_t size) {
+    return disc.radius <= kSmallRadius && disc.stride >= 64 && size >= 64;
+}
 
 // A small disc anywhere on an image of at least 64 bytes: one masked 64-byte load per row, its
 // mask from the table. The window starts at the disc's leftmost column inside the image; on the
@@ -874,8 +880,8 @@ private:
 // the disc comes in registers rather than through memory.
 template <class Lanes, int kWindows, bool kCutSideways>
 PELMINT_TARGET_AVX512 PELMINT_FLATTEN __attribute__((noinline)) DiscTotals
-windowSums(const uint8_t* pixels, int64_t stride, int32_t width, int32_t height, int32_t centreX,
-           int32_t centreY, int32_t radius, int64_t columnInLine) {
+windowSums(const uint8_t* pixels, int64_t stride, int64_t width, int64_t height, int64_t centreX,
+           int64_t centreY, int64_t radius, int64_t columnInLine) {
     const Disc disc{pixels, width, height, stride, centreX, centreY, radius};
     return WindowSummer<Lanes, kWindows, kCutSideways>(disc, columnInLine).sum();
 }
@@ -883,8 +889,7 @@ windowSums(const uint8_t* pixels, int64_t stride, int32_t width, int32_t height,
 template <class Lanes, int kWindows>
 PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals windowTotals(const Disc& disc,
                                                                     int64_t columnInLine) {
-    const bool cut = int64_t{disc.centreX} - disc.radius < 0 ||
-                     int64_t{disc.centreX} + disc.radius >= disc.width;
+    const bool cut = disc.centreX - disc.radius < 0 || disc.centreX + disc.radius >= disc.width;
     return (cut ? windowSums<Lanes, kWindows, true>
                 : windowSums<Lanes, kWindows, false>)(disc.pixels, disc.stride, disc.width,
                                                       disc.height, disc.centreX, disc.centreY,
@@ -900,8 +905,8 @@ template <class Lanes>
 PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals windowTotals(const Disc& disc) {
     // The columns of the disc inside the image; every row's first one falls at the same place in
     // its cache line. The windows start at that line.
-    const int64_t left = std::max<int64_t>(int64_t{disc.centreX} - disc.radius, 0);
-    const int64_t right = std::min<int64_t>(int64_t{disc.centreX} + disc.radius, disc.width - 1);
+    const int64_t left = std::max<int64_t>(disc.centreX - disc.radius, 0);
+    const int64_t right = std::min<int64_t>(disc.centreX + disc.radius, disc.width - 1);
     const int64_t skipped =
         static_cast<int64_t>((reinterpret_cast<uintptr_t>(disc.pixels) + left) & 63);
     const int64_t columnInLine = disc.centreX - (left - skipped);
@@ -949,7 +954,7 @@ PELMINT_TARGET_AVX2 PELMINT_FLATTEN DiscTotals statisticsAvx2(const Disc& disc, 
 #endif
 #ifdef PELMINT_HAVE_AVX512
 PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscSum sumAvx512(const Disc& disc, int64_t size) {
-    if (disc.radius <= kSmallRadius && size >= 64) {
+    if (takesSmallDisc(disc, size)) {
         return asSum(smallDiscTotals<Avx512Lanes<Totals::Sum>>(disc, size));
     }
     if (takesWindows(disc)) {
@@ -958,7 +963,7 @@ PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscSum sumAvx512(const Disc& disc, int64_
     return asSum(rowTotals<Avx512Lanes<Totals::Sum>>(disc, size));
 }
 PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512(const Disc& disc, int64_t size) {
-    if (disc.radius <= kSmallRadius && size >= 64) {
+    if (takesSmallDisc(disc, size)) {
         return smallDiscTotals<Avx512Lanes<Totals::Statistics>>(disc, size);
     }
     if (takesWindows(disc)) {
@@ -969,7 +974,7 @@ PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512(const Disc& di
 PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512Dot(const Disc& disc,
                                                                      int64_t size) {
     using Lanes = Avx512DotLanes;
-    if (disc.radius <= kSmallRadius && size >= 64) {
+    if (takesSmallDisc(disc, size)) {
         return smallDiscTotals<Lanes>(disc, size);
     }
     if (takesWindows(disc)) {
