@@ -721,12 +721,12 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Dis
 
 // Discs up to kWindowRadius on images whose rows are a whole number of 64-byte lines apart, with
 // masked loads. Each row takes the same kWindows windows that cover the disc's columns inside the
-// image, aligned to the cache lines so that no load is split across two (unless that takes a
-// window more); its half width picks their masks from the tables, so no branch depends on the row
-// and a small disc costs little more than its pixels. Discs cut by the left or right edge also
-// mask off the columns outside the image. Every window holds some pixel of its row, so its page is
-// there for the masked-off bytes too. The rows outside the image are left out by walking
-// stretches of row pairs and of single rows.
+// image, aligned to the cache lines so that no load is split across two (unless that takes two
+// windows instead of one); its half width picks their masks from the tables, so no branch depends
+// on the row and a small disc costs little more than its pixels. Discs cut by the left or right
+// edge also mask off the columns outside the image. Every window holds some pixel of its row, so
+// its page is there for the masked-off bytes too. The rows outside the image are left out by
+// walking stretches of row pairs and of single rows.
 template <class Lanes, int kWindows, bool kCutSideways> class WindowSummer {
 public:
     // A disc this small never fills the squares' 32-bit lanes.
@@ -902,8 +902,7 @@ bool takesWindows(const Disc& disc) {
 }
 
 template <class Lanes>
-PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals windowTotals(const Disc& disc,
-                                                                    int64_t size) {
+PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals windowTotals(const Disc& disc) {
     // The columns of the disc inside the image; every row's first one falls at the same place in
     // its cache line. The windows start at that line.
     const int64_t left = std::max<int64_t>(disc.centreX - disc.radius, 0);
@@ -912,13 +911,12 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals windowTotals(const Disc& 
         static_cast<int64_t>((reinterpret_cast<uintptr_t>(disc.pixels) + left) & 63);
     int64_t windows = (skipped + right - left) / 64 + 1;
     int64_t firstColumn = left - skipped;
-    // Windows from the first column itself each lie across two lines, but when there are fewer
-    // of them that saves more than it costs; they must end inside the image's bytes.
-    const int64_t unaligned = (right - left) / 64 + 1;
-    const int64_t lastRow = std::min<int64_t>(disc.centreY + disc.radius, disc.height - 1);
-    if (unaligned < windows && lastRow * disc.stride + left + 64 * unaligned <= size) {
-        windows = unaligned;
-        firstColumn = left;
+    // One window that is not aligned lies across two lines, but costs less than two aligned ones
+    // (measured; for more windows it does not). It starts at the first column, or early enough
+    // to end with the row.
+    if (windows == 2 && right - left < 64 && disc.width >= 64) {
+        windows = 1;
+        firstColumn = std::min<int64_t>(left, disc.width - 64);
     }
     const int64_t columnInLine = disc.centreX - firstColumn;
     switch (windows - 1) {
@@ -969,7 +967,7 @@ PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscSum sumAvx512(const Disc& disc, int64_
         return asSum(smallDiscTotals<Avx512Lanes<Totals::Sum>>(disc, size));
     }
     if (takesWindows(disc)) {
-        return asSum(windowTotals<Avx512Lanes<Totals::Sum>>(disc, size));
+        return asSum(windowTotals<Avx512Lanes<Totals::Sum>>(disc));
     }
     return asSum(rowTotals<Avx512Lanes<Totals::Sum>>(disc, size));
 }
@@ -978,7 +976,7 @@ PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512(const Disc& di
         return smallDiscTotals<Avx512Lanes<Totals::Statistics>>(disc, size);
     }
     if (takesWindows(disc)) {
-        return windowTotals<Avx512Lanes<Totals::Statistics>>(disc, size);
+        return windowTotals<Avx512Lanes<Totals::Statistics>>(disc);
     }
     return rowTotals<Avx512Lanes<Totals::Statistics>>(disc, size);
 }
@@ -989,7 +987,7 @@ PELMINT_TARGET_AVX512 PELMINT_FLATTEN DiscTotals statisticsAvx512Dot(const Disc&
         return smallDiscTotals<Lanes>(disc, size);
     }
     if (takesWindows(disc)) {
-        return windowTotals<Lanes>(disc, size);
+        return windowTotals<Lanes>(disc);
     }
     return rowTotals<Lanes>(disc, size);
 }
