@@ -12,6 +12,11 @@
 #include <string>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
 #define PELMINT_TEST_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
@@ -289,6 +294,99 @@ TEST(DiscAverageTest, DiscsOnRowsAWholeNumberOfLinesApartMatchThePlainLoop) {
         }
     }
 }
+
+#if defined(__linux__)
+// Pages that cannot be read on either side of an image: a read of one byte outside the image by
+// any path ends the test. Masked-off bytes of a masked load do not count as read.
+class GuardedImage {
+public:
+    GuardedImage(int32_t width, int32_t height, int64_t stride, bool atStart, std::mt19937& random)
+        : width_(width), height_(height), stride_(stride),
+          page_(static_cast<size_t>(sysconf(_SC_PAGESIZE))) {
+        const size_t bytes = size_t((int64_t{height} - 1) * stride + width);
+        inner_ = (bytes + page_ - 1) / page_ * page_;
+        mapping_ = static_cast<uint8_t*>(mmap(nullptr, inner_ + 2 * page_, PROT_READ | PROT_WRITE,
+                                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        if (mapping_ == MAP_FAILED) {
+            mapping_ = nullptr;
+            return;
+        }
+        mprotect(mapping_, page_, PROT_NONE);
+        mprotect(mapping_ + page_ + inner_, page_, PROT_NONE);
+        pixels_ = mapping_ + page_ + (atStart ? 0 : inner_ - bytes);
+        std::uniform_int_distribution<int> byte(0, 255);
+        for (size_t i = 0; i < bytes; ++i) {
+            pixels_[i] = static_cast<uint8_t>(byte(random));
+        }
+    }
+    ~GuardedImage() {
+        if (mapping_ != nullptr) {
+            munmap(mapping_, inner_ + 2 * page_);
+        }
+    }
+    GuardedImage(const GuardedImage&) = delete;
+    GuardedImage& operator=(const GuardedImage&) = delete;
+
+    const uint8_t* pixels() const { return pixels_; }
+
+    // Every path's average (at a padding-free stride) and statistics against the plain loops.
+    void expectAllPathsMatch(const std::vector<SumPath>& paths, int32_t x, int32_t y,
+                             int32_t radius) const {
+        const std::string where = std::to_string(width_) + " x " + std::to_string(height_) +
+                                  ", stride " + std::to_string(stride_) + ", centre (" +
+                                  std::to_string(x) + ", " + std::to_string(y) + "), radius " +
+                                  std::to_string(radius);
+        PelmintStatistics expected{};
+        const int32_t expectedResult = reference::circleAreaStatistics(
+            pixels_, width_, height_, stride_, x, y, radius, &expected);
+        for (const SumPath path : paths) {
+            if (stride_ == width_) {
+                ASSERT_EQ(pelmint::discAverage(path, pixels_, width_, height_, 8, x, y, radius),
+                          reference::circleAreaAverage(pixels_, width_, height_, 8, x, y, radius))
+                    << pathName(path) << ": " << where;
+            }
+            PelmintStatistics actual{};
+            const int32_t result = pelmint::discStatistics(path, pixels_, width_, height_, stride_,
+                                                           x, y, radius, &actual);
+            ASSERT_NO_FATAL_FAILURE(expectStatisticsEqual(result, actual, expectedResult, expected,
+                                                          pathName(path) + (": " + where)));
+        }
+    }
+
+private:
+    int32_t width_;
+    int32_t height_;
+    int64_t stride_;
+    size_t page_;
+    size_t inner_ = 0;
+    uint8_t* mapping_ = nullptr;
+    uint8_t* pixels_ = nullptr;
+};
+
+TEST(DiscAverageTest, NoPathReadsOutsideTheImage) {
+    const std::vector<SumPath> paths = supportedPaths();
+    std::mt19937 random(17);
+    struct Shape {
+        int32_t width, height;
+        int64_t stride;
+    };
+    // 512 x 40 fills whole pages: both of its ends touch a guard.
+    for (const Shape shape :
+         {Shape{512, 40, 512}, Shape{100, 32, 128}, Shape{70, 30, 70}, Shape{20, 9, 20}}) {
+        for (const bool atStart : {true, false}) {
+            const GuardedImage image(shape.width, shape.height, shape.stride, atStart, random);
+            ASSERT_NE(image.pixels(), nullptr);
+            for (const int32_t radius : {0, 3, 8, 31, 32, 50, 127, 128, 300}) {
+                for (const int32_t x : {-radius, 0, 5, shape.width / 2, shape.width - 1}) {
+                    for (const int32_t y : {0, 1, shape.height / 2, shape.height - 1}) {
+                        ASSERT_NO_FATAL_FAILURE(image.expectAllPathsMatch(paths, x, y, radius));
+                    }
+                }
+            }
+        }
+    }
+}
+#endif
 
 TEST(DiscAverageTest, ImagesSmallerThanOneVectorMatchThePlainLoop) {
     const std::vector<SumPath> paths = supportedPaths();
