@@ -1021,63 +1021,69 @@ constexpr SmallDiscTable kSmallDiscTable = makeSmallDiscTable();
 
 } // namespace
 
-DiscSum sumDisc(SumPath path, const Disc& disc, int64_t size) {
-    // Images smaller than one vector take the next narrower width.
-    switch (path) {
-    case SumPath::Avx512Dot:
-    case SumPath::Avx512:
-#ifdef PELMINT_HAVE_AVX512
-        return sumAvx512(disc, size);
-#endif
-    case SumPath::Avx2:
-#ifdef PELMINT_HAVE_AVX2
-        if (size >= 32) {
-            return sumAvx2(disc, size);
-        }
-#endif
-        [[fallthrough]];
-    case SumPath::Sse2:
-#ifdef PELMINT_HAVE_SSE2
-        if (size >= 16) {
-            return sumSse2(disc, size);
-        }
-#endif
-        [[fallthrough]];
-    case SumPath::Scalar:
-        break;
+namespace {
+
+// One width's entry points for one kind of totals; null where this compiler cannot build it.
+template <class Result> struct PathEntries {
+    using Entry = Result (*)(const Disc&, int64_t);
+    Entry avx512Dot, avx512, avx2, sse2, scalar;
+};
+
+// The entry point of `path`, or of the next narrower width that is built and that the image is
+// large enough for.
+template <class Result>
+Result walk(const PathEntries<Result>& entries, SumPath path, const Disc& disc, int64_t size) {
+    if (path == SumPath::Avx512Dot && entries.avx512Dot != nullptr) {
+        return entries.avx512Dot(disc, size);
     }
-    return sumScalar(disc, size);
+    if (path >= SumPath::Avx512 && entries.avx512 != nullptr) {
+        return entries.avx512(disc, size);
+    }
+    if (path >= SumPath::Avx2 && entries.avx2 != nullptr && size >= 32) {
+        return entries.avx2(disc, size);
+    }
+    if (path >= SumPath::Sse2 && entries.sse2 != nullptr && size >= 16) {
+        return entries.sse2(disc, size);
+    }
+    return entries.scalar(disc, size);
+}
+
+#ifdef PELMINT_HAVE_AVX512
+#define PELMINT_AVX512_ENTRY(name) name
+#else
+#define PELMINT_AVX512_ENTRY(name) nullptr
+#endif
+#ifdef PELMINT_HAVE_AVX2
+#define PELMINT_AVX2_ENTRY(name) name
+#else
+#define PELMINT_AVX2_ENTRY(name) nullptr
+#endif
+#ifdef PELMINT_HAVE_SSE2
+#define PELMINT_SSE2_ENTRY(name) name
+#else
+#define PELMINT_SSE2_ENTRY(name) nullptr
+#endif
+
+// The sum needs no dot products: both AVX-512 paths take the same walk.
+constexpr PathEntries<DiscSum> kSumEntries{
+    PELMINT_AVX512_ENTRY(sumAvx512), PELMINT_AVX512_ENTRY(sumAvx512), PELMINT_AVX2_ENTRY(sumAvx2),
+    PELMINT_SSE2_ENTRY(sumSse2), sumScalar};
+constexpr PathEntries<DiscTotals> kStatisticsEntries{
+    PELMINT_AVX512_ENTRY(statisticsAvx512Dot), PELMINT_AVX512_ENTRY(statisticsAvx512),
+    PELMINT_AVX2_ENTRY(statisticsAvx2), PELMINT_SSE2_ENTRY(statisticsSse2), statisticsScalar};
+
+#undef PELMINT_AVX512_ENTRY
+#undef PELMINT_AVX2_ENTRY
+#undef PELMINT_SSE2_ENTRY
+
+} // namespace
+
+DiscSum sumDisc(SumPath path, const Disc& disc, int64_t size) {
+    return walk(kSumEntries, path, disc, size);
 }
 
 DiscTotals totalDisc(SumPath path, const Disc& disc, int64_t size) {
-    switch (path) {
-    case SumPath::Avx512Dot:
-#ifdef PELMINT_HAVE_AVX512
-        return statisticsAvx512Dot(disc, size);
-#endif
-        [[fallthrough]];
-    case SumPath::Avx512:
-#ifdef PELMINT_HAVE_AVX512
-        return statisticsAvx512(disc, size);
-#endif
-    case SumPath::Avx2:
-#ifdef PELMINT_HAVE_AVX2
-        if (size >= 32) {
-            return statisticsAvx2(disc, size);
-        }
-#endif
-        [[fallthrough]];
-    case SumPath::Sse2:
-#ifdef PELMINT_HAVE_SSE2
-        if (size >= 16) {
-            return statisticsSse2(disc, size);
-        }
-#endif
-        [[fallthrough]];
-    case SumPath::Scalar:
-        break;
-    }
-    return statisticsScalar(disc, size);
+    return walk(kStatisticsEntries, path, disc, size);
 }
 
 #ifdef PELMINT_HAVE_SSE2

@@ -66,6 +66,12 @@ public:
         services.volumes = fake_;
         return services;
     }
+    // The same, with the program in `programFolder`.
+    Services services(std::shared_ptr<MessageBox> messages, const QString& programFolder) const {
+        Services withFolder = services(std::move(messages));
+        withFolder.programFolder = programFolder;
+        return withFolder;
+    }
 
     testutils::Sandbox sandbox;
     const QString a;

@@ -22,7 +22,8 @@ protected:
     // The program's folder on volume A, images in it and in a sub-folder; the process's
     // current folder elsewhere, on volume C.
     FileLoadTest()
-        : programFolder(volumes.mkdir(QStringLiteral("volA/gavrel"))), load(dialogServices()) {
+        : programFolder(volumes.mkdir(QStringLiteral("volA/gavrel"))),
+          load(volumes.services(messages, programFolder)) {
         volumes.write(QStringLiteral("volA/gavrel/a.bmp"));
         volumes.write(QStringLiteral("volA/gavrel/b.BMP"));
         volumes.write(QStringLiteral("volA/gavrel/readme.txt"));
@@ -57,12 +58,6 @@ protected:
     static void choose(const Window& window, const QString& file) {
         clickItem(*window.files, file);
         QTest::mouseClick(window.ok, Qt::LeftButton);
-    }
-
-    Services dialogServices() const {
-        Services services = volumes.services(messages);
-        services.programFolder = programFolder;
-        return services;
     }
 
     const std::shared_ptr<fakes::MessageRecorder> messages =
@@ -176,7 +171,7 @@ TEST_F(FileLoadTest, DriveNotReadyShowsAnUntitledPlainMessageAndReturns) {
 }
 
 TEST_F(FileLoadTest, ProgramFolderOnNoDriveIsReportedAndTheDialogStillWorks) {
-    Services services = dialogServices();
+    Services services = volumes.services(messages, programFolder);
     services.programFolder = volumes.mkdir(QStringLiteral("elsewhere"));
     frmFileLoad elsewhere(services);
     whileShown(

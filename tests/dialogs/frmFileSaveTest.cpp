@@ -25,7 +25,8 @@ class FileSaveTest : public testing::Test {
 protected:
     FileSaveTest()
         : programFolder(volumes.mkdir(QStringLiteral("volA/gavrel"))),
-          dottedFolder(volumes.mkdir(QStringLiteral("volA/gavrel/v1.2"))), save(dialogServices()) {
+          dottedFolder(volumes.mkdir(QStringLiteral("volA/gavrel/v1.2"))),
+          save(volumes.services(messages, programFolder)) {
         volumes.write(QStringLiteral("volA/gavrel/old.bmp"));
         volumes.write(QStringLiteral("volA/gavrel/notes.txt"));
         QDir::setCurrent(volumes.mkdir(QStringLiteral("volC/work")));
@@ -66,12 +67,6 @@ protected:
             QTest::mouseClick(window.ok, Qt::LeftButton);
         });
         return save.strFilePath();
-    }
-
-    Services dialogServices() const {
-        Services services = volumes.services(messages);
-        services.programFolder = programFolder;
-        return services;
     }
 
     const std::shared_ptr<fakes::MessageRecorder> messages =
