@@ -586,28 +586,11 @@ constexpr HalfWidthTable makeHalfWidthTable() {
 
 constexpr HalfWidthTable kHalfWidthTable = makeHalfWidthTable();
 
-// Masks over a 64-byte window, read at a computed index: keepBelow[kBelowZero + x] keeps its
-// bytes [0, x) and keepFrom[kFromZero - x] its bytes [x, 64), for any x the window walk asks for.
-constexpr int kBelowZero = 384;
-constexpr int kFromZero = 192;
-constexpr int kWindowMasks = 704;
-struct WindowMaskTable {
-    uint64_t keepBelow[kWindowMasks];
-    uint64_t keepFrom[kWindowMasks];
-};
-
-constexpr WindowMaskTable makeWindowMaskTable() {
-    WindowMaskTable table{};
-    for (int i = 0; i < kWindowMasks; ++i) {
-        const int below = std::clamp(i - kBelowZero, 0, 64);
-        table.keepBelow[i] = below == 64 ? ~uint64_t{0} : (uint64_t{1} << below) - 1;
-        const int from = std::clamp(kFromZero - i, 0, 64);
-        table.keepFrom[i] = from == 64 ? 0 : ~uint64_t{0} << from;
-    }
-    return table;
-}
-
-constexpr WindowMaskTable kWindowMaskTable = makeWindowMaskTable();
+// The bytes' places in a window.
+alignas(64) constexpr uint8_t kPlaces[64] = {
+    0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+    22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+    44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
 
 // The row masks of the discs up to kSmallRadius over a 64-byte window from the bounding square's
 // left edge: rows[radius * radius + radius + dy] keeps the columns within the half width of row
@@ -722,11 +705,11 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Dis
 // Discs up to kWindowRadius on images whose rows are a whole number of 64-byte lines apart, with
 // masked loads. Each row takes the same kWindows windows that cover the disc's columns inside the
 // image, aligned to the cache lines so that no load is split across two (unless that takes two
-// windows instead of one); its half width picks their masks from the tables, so no branch depends
-// on the row and a small disc costs little more than its pixels. Discs cut by the left or right
-// edge also mask off the columns outside the image. Every window holds some pixel of its row, so
-// its page is there for the masked-off bytes too. The rows outside the image are left out by
-// walking stretches of row pairs and of single rows.
+// windows instead of one). Each window knows how far each of its columns lies from the centre's,
+// so a row's masks are one compare each with its half width: no branch depends on the row and a
+// small disc costs little more than its pixels. Columns outside the image lie too far to count.
+// Every window holds some pixel of its row, so its page is there for the masked-off bytes too.
+// The rows outside the image are left out by walking stretches of row pairs and of single rows.
 template <class Lanes, int kWindows, bool kCutSideways> class WindowSummer {
 public:
     // A disc this small never fills the squares' 32-bit lanes.
@@ -738,16 +721,28 @@ public:
         : pixels_(reinterpret_cast<uintptr_t>(disc.pixels)), stride_(disc.stride),
           width_(disc.width), height_(disc.height), centreX_(disc.centreX), centreY_(disc.centreY),
           radius_(disc.radius), firstColumn_(disc.centreX - columnInLine),
-          halves_(kHalfWidthTable.halves + disc.radius * (disc.radius + 1) / 2),
-          keepBelow_(kWindowMaskTable.keepBelow + kBelowZero + columnInLine + 1),
-          keepFrom_(kWindowMaskTable.keepFrom + kFromZero - columnInLine) {
+          halves_(kHalfWidthTable.halves + disc.radius * (disc.radius + 1) / 2) {
+        const __m512i places = _mm512_load_si512(kPlaces);
         for (int window = 0; window < kWindows; ++window) {
-            // The bytes of the window inside [0, width).
-            const int64_t start = firstColumn_ + 64 * window;
-            const int64_t from = std::clamp<int64_t>(-start, 0, 64);
-            const int64_t to = std::clamp<int64_t>(width_ - start, 0, 64);
-            inside_[window] = kWindowMaskTable.keepBelow[kBelowZero + to] &
-                              kWindowMaskTable.keepFrom[kFromZero - from];
+            // The distance of each byte's column from the centre's, saturated: any beyond 127
+            // is beyond every half width. Columns outside the image are put at 255.
+            const int64_t centre = centreX_ - (firstColumn_ + 64 * window);
+            const __m512i ahead =
+                _mm512_set1_epi8(static_cast<char>(std::clamp<int64_t>(centre, 0, 191)));
+            const __m512i behind =
+                _mm512_set1_epi8(static_cast<char>(std::clamp<int64_t>(-centre, 0, 128)));
+            const __m512i distance = _mm512_adds_epu8(
+                _mm512_or_si512(_mm512_subs_epu8(places, ahead), _mm512_subs_epu8(ahead, places)),
+                behind);
+            if constexpr (kCutSideways) {
+                const int64_t start = firstColumn_ + 64 * window;
+                const auto from = static_cast<unsigned>(std::clamp<int64_t>(-start, 0, 63));
+                const auto to = static_cast<unsigned>(std::clamp<int64_t>(width_ - start, 0, 64));
+                const uint64_t inside = _bzhi_u64(~uint64_t{0}, to) & (~uint64_t{0} << from);
+                distances_[window] = _mm512_mask_mov_epi8(_mm512_set1_epi8(-1), inside, distance);
+            } else {
+                distances_[window] = distance;
+            }
         }
     }
 
@@ -791,17 +786,11 @@ private:
 
     PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE Row row(int64_t dy) const {
         const int64_t half = halves_[dy];
-        const uint64_t* below = keepBelow_ + half;
-        const uint64_t* from = keepFrom_ + half;
+        const __m512i reach = _mm512_set1_epi8(static_cast<char>(half));
         Row row;
-        // Window w keeps the columns from the centre - half to the centre + half.
         PELMINT_UNROLL
         for (int window = 0; window < kWindows; ++window) {
-            uint64_t keep = below[-64 * window] & from[64 * window];
-            if constexpr (kCutSideways) {
-                keep &= inside_[window];
-            }
-            row.keep[window] = keep;
+            row.keep[window] = _mm512_cmple_epu8_mask(distances_[window], reach);
         }
         if constexpr (kCutSideways) {
             row.length = 0;
@@ -831,19 +820,36 @@ private:
         return pixels_ + static_cast<uintptr_t>(rowIndex * stride_ + firstColumn_);
     }
 
+    // Discs of more than this many pairs of rows are walked inwards on every other call, in each
+    // thread. Their lines may outnumber the ways of the cache sets that rows a whole number of
+    // lines apart share; walked the other way, a disc measured again (one circle's average then its
+    // statistics, or a benchmark) starts from the lines that the last walk left in the cache,
+    // instead of from those it has just pushed out.
+    static constexpr int64_t kPairsBeforeTurning = 32;
+
+    static bool walkInward() {
+        static thread_local bool inward = false;
+        inward = !inward;
+        return inward;
+    }
+
     // The rows centreY - dy and centreY + dy for dy in [from, to]; returns one row's pixels.
     PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE int64_t pairs(Lanes& upperLanes, Lanes& lowerLanes,
                                                               int64_t from, int64_t to) const {
+        const bool inward = to - from >= kPairsBeforeTurning && walkInward();
+        const int64_t first = inward ? to : from;
+        const int64_t step = inward ? -1 : 1;
+        const auto outwards = static_cast<uintptr_t>(step * stride_);
+        uintptr_t upper = startOf(centreY_ - first);
+        uintptr_t lower = startOf(centreY_ + first);
         int64_t count = 0;
-        uintptr_t upper = startOf(centreY_ - from);
-        uintptr_t lower = startOf(centreY_ + from);
-        for (int64_t dy = from; dy <= to; ++dy) {
+        for (int64_t dy = first, left = to - from; left >= 0; dy += step, --left) {
             const Row pair = row(dy);
             addRow(upperLanes, upper, pair);
             addRow(lowerLanes, lower, pair);
             count += pair.length;
-            upper -= static_cast<uintptr_t>(stride_);
-            lower += static_cast<uintptr_t>(stride_);
+            upper -= outwards;
+            lower += outwards;
         }
         return count;
     }
@@ -871,9 +877,7 @@ private:
     int64_t radius_;
     int64_t firstColumn_;
     const uint8_t* halves_;
-    const uint64_t* keepBelow_;
-    const uint64_t* keepFrom_;
-    uint64_t inside_[kWindows];
+    __m512i distances_[kWindows];
 };
 
 // A function of its own for each window count, so that each loop gets the registers to itself;

@@ -184,6 +184,36 @@ void expectAveragesMatch(const PlacedImage& image, const Circle& c,
         << "export: " << describe(image, c);
 }
 
+// Each path measures the disc twice in a row, so that walks which alternate their direction from
+// call to call are checked both ways.
+void expectEachPathMatchesTwiceInARow(const PlacedImage& image, const Circle& c,
+                                      const std::vector<SumPath>& paths) {
+    PelmintStatistics expected{};
+    const int32_t expectedResult =
+        reference::circleAreaStatistics(image.pixels(), image.width(), image.height(),
+                                        image.stride(), c.centreX, c.centreY, c.radius, &expected);
+    const double expectedAverage =
+        reference::circleAreaAverage(image.pixels(), image.width(), image.height(), c.bitsPerPixel,
+                                     c.centreX, c.centreY, c.radius);
+    for (const SumPath path : paths) {
+        const std::string where = std::string(pathName(path)) + ": " + describe(image, c);
+        for (int again = 0; again < 2 && image.stride() == image.width(); ++again) {
+            ASSERT_EQ(pelmint::discAverage(path, image.pixels(), image.width(), image.height(),
+                                           c.bitsPerPixel, c.centreX, c.centreY, c.radius),
+                      expectedAverage)
+                << where;
+        }
+        for (int again = 0; again < 2; ++again) {
+            PelmintStatistics actual{};
+            const int32_t result =
+                pelmint::discStatistics(path, image.pixels(), image.width(), image.height(),
+                                        image.stride(), c.centreX, c.centreY, c.radius, &actual);
+            ASSERT_NO_FATAL_FAILURE(
+                expectStatisticsEqual(result, actual, expectedResult, expected, where));
+        }
+    }
+}
+
 int32_t pick(std::mt19937& random, int64_t low, int64_t high) {
     low = std::max<int64_t>(low, std::numeric_limits<int32_t>::min());
     high = std::min<int64_t>(high, std::numeric_limits<int32_t>::max());
@@ -286,8 +316,9 @@ TEST(DiscAverageTest, DiscsOnRowsAWholeNumberOfLinesApartMatchThePlainLoop) {
                 const int32_t ys[] = {-radius, 0, 2, 35, bottom, bottom + radius};
                 for (const int32_t x : xs) {
                     for (const int32_t y : ys) {
-                        ASSERT_NO_FATAL_FAILURE(
-                            expectAllPathsMatch(image, Circle{8, x, y, radius}, paths));
+                        const Circle c{8, x, y, radius};
+                        ASSERT_NO_FATAL_FAILURE(expectAllPathsMatch(image, c, paths));
+                        ASSERT_NO_FATAL_FAILURE(expectEachPathMatchesTwiceInARow(image, c, paths));
                     }
                 }
             }
