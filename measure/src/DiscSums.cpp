@@ -592,13 +592,37 @@ alignas(64) constexpr uint8_t kPlaces[64] = {
     22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
     44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
 
+// How far each column of the 64-byte window from column `start` lies from the centre's column,
+// saturated: any beyond 127 is beyond every half width. Columns outside the image are put at 255
+// when asked for, so that no half width reaches them.
+template <bool kMarkOutside>
+PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE __m512i columnDistances(int64_t start, int64_t centreX,
+                                                                    int64_t width) {
+    const __m512i places = _mm512_load_si512(kPlaces);
+    const int64_t centre = centreX - start;
+    const __m512i ahead = _mm512_set1_epi8(static_cast<char>(std::clamp<int64_t>(centre, 0, 191)));
+    const __m512i behind =
+        _mm512_set1_epi8(static_cast<char>(std::clamp<int64_t>(-centre, 0, 128)));
+    const __m512i distance = _mm512_adds_epu8(
+        _mm512_or_si512(_mm512_subs_epu8(places, ahead), _mm512_subs_epu8(ahead, places)), behind);
+    if constexpr (kMarkOutside) {
+        const auto from = static_cast<unsigned>(std::clamp<int64_t>(-start, 0, 63));
+        const auto to = static_cast<unsigned>(std::clamp<int64_t>(width - start, 0, 64));
+        const uint64_t inside = _bzhi_u64(~uint64_t{0}, to) & (~uint64_t{0} << from);
+        return _mm512_mask_mov_epi8(_mm512_set1_epi8(-1), inside, distance);
+    }
+    return distance;
+}
+
 // The row masks of the discs up to kSmallRadius over a 64-byte window from the bounding square's
 // left edge: rows[radius * radius + radius + dy] keeps the columns within the half width of row
 // dy, for dy in [-radius, radius].
 constexpr int kSmallRadius = 31;
-// before[radius * (radius + 1) + i] counts the pixels of the disc's first i rows.
+// halves[radius * radius + radius + dy] is the half width of row dy; before[radius * (radius + 1)
+// + i] counts the pixels of the disc's first i rows.
 struct SmallDiscTable64 {
     uint64_t rows[(kSmallRadius + 1) * (kSmallRadius + 1)];
+    uint8_t halves[(kSmallRadius + 1) * (kSmallRadius + 1)];
     int32_t before[(kSmallRadius + 1) * (kSmallRadius + 2)];
 };
 
@@ -613,6 +637,7 @@ constexpr SmallDiscTable64 makeSmallDiscTable64() {
                 keep |= uint64_t{1} << column;
             }
             table.rows[radius * radius + radius + dy] = keep;
+            table.halves[radius * radius + radius + dy] = static_cast<uint8_t>(half);
             const int row = radius + dy;
             table.before[radius * (radius + 1) + row + 1] =
                 table.before[radius * (radius + 1) + row] + 2 * half + 1;
@@ -629,10 +654,52 @@ bool takesSmallDisc(const Disc& disc, int64_t size) {
     return disc.radius <= kSmallRadius && disc.stride >= 64 && size >= 64;
 }
 
-// A small disc anywhere on an image of at least 64 bytes: one masked 64-byte load per row, its
-// mask from the table. The window starts at the disc's leftmost column inside the image; on the
-// image's last row it moves back so as not to reach past the image's last byte. A disc whose
-// columns are all inside takes its masks as they are and its count from the table.
+// The masks of a small disc's rows, from the first row inside the image on. A disc cut at the
+// left or right compares its columns' distances from the centre with each row's half width, and
+// counts each column's pixels as it goes, one byte per column: it has at most 63 rows.
+template <bool kColumnsInside> struct SmallDiscRows {
+    const uint64_t* masks;
+    const uint8_t* halves;
+    __m512i distances;
+    __m512i counted;
+
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE __mmask64 keep(int64_t i) {
+        if constexpr (kColumnsInside) {
+            return masks[i];
+        } else {
+            const __mmask64 kept =
+                _mm512_cmple_epu8_mask(distances, _mm512_set1_epi8(static_cast<char>(halves[i])));
+            counted = _mm512_mask_sub_epi8(counted, kept, counted, _mm512_set1_epi8(-1));
+            return kept;
+        }
+    }
+};
+
+// The totals, with the count from `counts`' 64-bit lanes.
+template <class Lanes>
+PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE void finishCounted(Lanes& lanes, __m512i counts,
+                                                               DiscTotals& totals) {
+    totals.count = static_cast<int64_t>(Avx512Lanes<Totals::Sum>::fold<Fold::Add64>(counts));
+    lanes.finish(totals);
+}
+
+// The sum alone folds beside the count: one fold for both.
+PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE void finishCounted(Avx512Lanes<Totals::Sum>& lanes,
+                                                               __m512i counts, DiscTotals& totals) {
+    __m512i both = _mm512_add_epi64(_mm512_unpacklo_epi64(lanes.sums, counts),
+                                    _mm512_unpackhi_epi64(lanes.sums, counts));
+    both = _mm512_add_epi64(both, _mm512_shuffle_i64x2(both, both, 0x4E));
+    both = _mm512_add_epi64(both, _mm512_shuffle_i64x2(both, both, 0xB1));
+    const __m128i sumAndCount = _mm512_castsi512_si128(both);
+    totals.sum += static_cast<uint64_t>(_mm_cvtsi128_si64(sumAndCount));
+    totals.count = _mm_extract_epi64(sumAndCount, 1);
+}
+
+// A small disc anywhere on an image of at least 64 bytes: one masked 64-byte load per row. The
+// window starts at the disc's leftmost column inside the image; on the image's last row it moves
+// back so as not to reach past the image's last byte. A disc whose columns are all inside takes
+// its masks and its count from the table; one cut at the left or right takes each row's mask from
+// one compare of its columns' distances from the centre with the row's half width.
 template <class Lanes, bool kColumnsInside>
 PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Disc& disc,
                                                                        int64_t size) {
@@ -640,56 +707,44 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Dis
     const int64_t firstRow = std::max<int64_t>(centreY - radius, 0);
     const int64_t lastRow = std::min<int64_t>(centreY + radius, disc.height - 1);
     const int64_t start = std::max<int64_t>(centreX - radius, 0);
-    // Columns left of the image drop off the masks' low end; those right of it are masked off.
-    const auto dropped = static_cast<unsigned>(start - (centreX - radius));
-    const uint64_t inside =
-        _bzhi_u64(~uint64_t{0}, static_cast<unsigned>(std::min<int64_t>(disc.width - start, 64)));
     const int64_t skippedRows = firstRow - (centreY - radius);
     const uint64_t* masks = kSmallDiscTable64.rows + radius * radius + skippedRows;
-    const auto keepOf = [&](int64_t i) {
-        return kColumnsInside ? masks[i] : (masks[i] >> dropped) & inside;
-    };
+    const uint8_t* halves = kSmallDiscTable64.halves + radius * radius + skippedRows;
+    __m512i distances{};
+    if constexpr (!kColumnsInside) {
+        distances = columnDistances<true>(start, centreX, disc.width);
+    }
+    SmallDiscRows<kColumnsInside> rowsOf{masks, halves, distances, _mm512_setzero_si512()};
     const uint8_t* row = disc.pixels + firstRow * disc.stride + start;
     // The last row is taken apart when its window would end past the image.
     const int64_t windowEnd = lastRow * disc.stride + start + 64;
     const int64_t rows = lastRow - firstRow + 1;
     const int64_t windowed = rows - (windowEnd > size);
     Lanes lanes;
-    int64_t count = 0;
     // Rows in turn into the two slots.
     int64_t i = 0;
     for (; i + 1 < windowed; i += 2, row += 2 * disc.stride) {
-        const uint64_t first = keepOf(i);
-        const uint64_t second = keepOf(i + 1);
-        if constexpr (!kColumnsInside) {
-            count += _mm_popcnt_u64(first) + _mm_popcnt_u64(second);
-        }
-        lanes.template masked<0>(row, first);
-        lanes.template masked<1>(row + disc.stride, second);
+        lanes.template masked<0>(row, rowsOf.keep(i));
+        lanes.template masked<1>(row + disc.stride, rowsOf.keep(i + 1));
     }
     if (i < windowed) {
-        const uint64_t keep = keepOf(i);
-        if constexpr (!kColumnsInside) {
-            count += _mm_popcnt_u64(keep);
-        }
-        lanes.masked(row, keep);
+        lanes.masked(row, rowsOf.keep(i));
         row += disc.stride;
     }
     if (windowEnd > size) {
+        // The columns that the moved window reaches before `start` are not the disc's; those
+        // shifted off its end are past the image.
         const int64_t back = windowEnd - size;
-        const uint64_t keep = keepOf(windowed);
-        if constexpr (!kColumnsInside) {
-            count += _mm_popcnt_u64(keep);
-        }
-        lanes.masked(row - back, keep << back);
-    }
-    if constexpr (kColumnsInside) {
-        const int32_t* before = kSmallDiscTable64.before + radius * (radius + 1) + skippedRows;
-        count = before[rows] - before[0];
+        lanes.masked(row - back, rowsOf.keep(windowed) << back);
     }
     DiscTotals totals;
-    totals.count = count;
-    lanes.finish(totals);
+    if constexpr (kColumnsInside) {
+        const int32_t* before = kSmallDiscTable64.before + radius * (radius + 1) + skippedRows;
+        totals.count = before[rows] - before[0];
+        lanes.finish(totals);
+    } else {
+        finishCounted(lanes, _mm512_sad_epu8(rowsOf.counted, _mm512_setzero_si512()), totals);
+    }
     return totals;
 }
 
@@ -722,27 +777,9 @@ public:
           width_(disc.width), height_(disc.height), centreX_(disc.centreX), centreY_(disc.centreY),
           radius_(disc.radius), firstColumn_(disc.centreX - columnInLine),
           halves_(kHalfWidthTable.halves + disc.radius * (disc.radius + 1) / 2) {
-        const __m512i places = _mm512_load_si512(kPlaces);
         for (int window = 0; window < kWindows; ++window) {
-            // The distance of each byte's column from the centre's, saturated: any beyond 127
-            // is beyond every half width. Columns outside the image are put at 255.
-            const int64_t centre = centreX_ - (firstColumn_ + 64 * window);
-            const __m512i ahead =
-                _mm512_set1_epi8(static_cast<char>(std::clamp<int64_t>(centre, 0, 191)));
-            const __m512i behind =
-                _mm512_set1_epi8(static_cast<char>(std::clamp<int64_t>(-centre, 0, 128)));
-            const __m512i distance = _mm512_adds_epu8(
-                _mm512_or_si512(_mm512_subs_epu8(places, ahead), _mm512_subs_epu8(ahead, places)),
-                behind);
-            if constexpr (kCutSideways) {
-                const int64_t start = firstColumn_ + 64 * window;
-                const auto from = static_cast<unsigned>(std::clamp<int64_t>(-start, 0, 63));
-                const auto to = static_cast<unsigned>(std::clamp<int64_t>(width_ - start, 0, 64));
-                const uint64_t inside = _bzhi_u64(~uint64_t{0}, to) & (~uint64_t{0} << from);
-                distances_[window] = _mm512_mask_mov_epi8(_mm512_set1_epi8(-1), inside, distance);
-            } else {
-                distances_[window] = distance;
-            }
+            distances_[window] =
+                columnDistances<kCutSideways>(firstColumn_ + 64 * window, centreX_, width_);
         }
     }
 
