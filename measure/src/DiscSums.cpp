@@ -393,6 +393,8 @@ template <Totals kTotals> struct Avx512Lanes {
     static constexpr bool kOneSet = kTotals == Totals::Statistics;
     static constexpr bool kMaskedLoads = true;
     static constexpr int64_t kFlushEvery = kTotals == Totals::Statistics ? kBlocksPerFlush : 0;
+    // The statistics' blocks cost more than a load across two lines: see windowTotals.
+    static constexpr bool kFewestWindows = kTotals == Totals::Statistics;
 
     PELMINT_TARGET_AVX512 Avx512Lanes() : low(_mm512_set1_epi8(-1)) {}
 
@@ -478,6 +480,7 @@ struct Avx512DotLanes {
     static constexpr bool kOneSet = true;
     static constexpr bool kMaskedLoads = true;
     static constexpr int64_t kFlushEvery = kBlocksPerFlush;
+    static constexpr bool kFewestWindows = true;
     static constexpr int kSlots = 2;
 
     PELMINT_TARGET_AVX512 Avx512DotLanes() : low(_mm512_set1_epi8(-1)) {}
@@ -759,8 +762,8 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Dis
 
 // Discs up to kWindowRadius on images whose rows are a whole number of 64-byte lines apart, with
 // masked loads. Each row takes the same kWindows windows that cover the disc's columns inside the
-// image, aligned to the cache lines so that no load is split across two (unless that takes two
-// windows instead of one). Each window knows how far each of its columns lies from the centre's,
+// image, aligned to the cache lines so that no load is split across two (unless that takes fewer
+// windows: see windowTotals). Each window knows how far each of its columns lies from the centre's,
 // so a row's masks are one compare each with its half width: no branch depends on the row and a
 // small disc costs little more than its pixels. Columns outside the image lie too far to count.
 // Every window holds some pixel of its row, so its page is there for the masked-off bytes too.
@@ -952,12 +955,14 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals windowTotals(const Disc& 
         static_cast<int64_t>((reinterpret_cast<uintptr_t>(disc.pixels) + left) & 63);
     int64_t windows = (skipped + right - left) / 64 + 1;
     int64_t firstColumn = left - skipped;
-    // One window that is not aligned lies across two lines, but costs less than two aligned ones
-    // (measured; for more windows it does not). It starts at the first column, or early enough
-    // to end with the row.
-    if (windows == 2 && right - left < 64 && disc.width >= 64) {
-        windows = 1;
-        firstColumn = std::min<int64_t>(left, disc.width - 64);
+    // Windows that are not aligned lie across two lines each. One of them still costs less than
+    // two aligned ones; more of them cost less than one aligned window more only for the
+    // statistics, whose blocks take more work than their loads (measured). They start at the
+    // first column, or early enough to end with the row.
+    const int64_t fewest = (right - left) / 64 + 1;
+    if (windows > fewest && (fewest == 1 || Lanes::kFewestWindows) && disc.width >= 64 * fewest) {
+        windows = fewest;
+        firstColumn = std::min<int64_t>(left, disc.width - 64 * fewest);
     }
     const int64_t columnInLine = disc.centreX - firstColumn;
     switch (windows - 1) {
