@@ -658,44 +658,60 @@ bool takesSmallDisc(const Disc& disc, int64_t size) {
 }
 
 // The masks of a small disc's rows, from the first row inside the image on. A disc cut at the
-// left or right compares its columns' distances from the centre with each row's half width, and
-// counts each column's pixels as it goes, one byte per column: it has at most 63 rows.
+// left or right compares its columns' distances from the centre with each row's half width.
 template <bool kColumnsInside> struct SmallDiscRows {
     const uint64_t* masks;
     const uint8_t* halves;
     __m512i distances;
-    __m512i counted;
 
-    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE __mmask64 keep(int64_t i) {
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE __mmask64 keep(int64_t i) const {
         if constexpr (kColumnsInside) {
             return masks[i];
         } else {
-            const __mmask64 kept =
-                _mm512_cmple_epu8_mask(distances, _mm512_set1_epi8(static_cast<char>(halves[i])));
-            counted = _mm512_mask_sub_epi8(counted, kept, counted, _mm512_set1_epi8(-1));
-            return kept;
+            return _mm512_cmple_epu8_mask(distances,
+                                          _mm512_set1_epi8(static_cast<char>(halves[i])));
         }
     }
 };
 
-// The totals, with the count from `counts`' 64-bit lanes.
-template <class Lanes>
-PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE void finishCounted(Lanes& lanes, __m512i counts,
-                                                               DiscTotals& totals) {
-    totals.count = static_cast<int64_t>(Avx512Lanes<Totals::Sum>::fold<Fold::Add64>(counts));
-    lanes.finish(totals);
-}
-
-// The sum alone folds beside the count: one fold for both.
-PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE void finishCounted(Avx512Lanes<Totals::Sum>& lanes,
-                                                               __m512i counts, DiscTotals& totals) {
-    __m512i both = _mm512_add_epi64(_mm512_unpacklo_epi64(lanes.sums, counts),
-                                    _mm512_unpackhi_epi64(lanes.sums, counts));
-    both = _mm512_add_epi64(both, _mm512_shuffle_i64x2(both, both, 0x4E));
-    both = _mm512_add_epi64(both, _mm512_shuffle_i64x2(both, both, 0xB1));
-    const __m128i sumAndCount = _mm512_castsi512_si128(both);
-    totals.sum += static_cast<uint64_t>(_mm_cvtsi128_si64(sumAndCount));
-    totals.count = _mm_extract_epi64(sumAndCount, 1);
+// The pixels inside the image of the rows [from, to) of a disc up to kSmallRadius, from the
+// table rather than row by row. Row dy, of half width h, loses clamp(h - a, 0, 2h + 1) pixels past
+// an edge a columns from the centre's. Over the rows, that is h - a on each row with h > a, less
+// -a - 1 - h on each row with h < -a (wholly past an edge that the centre lies beyond). Rows with
+// h at least some k are the band |dy| <= (the half width at dy = k) of the same disc.
+inline int64_t smallDiscCount(const Disc& disc, int64_t from, int64_t to) {
+    const int64_t radius = disc.radius;
+    const int32_t* before = kSmallDiscTable64.before + radius * (radius + 1);
+    const uint8_t* halves = kHalfWidthTable.halves + radius * (radius + 1) / 2;
+    struct Rows {
+        int64_t count = 0;
+        int64_t halves = 0;
+    };
+    // The rows of [from, to) with |dy| <= reach; table row i is dy = i - radius.
+    const auto band = [&](int64_t reach) {
+        const int64_t first = std::max(from, radius - reach);
+        const int64_t last = std::min(to, radius + reach + 1);
+        Rows rows;
+        if (first < last) {
+            rows.count = last - first;
+            rows.halves = (before[last] - before[first] - rows.count) / 2;
+        }
+        return rows;
+    };
+    const auto lost = [&](int64_t a) -> int64_t {
+        if (a >= radius) {
+            return 0;
+        }
+        const Rows over = band(a < 0 ? radius : halves[a + 1]);
+        int64_t pixels = over.halves - a * over.count;
+        if (a < 0) {
+            // A circle that covers some pixel has a >= -radius.
+            const Rows all = band(radius), reaching = band(halves[-a]);
+            pixels -= (-a - 1) * (all.count - reaching.count) - (all.halves - reaching.halves);
+        }
+        return pixels;
+    };
+    return before[to] - before[from] - lost(disc.centreX) - lost(disc.width - 1 - disc.centreX);
 }
 
 // A small disc anywhere on an image of at least 64 bytes: one masked 64-byte load per row. The
@@ -717,7 +733,7 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Dis
     if constexpr (!kColumnsInside) {
         distances = columnDistances<true>(start, centreX, disc.width);
     }
-    SmallDiscRows<kColumnsInside> rowsOf{masks, halves, distances, _mm512_setzero_si512()};
+    const SmallDiscRows<kColumnsInside> rowsOf{masks, halves, distances};
     const uint8_t* row = disc.pixels + firstRow * disc.stride + start;
     // The last row is taken apart when its window would end past the image.
     const int64_t windowEnd = lastRow * disc.stride + start + 64;
@@ -744,10 +760,10 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Dis
     if constexpr (kColumnsInside) {
         const int32_t* before = kSmallDiscTable64.before + radius * (radius + 1) + skippedRows;
         totals.count = before[rows] - before[0];
-        lanes.finish(totals);
     } else {
-        finishCounted(lanes, _mm512_sad_epu8(rowsOf.counted, _mm512_setzero_si512()), totals);
+        totals.count = smallDiscCount(disc, skippedRows, skippedRows + rows);
     }
+    lanes.finish(totals);
     return totals;
 }
 
