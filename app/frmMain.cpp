@@ -107,8 +107,8 @@ struct frmMain::Form {
 };
 
 frmMain::frmMain(Services services, QWidget* parent)
-    : QWidget(parent), form_(std::make_unique<Form>()), ui(form_->ui),
-      inspectionArea_(new QWidget(this)), menuBar_(new QMenuBar(this)),
+    : QWidget(parent), KeshVideo1(services.programFolder), form_(std::make_unique<Form>()),
+      ui(form_->ui), inspectionArea_(new QWidget(this)), menuBar_(new QMenuBar(this)),
       helpMenu_(menuBar_->addMenu(QCoreApplication::translate("frmMain", "ヘルプ(&H)"))),
       statusLine_(new QStatusBar(this)), services_(std::move(services)) {
     ui.setupUi(inspectionArea_);

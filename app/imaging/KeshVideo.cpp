@@ -2,6 +2,7 @@
 
 // Standard library
 #include <mutex>
+#include <utility>
 
 // GStreamer
 #include <gst/gst.h>
@@ -59,7 +60,7 @@ std::chrono::nanoseconds runningTime(GstSample* sample) {
 
 } // namespace
 
-KeshVideo::KeshVideo() = default;
+KeshVideo::KeshVideo(QString programFolder) : programFolder_(std::move(programFolder)) {}
 
 KeshVideo::~KeshVideo() {
     close();
@@ -153,7 +154,7 @@ int KeshVideo::openSession() {
         statusText_ = QStringLiteral("GStreamer could not be initialised");
         return SourceFailed;
     }
-    const VideoConfigFile config = VideoConfigFile::read(configFile_);
+    const VideoConfigFile config = VideoConfigFile::read(configFile_, programFolder_);
     switch (config.result()) {
     case VideoConfigFile::Result::Unreadable:
         statusText_ =

@@ -8,6 +8,9 @@
 // Qt
 #include <QString>
 
+// Ours
+#include "ProgramFolder.h"
+
 class CameraSession;
 class KeshImage;
 
@@ -38,7 +41,8 @@ public:
     static constexpr std::chrono::milliseconds kAnswerMargin{250};
     static constexpr const char* kFrameSinkName = "gavrel_frames";
 
-    KeshVideo();
+    // $(ProgramFolder) in a configuration file stands for `programFolder`.
+    explicit KeshVideo(QString programFolder = ProgramFolder::path());
     ~KeshVideo();
     KeshVideo(const KeshVideo&) = delete;
     KeshVideo& operator=(const KeshVideo&) = delete;
@@ -70,6 +74,7 @@ private:
     std::chrono::milliseconds captureTimeout() const;
     std::chrono::milliseconds closeTimeout() const;
 
+    QString programFolder_;
     QString configFile_;
     // Set from open to close; after a failure it is only being torn down.
     std::shared_ptr<CameraSession> session_;

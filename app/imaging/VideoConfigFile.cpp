@@ -6,9 +6,6 @@
 #include <QFileInfo>
 #include <QStringList>
 
-// Ours
-#include "ProgramFolder.h"
-
 namespace {
 
 // Safe inside a double-quoted gst-launch value: the parser unescapes backslashes.
@@ -21,7 +18,7 @@ QString quotedPath(const QString& folder) {
 
 } // namespace
 
-VideoConfigFile VideoConfigFile::read(const QString& path) {
+VideoConfigFile VideoConfigFile::read(const QString& path, const QString& programFolder) {
     VideoConfigFile config;
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isFile() || info.size() > kMaxFileSize) {
@@ -35,7 +32,7 @@ VideoConfigFile VideoConfigFile::read(const QString& path) {
     if (file.error() != QFileDevice::NoError || bytes.size() > kMaxFileSize) {
         return config;
     }
-    return parse(QString::fromUtf8(bytes), info.absolutePath(), ProgramFolder::path());
+    return parse(QString::fromUtf8(bytes), info.absolutePath(), programFolder);
 }
 
 VideoConfigFile VideoConfigFile::parse(const QString& text, const QString& iniFolder,

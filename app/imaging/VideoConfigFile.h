@@ -35,8 +35,8 @@ public:
     static constexpr qint64 kMaxFileSize = 64 * 1024;
     static constexpr int kMaxTimeoutMs = 60000;
 
-    static VideoConfigFile read(const QString& path);
     // $(ProgramFolder) stands for `programFolder`.
+    static VideoConfigFile read(const QString& path, const QString& programFolder);
     static VideoConfigFile parse(const QString& text, const QString& iniFolder,
                                  const QString& programFolder);
 

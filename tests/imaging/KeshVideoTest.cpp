@@ -163,6 +163,28 @@ TEST_F(KeshVideoTest, ReplayConfigPlaysTheNumberedImagesInTurn) {
     EXPECT_GE(seen.size(), 2);
 }
 
+TEST_F(KeshVideoTest, ProgramFolderIsTheOneItWasGiven) {
+    QImage frame(512, 480, QImage::Format_Grayscale8);
+    frame.fill(QColor(90, 90, 90));
+    const QString program = sandbox.mkdir(QStringLiteral("program"));
+    ASSERT_TRUE(QDir(program).mkpath(QStringLiteral("frames")));
+    ASSERT_TRUE(frame.save(program + QStringLiteral("/frames/frame-0.bmp"), "BMP"));
+
+    KeshVideo fromProgram(program);
+    fromProgram.setOpenTimeout(3000ms);
+    fromProgram.setCaptureTimeout(2000ms);
+    fromProgram.setConfigFile(writeConfig(
+        QStringLiteral("multifilesrc location=\"$(ProgramFolder)/frames/frame-%d.bmp\" loop=true "
+                       "do-timestamp=true caps=image/bmp,framerate=5/1 ! "
+                       "identity sleep-time=200000 ! gdkpixbufdec")));
+    fromProgram.open();
+    ASSERT_EQ(fromProgram.status(), KeshVideo::Ok) << fromProgram.statusText().toStdString();
+    fromProgram.captureBegin();
+    fromProgram.captureEnd(image);
+    ASSERT_EQ(fromProgram.status(), KeshVideo::Ok) << fromProgram.statusText().toStdString();
+    EXPECT_EQ(pixelsOf(image).front(), 90);
+}
+
 TEST_F(KeshVideoTest, BuiltReplayOfTheSampleImagesCaptures) {
     // The build puts video/ beside bin/, where the test programs live.
     const QString bin = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();

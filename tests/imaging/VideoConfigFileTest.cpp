@@ -61,28 +61,32 @@ TEST(VideoConfigFileTest, FoldersAreSubstitutedReadyForQuoting) {
 
 TEST(VideoConfigFileTest, UnreadableFiles) {
     testutils::Sandbox sandbox;
-    EXPECT_EQ(VideoConfigFile::read(sandbox.filePath(QStringLiteral("none.ini"))).result(),
-              VideoConfigFile::Result::Unreadable);
-    EXPECT_EQ(VideoConfigFile::read(sandbox.mkdir(QStringLiteral("dir.ini"))).result(),
+    EXPECT_EQ(
+        VideoConfigFile::read(sandbox.filePath(QStringLiteral("none.ini")), QString()).result(),
+        VideoConfigFile::Result::Unreadable);
+    EXPECT_EQ(VideoConfigFile::read(sandbox.mkdir(QStringLiteral("dir.ini")), QString()).result(),
               VideoConfigFile::Result::Unreadable);
     const QByteArray huge(VideoConfigFile::kMaxFileSize + 1, ' ');
     EXPECT_EQ(VideoConfigFile::read(sandbox.write(QStringLiteral("huge.ini"),
-                                                  "[Video]\nPipeline=videotestsrc\n" + huge))
+                                                  "[Video]\nPipeline=videotestsrc\n" + huge),
+                                    QString())
                   .result(),
               VideoConfigFile::Result::Unreadable);
 }
 
 TEST(VideoConfigFileTest, ShippedSamplesNameTheirSources) {
     const QString folder = shipped::video(QString());
-    const auto pattern = VideoConfigFile::read(folder + QStringLiteral("test-pattern.ini"));
+    const auto pattern =
+        VideoConfigFile::read(folder + QStringLiteral("test-pattern.ini"), QString());
     ASSERT_EQ(pattern.result(), VideoConfigFile::Result::Ok);
     EXPECT_TRUE(pattern.pipeline().startsWith(QStringLiteral("videotestsrc")));
 
-    const auto usb = VideoConfigFile::read(folder + QStringLiteral("usb-camera.ini"));
+    const auto usb = VideoConfigFile::read(folder + QStringLiteral("usb-camera.ini"), QString());
     ASSERT_EQ(usb.result(), VideoConfigFile::Result::Ok);
     EXPECT_EQ(usb.pipeline(), QStringLiteral("v4l2src device=/dev/video0"));
 
-    const auto replay = VideoConfigFile::read(folder + QStringLiteral("sample-images.ini"));
+    const auto replay =
+        VideoConfigFile::read(folder + QStringLiteral("sample-images.ini"), QString());
     ASSERT_EQ(replay.result(), VideoConfigFile::Result::Ok);
     EXPECT_TRUE(replay.pipeline().contains(QDir::fromNativeSeparators(QDir::cleanPath(folder)) +
                                            QStringLiteral("/replay/frame-%d.bmp")));
