@@ -245,12 +245,17 @@ uint64_t contiguousSum(const uint8_t* bytes, int64_t length) {
     return contiguousSumSse2(bytes, length);
 }
 
+// One call of the average, which the compiler may neither drop nor hoist.
+void averageOnce(const uint8_t* pixels, const Circle& circle) {
+    benchmark::DoNotOptimize(pixels);
+    benchmark::DoNotOptimize(CircleAreaAverage(pixels, kWidth, kHeight, 8, circle.centreX,
+                                               circle.centreY, circle.radius));
+}
+
 void benchPelmint(benchmark::State& state, Circle circle) {
     const uint8_t* pixels = image().data();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(pixels);
-        benchmark::DoNotOptimize(CircleAreaAverage(pixels, kWidth, kHeight, 8, circle.centreX,
-                                                   circle.centreY, circle.radius));
+        averageOnce(pixels, circle);
     }
 }
 
@@ -311,12 +316,7 @@ void benchAgainstLimit(benchmark::State& state, Circle circle) {
     const uint8_t* pixels = image().data();
     const int64_t length = discPixelCount(circle);
     inTurn(
-        state,
-        [&] {
-            benchmark::DoNotOptimize(pixels);
-            benchmark::DoNotOptimize(CircleAreaAverage(pixels, kWidth, kHeight, 8, circle.centreX,
-                                                       circle.centreY, circle.radius));
-        },
+        state, [&] { averageOnce(pixels, circle); },
         [&] {
             benchmark::DoNotOptimize(pixels);
             benchmark::DoNotOptimize(contiguousSum(pixels, length));
@@ -328,12 +328,7 @@ void benchStatisticsAgainstAverage(benchmark::State& state, Circle circle) {
     const uint8_t* pixels = image().data();
     PelmintStatistics statistics{};
     inTurn(
-        state,
-        [&] {
-            benchmark::DoNotOptimize(pixels);
-            benchmark::DoNotOptimize(CircleAreaAverage(pixels, kWidth, kHeight, 8, circle.centreX,
-                                                       circle.centreY, circle.radius));
-        },
+        state, [&] { averageOnce(pixels, circle); },
         [&] {
             benchmark::DoNotOptimize(pixels);
             benchmark::DoNotOptimize(CircleAreaStatistics(pixels, kWidth, kHeight, kWidth,

@@ -621,8 +621,8 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE __m512i columnDistances(int64_t star
 // left edge: rows[radius * radius + radius + dy] keeps the columns within the half width of row
 // dy, for dy in [-radius, radius].
 constexpr int kSmallRadius = 31;
-// halves[radius * radius + radius + dy] is the half width of row dy; before[radius * (radius + 1)
-// + i] counts the pixels of the disc's first i rows.
+// halves[radius * radius + radius + dy] is the half width of row dy, by row so that a walk needs
+// no |dy|; before[radius * (radius + 1) + i] counts the pixels of the disc's first i rows.
 struct SmallDiscTable64 {
     uint64_t rows[(kSmallRadius + 1) * (kSmallRadius + 1)];
     uint8_t halves[(kSmallRadius + 1) * (kSmallRadius + 1)];
