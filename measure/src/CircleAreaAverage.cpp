@@ -7,8 +7,7 @@ extern "C" PELMINT_API double PELMINT_CALL CircleAreaAverage(const uint8_t* pixe
                                                              int32_t height, int32_t bitsPerPixel,
                                                              int32_t centreX, int32_t centreY,
                                                              int32_t radius) {
-    return pelmint::discAverage(pelmint::fastestPath(), pixels, width, height, bitsPerPixel,
-                                centreX, centreY, radius);
+    return pelmint::exportedAverage(pixels, width, height, bitsPerPixel, centreX, centreY, radius);
 }
 
 extern "C" PELMINT_API int32_t PELMINT_CALL CircleAreaStatistics(const uint8_t* pixels,

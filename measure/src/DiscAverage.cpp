@@ -77,19 +77,31 @@ bool isSupported(SumPath path) {
     return path == SumPath::Scalar || static_cast<int>(path) <= static_cast<int>(fastestPath());
 }
 
+std::atomic<int> foundPath{-1};
+
 SumPath fastestPath() {
     // Threads racing on the first call all store the same answer; no lock, no guard.
-    static std::atomic<int> found{-1};
-    int path = found.load(std::memory_order_relaxed);
+    int path = foundPath.load(std::memory_order_relaxed);
     if (path < 0) {
         path = static_cast<int>(detectFastestPath());
-        found.store(path, std::memory_order_relaxed);
+        foundPath.store(path, std::memory_order_relaxed);
     }
     return static_cast<SumPath>(path);
 }
 
+double fastestDiscAverage(const uint8_t* pixels, int32_t width, int32_t height,
+                          int32_t bitsPerPixel, int32_t centreX, int32_t centreY, int32_t radius) {
+    return discAverage(fastestPath(), pixels, width, height, bitsPerPixel, centreX, centreY,
+                       radius);
+}
+
 double discAverage(SumPath path, const uint8_t* pixels, int32_t width, int32_t height,
                    int32_t bitsPerPixel, int32_t centreX, int32_t centreY, int32_t radius) {
+#ifdef PELMINT_HAVE_AVX512
+    if (takesSmallAvx512(static_cast<int>(path), pixels, width, height, bitsPerPixel, radius)) {
+        return averageSmallDiscAvx512(pixels, width, height, centreX, centreY, radius);
+    }
+#endif
     if (bitsPerPixel != 8 || pixels == nullptr ||
         !coversSomePixel(width, height, centreX, centreY, radius)) {
         return -1.0;

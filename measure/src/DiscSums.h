@@ -36,6 +36,14 @@ enum class Totals { Sum, Statistics };
 DiscSum sumDisc(SumPath path, const Disc& disc, int64_t size);
 DiscTotals totalDisc(SumPath path, const Disc& disc, int64_t size);
 
+#ifdef PELMINT_HAVE_AVX512
+// CircleAreaAverage of a disc of radius in [0, kSmallAvx512Radius] on an 8-bit image at least 64
+// pixels wide and 1 high, with AVX-512: -1 when no pixel of the image is inside.
+constexpr int kSmallAvx512Radius = 31;
+double averageSmallDiscAvx512(const uint8_t* pixels, int32_t width, int32_t height, int32_t centreX,
+                              int32_t centreY, int32_t radius);
+#endif
+
 #ifdef PELMINT_HAVE_SSE2
 // Small discs wholly inside the image, where even one root per row would cost more than the
 // pixels: one masked 16-byte load per row from a table of row masks.
