@@ -1020,21 +1020,99 @@ private:
         return inward;
     }
 
-    // The rows centreY - dy and centreY + dy for dy in [from, to]; returns one row's pixels.
+    // The rows centreY - dy and centreY + dy for dy in [from, to]; returns one row's pixels. A
+    // window holds pixels of the rows up to some distance from the centre, the farther the
+    // nearer it lies to the centre's column; the rows are walked in stretches over which the same
+    // windows hold pixels, each stretch with those windows only.
     PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE int64_t pairs(Lanes& upperLanes, Lanes& lowerLanes,
                                                               int64_t from, int64_t to) const {
         const bool inward = to - from >= kPairsBeforeTurning && walkInward();
-        const int64_t first = inward ? to : from;
         const int64_t step = inward ? -1 : 1;
-        const auto outwards = static_cast<uintptr_t>(step * stride_);
-        uintptr_t upper = startOf(centreY_ - first);
-        uintptr_t lower = startOf(centreY_ + first);
+        if constexpr (kWindows == 1) {
+            return stretch<1>(upperLanes, lowerLanes, 1, 0, inward ? to : from, step,
+                              to - from + 1);
+        }
+        // The rows reach window w up to dy = reaches[w]: those whose half width is at least the
+        // window's distance from the centre's column, k, are |dy| <= the half width at dy = k.
+        int64_t reaches[kWindows];
+        for (int window = 0; window < kWindows; ++window) {
+            const int64_t start = firstColumn_ + 64 * window;
+            const int64_t distance =
+                std::max<int64_t>({start - centreX_, centreX_ - (start + 63), 0});
+            reaches[window] = distance <= radius_ ? halves_[distance] : -1;
+        }
         int64_t count = 0;
-        for (int64_t dy = first, left = to - from; left >= 0; dy += step, --left) {
-            const Row pair = row(dy);
-            addRow(upperLanes, upper, pair);
-            addRow(lowerLanes, lower, pair);
-            count += pair.length;
+        for (int64_t dy = inward ? to : from; dy >= from && dy <= to;) {
+            // The windows that row dy reaches, [first, last), and where the stretch ends.
+            int first = kWindows, last = 0;
+            int64_t end = inward ? from : to;
+            for (int window = 0; window < kWindows; ++window) {
+                if (reaches[window] >= dy) {
+                    first = std::min(first, window);
+                    last = window + 1;
+                    if (!inward) {
+                        end = std::min(end, reaches[window]);
+                    }
+                } else if (inward) {
+                    end = std::max(end, reaches[window] + 1);
+                }
+            }
+            const int64_t rows = (end - dy) * step + 1;
+            if (first < last) {
+                count +=
+                    stretch<kWindows>(upperLanes, lowerLanes, last - first, first, dy, step, rows);
+            }
+            dy = end + step;
+        }
+        return count;
+    }
+
+    // `rows` pairs from dy on, `step` apart, with the `windows` windows from `first`.
+    template <int kActive>
+    PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE int64_t stretch(Lanes& upperLanes,
+                                                                Lanes& lowerLanes, int windows,
+                                                                int first, int64_t dy, int64_t step,
+                                                                int64_t rows) const {
+        if constexpr (kActive > 1) {
+            if (windows < kActive) {
+                return stretch<kActive - 1>(upperLanes, lowerLanes, windows, first, dy, step, rows);
+            }
+        }
+        __m512i distances[kActive];
+        PELMINT_UNROLL
+        for (int window = 0; window < kActive; ++window) {
+            distances[window] = distances_[first + window];
+        }
+        const auto outwards = static_cast<uintptr_t>(step * stride_);
+        const auto offset = static_cast<uintptr_t>(64 * first);
+        uintptr_t upper = startOf(centreY_ - dy) + offset;
+        uintptr_t lower = startOf(centreY_ + dy) + offset;
+        int64_t count = 0;
+        for (; rows > 0; --rows, dy += step) {
+            const int64_t half = halves_[dy];
+            const __m512i reach = _mm512_set1_epi8(static_cast<char>(half));
+            __mmask64 keep[kActive];
+            PELMINT_UNROLL
+            for (int window = 0; window < kActive; ++window) {
+                keep[window] = _mm512_cmple_epu8_mask(distances[window], reach);
+            }
+            [&]<int... kWindow>(std::integer_sequence<int, kWindow...>) {
+                (upperLanes.template masked<kWindow % 2>(
+                     reinterpret_cast<const uint8_t*>(upper + 64 * kWindow), keep[kWindow]),
+                 ...);
+                (lowerLanes.template masked<kWindow % 2>(
+                     reinterpret_cast<const uint8_t*>(lower + 64 * kWindow), keep[kWindow]),
+                 ...);
+            }
+            (std::make_integer_sequence<int, kActive>{});
+            if constexpr (kCutSideways) {
+                PELMINT_UNROLL
+                for (int window = 0; window < kActive; ++window) {
+                    count += static_cast<int64_t>(_mm_popcnt_u64(keep[window]));
+                }
+            } else {
+                count += 2 * half + 1;
+            }
             upper -= outwards;
             lower += outwards;
         }
