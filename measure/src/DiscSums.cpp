@@ -617,24 +617,22 @@ PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE __m512i columnDistances(int64_t star
     return distance;
 }
 
-// The row masks of the discs up to kSmallRadius over a 64-byte window from the bounding square's
-// left edge: rows[radius * radius + radius + dy] keeps the columns within the half width of row
-// dy, for dy in [-radius, radius].
-constexpr int kSmallRadius = 31;
-// halves[radius * radius + radius + dy] is the half width of row dy, by row so that a walk needs
-// no |dy|; before[radius * (radius + 1) + i] counts the pixels of the disc's first i rows;
-// past[radius * radius + radius + a], for a in [-radius, radius), counts the pixels of the whole
-// disc past an edge a columns from the centre's.
+// The row masks of the discs up to kSmallAvx512Radius over a 64-byte window from the bounding
+// square's left edge: rows[radius * radius + radius + dy] keeps the columns within the half width
+// of row dy, for dy in [-radius, radius]; halves[radius * radius + radius + dy] is the half width
+// of row dy, by row so that a walk needs no |dy|; before[radius * (radius + 1) + i] counts the
+// pixels of the disc's first i rows; past[radius * radius + radius + a], for a in [-radius,
+// radius), counts the pixels of the whole disc past an edge a columns from the centre's.
 struct SmallDiscTable64 {
-    uint64_t rows[(kSmallRadius + 1) * (kSmallRadius + 1)];
-    uint8_t halves[(kSmallRadius + 1) * (kSmallRadius + 1)];
-    int32_t before[(kSmallRadius + 1) * (kSmallRadius + 2)];
-    uint16_t past[(kSmallRadius + 1) * (kSmallRadius + 1)];
+    uint64_t rows[(kSmallAvx512Radius + 1) * (kSmallAvx512Radius + 1)];
+    uint8_t halves[(kSmallAvx512Radius + 1) * (kSmallAvx512Radius + 1)];
+    int32_t before[(kSmallAvx512Radius + 1) * (kSmallAvx512Radius + 2)];
+    uint16_t past[(kSmallAvx512Radius + 1) * (kSmallAvx512Radius + 1)];
 };
 
 constexpr SmallDiscTable64 makeSmallDiscTable64() {
     SmallDiscTable64 table{};
-    for (int radius = 0; radius <= kSmallRadius; ++radius) {
+    for (int radius = 0; radius <= kSmallAvx512Radius; ++radius) {
         for (int dy = -radius; dy <= radius; ++dy) {
             const int half =
                 kHalfWidthTable.halves[radius * (radius + 1) / 2 + (dy < 0 ? -dy : dy)];
@@ -661,7 +659,7 @@ constexpr SmallDiscTable64 kSmallDiscTable64 = makeSmallDiscTable64();
 // Whether the small-disc walk takes this disc: its windows stay inside the image when the rows
 // are at least a window apart.
 bool takesSmallDisc(const Disc& disc, int64_t size) {
-    return disc.radius <= kSmallRadius && disc.stride >= 64 && size >= 64;
+    return disc.radius <= kSmallAvx512Radius && disc.stride >= 64 && size >= 64;
 }
 
 // The masks of a small disc's rows, from the first row inside the image on. A disc cut at the
@@ -681,7 +679,7 @@ template <bool kColumnsInside> struct SmallDiscRows {
     }
 };
 
-// The pixels inside the image of the rows [from, to) of a disc up to kSmallRadius, from the
+// The pixels inside the image of the rows [from, to) of a disc up to kSmallAvx512Radius, from the
 // table rather than row by row. Row dy, of half width h, loses clamp(h - a, 0, 2h + 1) pixels past
 // an edge a columns from the centre's. Over the rows, that is h - a on each row with h > a, less
 // -a - 1 - h on each row with h < -a (wholly past an edge that the centre lies beyond). Rows with
@@ -824,19 +822,21 @@ template <bool kCut> struct SmallDiscMasks {
     }
 };
 
-// The sums of a small disc's rows on an image of packed rows, `row` at the first row's window.
-// A first window that starts before the image moves forward by `front` bytes, a last one that
-// ends past it back by `back`: no load reaches outside the image, even where the mask would keep
-// it from reading. Rows in turn into two sums, so that neither waits on the other.
+// The sums of a small disc's rows on an image of packed rows, the first row's window `offset`
+// bytes from the first pixel. A first window that starts before the image moves forward by
+// `front` bytes, a last one that ends past it back by `back`: no load reaches outside the image,
+// even where the mask would keep it from reading. Two rows are added together before the running
+// sum, which so waits once a pair.
 template <bool kCut>
 PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE __m512i
-smallDiscRowSums(const uint8_t* row, int64_t width, int64_t rows, int64_t front, int64_t back,
-                 const SmallDiscMasks<kCut>& masks) {
+smallDiscRowSums(const uint8_t* pixels, int64_t offset, int64_t width, int64_t rows, int64_t front,
+                 int64_t back, const SmallDiscMasks<kCut>& masks) {
+    const uint8_t* row = pixels + (offset + front);
     __m512i sums = _mm512_setzero_si512();
     int64_t i = 0;
     if (front > 0) {
-        sums = windowSum(row + front, masks.keep(0) >> front);
-        row += width;
+        sums = windowSum(row, masks.keep(0) >> front);
+        row += width - front;
         i = 1;
     }
     const int64_t windowed = rows - (back > 0);
@@ -856,8 +856,9 @@ smallDiscRowSums(const uint8_t* row, int64_t width, int64_t rows, int64_t front,
 
 // The average of a small disc, the whole call in one function that keeps to the registers: for
 // these discs the call costs more than the pixels. Each row takes one masked load of the 64 bytes
-// from the bounding square's left edge, its mask from the table. A disc wholly inside takes its
-// count from the table too; one cut at the left or right, from the table's band sums.
+// from the bounding square's left edge, its mask from the table. The count comes from the table
+// too: the disc's pixels, less those past the edge that cuts it (from its band sums when the top
+// or bottom cuts it as well).
 PELMINT_TARGET_AVX512 double smallDiscAverage(const uint8_t* pixels, int64_t width, int64_t height,
                                               int64_t centreX, int64_t centreY, int64_t radius) {
     const int64_t top = centreY - radius, square = centreX - radius;
@@ -872,20 +873,22 @@ PELMINT_TARGET_AVX512 double smallDiscAverage(const uint8_t* pixels, int64_t wid
     const int64_t after = std::max<int64_t>(square + 64 - width, 0);
     const int64_t back = lastRow == height - 1 ? after : 0;
     const uint64_t* rowMasks = kSmallDiscTable64.rows + at;
-    const uint8_t* first = pixels + firstRow * width + square;
+    // Negative when the image cuts the first row's window.
+    const int64_t first = firstRow * width + square;
     // The disc is narrower than the image: one side at most is cut, the nearer.
     const int64_t edge = std::min(centreX, width - 1 - centreX);
     __m512i sums;
     int64_t count;
     if (edge >= radius) {
         // Its window starts inside its row.
-        sums = smallDiscRowSums(first, width, rows, 0, back, SmallDiscMasks<false>{rowMasks, 0});
+        sums = smallDiscRowSums(pixels, first, width, rows, 0, back,
+                                SmallDiscMasks<false>{rowMasks, 0});
         const int32_t* counted = kSmallDiscTable64.before + radius * (radius + 1) + skippedRows;
         count = counted[rows] - counted[0];
     } else {
         const uint64_t inside =
             _bzhi_u64(~uint64_t{0}, static_cast<unsigned>(64 - after)) & (~uint64_t{0} << before);
-        sums = smallDiscRowSums(first, width, rows, firstRow == 0 ? before : 0, back,
+        sums = smallDiscRowSums(pixels, first, width, rows, firstRow == 0 ? before : 0, back,
                                 SmallDiscMasks<true>{rowMasks, inside});
         if (rows == 2 * radius + 1) {
             count = kSmallDiscTable64.before[radius * (radius + 1) + rows] -
