@@ -745,11 +745,12 @@ inline int64_t smallDiscCount(const Disc& disc, int64_t from, int64_t to) {
         .inside(disc.centreX, disc.width - 1 - disc.centreX);
 }
 
-// A small disc anywhere on an image of at least 64 bytes: one masked 64-byte load per row. The
-// window starts at the disc's leftmost column inside the image; on the image's last row it moves
-// back so as not to reach past the image's last byte. A disc whose columns are all inside takes
-// its masks and its count from the table; one cut at the left or right takes each row's mask from
-// one compare of its columns' distances from the centre with the row's half width.
+// The statistics of a small disc anywhere on an image of at least 64 bytes whose rows are at
+// least as far apart (the average has a call of its own: smallDiscAverage). One masked 64-byte
+// load per row. The window starts at the disc's leftmost column inside the image; on the image's
+// last row it moves back so as not to reach past the image's last byte. A disc whose columns are
+// all inside takes its masks and its count from the table; one cut at the left or right takes each
+// row's mask from one compare of its columns' distances from the centre with the row's half width.
 template <class Lanes, bool kColumnsInside>
 PELMINT_TARGET_AVX512 PELMINT_ALWAYS_INLINE DiscTotals smallDiscTotals(const Disc& disc,
                                                                        int64_t size) {
