@@ -326,6 +326,42 @@ TEST(DiscAverageTest, DiscsOnRowsAWholeNumberOfLinesApartMatchThePlainLoop) {
     }
 }
 
+TEST(DiscAverageTest, SmallDiscsAtEveryDistanceFromASideMatchThePlainLoop) {
+    // Every radius up to 31 at every column from wholly past a side edge to clear of it, whole,
+    // cut at the top and cut at the bottom: the pixel counts of cut discs come from tables with an
+    // entry for each radius and distance, which sparser circles would leave unchecked.
+    const std::vector<SumPath> paths = supportedPaths();
+    std::mt19937 random(19);
+    for (const int32_t width : {64, 512}) {
+        PlacedImage image(width, 70, 16, random);
+        for (int32_t radius = 0; radius <= 31; ++radius) {
+            for (int32_t distance = -radius - 1; distance <= radius + 1; ++distance) {
+                for (const int32_t x : {distance, width - 1 - distance}) {
+                    for (const int32_t y : {35, radius / 2, 69 - radius / 3}) {
+                        ASSERT_NO_FATAL_FAILURE(
+                            expectAveragesMatch(image, Circle{8, x, y, radius}, paths));
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(DiscAverageTest, WindowedDiscsMatchThePlainLoopAtEveryRadiusAndPlaceInALine) {
+    // Each window holds pixels of the rows up to a distance that depends on the radius and on
+    // where the centre lies in its line; every radius of the window walk, at centres spread over
+    // a line, walked both ways.
+    const std::vector<SumPath> paths = supportedPaths();
+    std::mt19937 random(23);
+    PlacedImage image(512, 260, 16, random);
+    for (int32_t radius = 32; radius <= 127; ++radius) {
+        for (int32_t column = 0; column < 64; column += 9) {
+            const Circle c{8, 256 + column, 130, radius};
+            ASSERT_NO_FATAL_FAILURE(expectEachPathMatchesTwiceInARow(image, c, paths));
+        }
+    }
+}
+
 #if defined(__linux__)
 // Pages that cannot be read on either side of an image: a read of one byte outside the image by
 // any path ends the test. Masked-off bytes of a masked load do not count as read.
