@@ -34,6 +34,14 @@ struct InspectionRecord {
     QString verdict; // "OK" or "NG"
     qint64 elapsedUs = 0;
 
+    // The product set-up the judgement was made under ("" without a recipe), and the part it
+    // belongs to: every circle of one inspected image shares `inspectionUuid`, carries its own
+    // name and the part's verdict ("OK" only when every circle of the part is OK).
+    QString recipe;
+    QString inspectionUuid;
+    QString circleName;
+    QString partVerdict;
+
     // Set when the record is written: the chain link to the station's record before it.
     QString previousSha256;
     QString recordSha256;
