@@ -2,15 +2,11 @@
 
 // Standard library
 #include <optional>
-#include <utility>
 
 // Qt
-#include <QBackingStore>
 #include <QEvent>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
@@ -46,12 +42,6 @@ std::optional<QString> pictureText(const QWidget* box) {
 bool fitsWithoutScrolling(const QWidget* box, const QString& text) {
     const auto* edit = qobject_cast<const QLineEdit*>(box);
     return !edit || edit->fontMetrics().horizontalAdvance(text) + kLineEditRoom <= edit->width();
-}
-
-// What the window's backing store holds, when it is an image.
-const QImage* storedImage(const QWidget* box) {
-    QBackingStore* store = box->window()->backingStore();
-    return store ? dynamic_cast<const QImage*>(store->paintDevice()) : nullptr;
 }
 
 int stateOf(const QWidget* box) {
@@ -101,20 +91,6 @@ bool ValueBoxPictures::eventFilter(QObject* watched, QEvent* event) {
     const auto* paint = static_cast<QPaintEvent*>(event);
     QPainter painter(box);
     painter.fillRect(paint->rect(), box->palette().brush(box->backgroundRole()));
-    if (!takingPicture_) {
-        // Painted whole onto the window's backing store, the box can be copied from there.
-        const QImage* stored = storedImage(box);
-        const auto found = boxes_.find(box);
-        if (found != boxes_.end()) {
-            const std::optional<QString> text = pictureText(box);
-            found->paintedWholeOnScreen = text && stored && painter.paintEngine() &&
-                                          painter.paintEngine()->paintDevice() == stored &&
-                                          paint->region().contains(box->rect());
-            found->paintedText = text.value_or(QString());
-            found->paintedInto = stored ? stored->constBits() : nullptr;
-            found->paintedIntoSize = stored ? stored->size() : QSize();
-        }
-    }
     return false; // the box paints itself on its background
 }
 
@@ -148,44 +124,29 @@ bool ValueBoxPictures::paintFromPicture(QWidget* box) {
     return false;
 }
 
-// Taken from the backing store when the box has just been painted there whole; nothing
-// has been painted over it since, as the picture is taken before the next paint.
+// Rendered from the box alone, off screen: whatever else the window paints where the box
+// sits (a sibling over it, a menu, a tooltip) can never end up in its pictures.
 void ValueBoxPictures::takePicture(QWidget* box) {
     Box& entry = boxes_[box];
     entry.pictureWanted = false;
     const std::optional<QString> text = pictureText(box);
     if (!text || !box->isVisible() || entry.pictures.contains(*text) ||
         !fitsWithoutScrolling(box, *text)) {
-        entry.paintedWholeOnScreen = false;
         return;
     }
     const Look look{box->size(), box->palette().cacheKey(), box->font(), stateOf(box),
                     box->devicePixelRatioF()};
-    // The backing store shows the box as it was painted: with this text and this look.
-    bool fromStore = std::exchange(entry.paintedWholeOnScreen, false) && entry.paintedText == *text;
     if (!(entry.look == look)) {
         entry.look = look;
         entry.pictures.clear();
-        fromStore = false;
     }
     if (entry.pictures.size() >= kMostPicturesPerBox) {
         entry.pictures.clear();
     }
-    QPixmap picture;
-    const QImage* stored = storedImage(box);
-    const QRect onScreen(box->mapTo(box->window(), QPoint(0, 0)) * look.pixelRatio,
-                         look.size * look.pixelRatio);
-    // A backing store made anew (the window was resized) no longer holds the paint.
-    if (fromStore && stored && stored->constBits() == entry.paintedInto &&
-        stored->size() == entry.paintedIntoSize && stored->devicePixelRatio() == look.pixelRatio &&
-        stored->rect().contains(onScreen)) {
-        picture = QPixmap::fromImage(stored->copy(onScreen));
-    } else {
-        picture = QPixmap(look.size * look.pixelRatio);
-        takingPicture_ = true;
-        box->render(&picture, QPoint(), QRegion(), QWidget::DrawWindowBackground);
-        takingPicture_ = false;
-    }
+    QPixmap picture(look.size * look.pixelRatio);
     picture.setDevicePixelRatio(look.pixelRatio);
+    takingPicture_ = true;
+    box->render(&picture, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    takingPicture_ = false;
     entry.pictures.insert(*text, picture);
 }

@@ -11,7 +11,8 @@
 class QWidget;
 
 // Repaints value boxes (labels and read-only line edits) from a picture of how each box
-// looked with the same text, taken after the first time it was painted with it, and paints
+// looked with the same text, rendered from the box alone after the first time it was
+// painted with it (never copied from the screen), and paints
 // their background in their palette's background colour. A drag repaints the same few
 // boxes on every step, and a box would draw itself through the style each time: a frame,
 // an antialiased panel, a shaped text. A box with the keyboard focus or a selection is
@@ -45,11 +46,7 @@ private:
     struct Box {
         Look look;
         QHash<QString, QPixmap> pictures;
-        bool pictureWanted = false;         // a picture is to be taken once the paint is over
-        bool paintedWholeOnScreen = false;  // by that paint, into the window's backing store
-        QString paintedText;                // the text it painted
-        const uchar* paintedInto = nullptr; // the pixels of the backing store it painted into
-        QSize paintedIntoSize;
+        bool pictureWanted = false; // a picture is to be rendered once the paint is over
     };
 
     bool paintFromPicture(QWidget* box);

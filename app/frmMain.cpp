@@ -20,7 +20,6 @@
 
 // Ours
 #include "CircleDrag.h"
-#include "DensityJudge.h"
 #include "ErrorTitle.h"
 #include "GavrelVersion.h"
 #include "HandlerGuard.h"
@@ -29,7 +28,6 @@
 #include "Int32Rounding.h"
 #include "LenientNumber.h"
 #include "LiveFeed.h"
-#include "LiveRecordRule.h"
 #include "MainLayout.h"
 #include "MessageBox.h"
 #include "NumberFormat.h"
@@ -44,7 +42,6 @@
 
 namespace {
 
-constexpr double kRejected = -1.0;
 constexpr double kInitialCentreX = 100.0;
 constexpr double kInitialCentreY = 100.0;
 constexpr double kInitialRadius = 50.0;
@@ -110,7 +107,8 @@ frmMain::frmMain(Services services, QWidget* parent)
     : QWidget(parent), KeshVideo1(services.programFolder), form_(std::make_unique<Form>()),
       ui(form_->ui), inspectionArea_(new QWidget(this)), menuBar_(new QMenuBar(this)),
       helpMenu_(menuBar_->addMenu(QCoreApplication::translate("frmMain", "ヘルプ(&H)"))),
-      statusLine_(new QStatusBar(this)), services_(std::move(services)) {
+      statusLine_(new QStatusBar(this)), services_(std::move(services)),
+      inspection_(*services_.pelmint, KeshImage1) {
     ui.setupUi(inspectionArea_);
     setWindowTitle(inspectionArea_->windowTitle());
     menuBar_->setNativeMenuBar(false);
@@ -174,20 +172,14 @@ frmMain::frmMain(Services services, QWidget* parent)
 
     connect(KeshDisplayEx1, &KeshDisplayEx::mouseUp, this, [this](int button, int, int, int) {
         if (button & (KeshDisplayEx::LeftButton | KeshDisplayEx::RightButton)) {
-            emit measurementSettled();
+            settle(SettleRule::Event::DragReleased);
         }
     });
     connect(KeshDisplayEx1, &KeshDisplayEx::keyNudge, this, [this](int dx, int dy, int dRadius) {
         HandlerGuard::run(*services_.messages, [&] { nudgeCircle(dx, dy, dRadius); });
     });
     connect(KeshDisplayEx1, &KeshDisplayEx::keyNudgeReleased, this,
-            [this] { emit measurementSettled(); });
-    connect(this, &frmMain::measurementSettled, this, [this] {
-        if (recorder_) {
-            recorder_->record(KeshImage1, objCircle, ui.txtStandard->text(),
-                              ui.txtTolerance->text());
-        }
-    });
+            [this] { settle(SettleRule::Event::KeysReleased); });
     createInspectionCommands();
 }
 
@@ -319,9 +311,9 @@ void frmMain::Form_Load() {
 
     skipOnError([&] { KeshDisplayEx1->prepare(); });
     skipOnError([&] { KeshDisplayEx1->showImage(KeshImage1); });
-    skipOnError([&] { objCircle.setCenterX(kInitialCentreX); });
-    skipOnError([&] { objCircle.setCenterY(kInitialCentreY); });
-    skipOnError([&] { objCircle.setRadius(kInitialRadius); });
+    skipOnError([&] { objCircle().setCenterX(kInitialCentreX); });
+    skipOnError([&] { objCircle().setCenterY(kInitialCentreY); });
+    skipOnError([&] { objCircle().setRadius(kInitialRadius); });
     if (startupRecipe_) {
         applyRecipe(*startupRecipe_);
     }
@@ -360,9 +352,7 @@ void frmMain::openCamera() {
 
     skipOnError([&] { blnVideoReady = true; });
     skipOnError([&] { ui.cmdGrab->setEnabled(true); });
-    if (recorder_) {
-        recorder_->useCameraFrame(strConfFilePath);
-    }
+    inspection_.imageReplaced({ImageOrigin::Kind::CameraFrame, strConfFilePath, std::nullopt});
 }
 
 void frmMain::Form_Unload() {
@@ -422,7 +412,7 @@ void frmMain::Form_Resize() {
 
 void frmMain::cmdRecalc_Click() {
     MeasureCircle();
-    emit measurementSettled();
+    settle(SettleRule::Event::Recalculated);
 }
 
 void frmMain::cmdGrab_Click() {
@@ -439,12 +429,10 @@ void frmMain::cmdGrab_Click() {
         MeasureCircle();
         return;
     }
-    if (recorder_) {
-        recorder_->useCameraFrame(strConfFilePath);
-    }
+    inspection_.imageReplaced({ImageOrigin::Kind::CameraFrame, strConfFilePath, std::nullopt});
     KeshDisplayEx1->showImage(KeshImage1);
     MeasureCircle();
-    emit measurementSettled();
+    settle(SettleRule::Event::Grabbed);
 }
 
 void frmMain::cmdLoadImage_Click() {
@@ -467,8 +455,9 @@ void frmMain::cmdLoadImage_Click() {
             });
         }
         loaded = errorCode == 0;
-        if (loaded && recorder_) {
-            recorder_->useImageFile(fileLoadDialog().strFilePath());
+        if (loaded) {
+            inspection_.imageReplaced(
+                {ImageOrigin::Kind::File, fileLoadDialog().strFilePath(), std::nullopt});
         }
 
         if (trueOnError([&] { return !InspectionFormat::matches(KeshImage1); })) {
@@ -483,7 +472,7 @@ void frmMain::cmdLoadImage_Click() {
     }
     skipOnError([&] { MeasureCircle(); });
     if (loaded) {
-        emit measurementSettled();
+        settle(SettleRule::Event::Loaded);
     }
 }
 
@@ -538,7 +527,7 @@ void frmMain::KeshDisplayEx1_MouseMove(int button, int /*shift*/, int x, int y) 
         moveCircleCentre(x, y);
         MeasureCircle();
     } else if (button & KeshDisplayEx::RightButton) {
-        objCircle.setRadius(CircleDrag::resizedRadius(objCircle.radius(), objDragStart.x(), x));
+        objCircle().setRadius(CircleDrag::resizedRadius(objCircle().radius(), objDragStart.x(), x));
         objDragStart.setX(x);
         objDragStart.setY(y);
         MeasureCircle();
@@ -548,8 +537,8 @@ void frmMain::KeshDisplayEx1_MouseMove(int button, int /*shift*/, int x, int y) 
 void frmMain::moveCircleCentre(int x, int y) {
     const CircleDrag::Centre centre =
         CircleDrag::clampCentre(x, y, KeshImage1.width(), KeshImage1.height());
-    objCircle.setCenterX(centre.x);
-    objCircle.setCenterY(centre.y);
+    objCircle().setCenterX(centre.x);
+    objCircle().setCenterY(centre.y);
 }
 
 void frmMain::MeasureCircle() {
@@ -587,62 +576,65 @@ void frmMain::MeasureCircle() {
 }
 
 void frmMain::measureOnce() {
+    const CircleFigure& circle = objCircle();
     KeshDisplayEx1->clearFigures();
     KeshDisplayEx1->setFigureColor(CircleFigure::kBlue);
-    KeshDisplayEx1->drawCircle(objCircle);
+    KeshDisplayEx1->drawCircle(circle);
 
-    const double circle[] = {objCircle.centerX(), objCircle.centerY(), objCircle.radius()};
+    const double values[] = {circle.centerX(), circle.centerY(), circle.radius()};
     QLabel* const circleBoxes[] = {ui.lblCircleCenterX, ui.lblCircleCenterY, ui.lblCircleRadius};
     for (std::size_t i = 0; i < shownCircle_.size(); ++i) {
-        if (shownCircle_[i] != circle[i]) {
-            shownCircle_[i] = circle[i];
-            showText(circleBoxes[i], NumberFormat::general(circle[i]));
+        if (shownCircle_[i] != values[i]) {
+            shownCircle_[i] = values[i];
+            showText(circleBoxes[i], NumberFormat::general(values[i]));
         }
     }
 
-    KeshPerformanceCounter1.start();
-    const std::uint8_t* pixels = KeshImage1.bufferAddress();
-    const std::int32_t width = KeshImage1.width();
-    const std::int32_t height = KeshImage1.height();
-    const std::int32_t bitsPerPixel = KeshImage1.bitsPerPixel();
-    const std::int32_t centreX = Int32Rounding::toNearestEven(objCircle.centerX());
-    const std::int32_t centreY = Int32Rounding::toNearestEven(objCircle.centerY());
-    const std::int32_t radius = Int32Rounding::toNearestEven(objCircle.radius());
-    const double average = services_.pelmint->CircleAreaAverage(pixels, width, height, bitsPerPixel,
-                                                                centreX, centreY, radius);
-    const double elapsed = KeshPerformanceCounter1.elapsedMilliseconds();
-
-    if (average == kRejected) {
+    // The limits as typed take effect here, with this measurement.
+    inspection_.applyTypedLimits(ui.txtStandard->text(), ui.txtTolerance->text());
+    inspection_.measure(KeshPerformanceCounter1);
+    const CircleJudgement& judged = *inspection_.lastOfSelected();
+    if (judged.verdict == Verdict::Rejected) {
         showText(ui.txtAverageDensity, ErrorTitle::text());
     } else {
-        showText(ui.txtAverageDensity, NumberFormat::fixed(average, 1));
-        JudgeDensity(average);
+        showText(ui.txtAverageDensity, NumberFormat::fixed(judged.mean, 1));
+        JudgeDensity(judged);
     }
-    showText(ui.txtExecuteTime, NumberFormat::fixed(elapsed, 2) + QStringLiteral("ms"));
+    showText(ui.txtExecuteTime, NumberFormat::fixed(judged.elapsedMs, 2) + QStringLiteral("ms"));
 }
 
-void frmMain::JudgeDensity(double average) {
-    const DensityJudge::Verdict verdict =
-        DensityJudge::judge(ui.txtStandard->text(), ui.txtTolerance->text(), average);
-    lastVerdict_ = verdict;
-    // Caption and colours go together, so an unchanged verdict leaves the label alone.
-    if (verdict == shownVerdict_) {
+// Shows the inspection's verdict; caption and colours go together, so an unchanged verdict
+// leaves the label alone.
+void frmMain::JudgeDensity(const CircleJudgement& judgement) {
+    if (judgement.verdict == shownVerdict_) {
         return;
     }
-    shownVerdict_ = verdict;
-    const bool ok = verdict == DensityJudge::Verdict::OK;
+    shownVerdict_ = judgement.verdict;
+    const bool ok = judgement.verdict == Verdict::OK;
     ui.lblJudge->setText(ok ? QStringLiteral("OK") : QStringLiteral("NG"));
     paintLabel(ui.lblJudge, QPalette::Window, ok ? QColor(255, 255, 255) : QColor(255, 0, 0));
     paintLabel(ui.lblJudge, QPalette::WindowText, ok ? QColor(0, 0, 255) : QColor(0, 0, 0));
 }
 
+void frmMain::settle(SettleRule::Event event) {
+    std::optional<Inspection::Settlement> settled =
+        inspection_.settle(event, SettleRule::Clock::now());
+    if (!settled) {
+        return;
+    }
+    if (settled->record && recorder_) {
+        recorder_->record(settled->judgement);
+    }
+    emit judgementSettled(settled->judgement, settled->record);
+}
+
 void frmMain::nudgeCircle(int dx, int dy, int dRadius) {
     if (dx != 0 || dy != 0) {
-        moveCircleCentre(Int32Rounding::toNearestEven(objCircle.centerX()) + dx,
-                         Int32Rounding::toNearestEven(objCircle.centerY()) + dy);
+        moveCircleCentre(Int32Rounding::toNearestEven(objCircle().centerX()) + dx,
+                         Int32Rounding::toNearestEven(objCircle().centerY()) + dy);
     }
     if (dRadius != 0) {
-        objCircle.setRadius(std::max(CircleDrag::kMinimumRadius, objCircle.radius() + dRadius));
+        objCircle().setRadius(std::max(CircleDrag::kMinimumRadius, objCircle().radius() + dRadius));
     }
     MeasureCircle();
 }
@@ -652,12 +644,12 @@ void frmMain::showPointer(int x, int y, int grey) {
 }
 
 void frmMain::applyRecipe(const InspectionRecipe& recipe) {
-    objCircle.setCenterX(recipe.centreX);
-    objCircle.setCenterY(recipe.centreY);
-    objCircle.setRadius(recipe.radius);
+    objCircle().setCenterX(recipe.centreX);
+    objCircle().setCenterY(recipe.centreY);
+    objCircle().setRadius(recipe.radius);
     ui.txtStandard->setText(NumberFormat::general(recipe.standard));
     ui.txtTolerance->setText(NumberFormat::general(recipe.tolerance));
-    recipeName_ = recipe.name;
+    inspection_.setRecipeName(recipe.name);
 }
 
 bool frmMain::openRecipe(const QString& path) {
@@ -677,10 +669,11 @@ bool frmMain::openRecipe(const QString& path) {
 bool frmMain::saveRecipe(const QString& path) {
     const QString target = RecipeFile::withSuffix(path);
     InspectionRecipe recipe;
-    recipe.name = recipeName_.isEmpty() ? QFileInfo(target).completeBaseName() : recipeName_;
-    recipe.centreX = Int32Rounding::toNearestEven(objCircle.centerX());
-    recipe.centreY = Int32Rounding::toNearestEven(objCircle.centerY());
-    recipe.radius = Int32Rounding::toNearestEven(objCircle.radius());
+    recipe.name = inspection_.recipeName().isEmpty() ? QFileInfo(target).completeBaseName()
+                                                     : inspection_.recipeName();
+    recipe.centreX = Int32Rounding::toNearestEven(objCircle().centerX());
+    recipe.centreY = Int32Rounding::toNearestEven(objCircle().centerY());
+    recipe.radius = Int32Rounding::toNearestEven(objCircle().radius());
     recipe.standard = LenientNumber::read(ui.txtStandard->text());
     recipe.tolerance = LenientNumber::read(ui.txtTolerance->text());
     if (blnVideoReady) {
@@ -740,8 +733,7 @@ void frmMain::setLive(bool on) {
         HandlerGuard::run(*services_.messages, [&] { liveCameraFailed(status); });
     });
     liveMeter_.reset();
-    previousLiveVerdict_.reset();
-    lastNgSettled_.reset();
+    inspection_.startLive();
     liveFiguresShown_ = LiveMeter::Clock::now();
     ui.cmdGrab->setEnabled(false);
     liveReadout_->setText(QCoreApplication::translate("frmMain", "ライブ"));
@@ -786,31 +778,12 @@ void frmMain::showLiveFrames() {
         }
         KeshImage1 = std::move(frame->image);
         liveFrameArrived_ = frame->arrived;
-        if (recorder_) {
-            recorder_->useCameraFrame(strConfFilePath);
-        }
+        inspection_.imageReplaced({ImageOrigin::Kind::LiveFrame, strConfFilePath, std::nullopt});
         KeshDisplayEx1->showImage(KeshImage1);
-        lastVerdict_.reset();
         MeasureCircle();
-        settleLiveFrame();
+        settle(SettleRule::Event::LiveFrame);
         showLiveFigures();
     } while (liveFrameWaiting_);
-}
-
-void frmMain::settleLiveFrame() {
-    if (!lastVerdict_) {
-        return; // rejected: no verdict to record
-    }
-    const LiveMeter::Clock::time_point now = LiveMeter::Clock::now();
-    const bool record =
-        LiveRecordRule::shouldRecord(previousLiveVerdict_, *lastVerdict_, now, lastNgSettled_);
-    previousLiveVerdict_ = lastVerdict_;
-    if (record) {
-        if (*lastVerdict_ == DensityJudge::Verdict::NG) {
-            lastNgSettled_ = now;
-        }
-        emit measurementSettled();
-    }
 }
 
 void frmMain::showLiveFigures() {

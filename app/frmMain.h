@@ -13,8 +13,8 @@
 
 // Ours
 #include "CircleFigure.h"
-#include "DensityJudge.h"
 #include "DragAnchor.h"
+#include "Inspection.h"
 #include "InspectionRecipe.h"
 #include "KeshDisplayEx.h"
 #include "KeshFileAccess.h"
@@ -73,8 +73,10 @@ public:
     QStatusBar* statusLine() const { return statusLine_; }
     // Adds a menu to the menu bar, before ヘルプ.
     QMenu* addMenu(const QString& title);
-    // Every settled measurement goes to it; none records nothing.
+    // Every settled judgement that the settle rule keeps goes to it; none records nothing.
     void setRecorder(InspectionRecorder* recorder) { recorder_ = recorder; }
+    // What is being inspected and its last judgement: everything the window shows of it.
+    const Inspection& inspection() const { return inspection_; }
 
     // The hosted controls; only the display is seen.
     KeshDisplayEx* KeshDisplayEx1 = nullptr;
@@ -84,9 +86,9 @@ public:
     KeshPerformanceCounter KeshPerformanceCounter1;
 
 signals:
-    // A measurement stands and may be recorded: the end of a drag or of a key nudge, 再計算,
-    // a Grab or a load, and the live frames LiveRecordRule picks.
-    void measurementSettled();
+    // A judgement stands: the end of a drag or of a key nudge, 再計算, a Grab or a load, and
+    // live frames. `kept` when the settle rule keeps it; it has gone to the recorder then.
+    void judgementSettled(const Judgement& judgement, bool kept);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -99,7 +101,9 @@ private:
     void Form_Resize();
     void Form_Unload();
     void MeasureCircle();
-    void JudgeDensity(double average);
+    void JudgeDensity(const CircleJudgement& judgement);
+    void settle(SettleRule::Event event);
+    CircleFigure& objCircle() { return inspection_.selected().figure; }
     void cmdRecalc_Click();
     void cmdGrab_Click();
     void cmdLoadImage_Click();
@@ -118,7 +122,6 @@ private:
     void showLiveFrames();
     void liveCameraFailed(int status);
     void showLiveFigures();
-    void settleLiveFrame();
     void showVersion();
     void placeBars();
     int barsHeight() const;
@@ -138,8 +141,8 @@ private:
     QStatusBar* statusLine_;
     Services services_;
     InspectionRecorder* recorder_ = nullptr;
+    Inspection inspection_;
 
-    CircleFigure objCircle;
     DragAnchor objDragStart;
     bool blnVideoReady = false;
     QString strConfFilePath;
@@ -151,9 +154,8 @@ private:
     // The circle's values as last shown (centre x, centre y, radius): a drag changes one
     // or two of them, and only those are formatted again.
     std::array<std::optional<double>, 3> shownCircle_;
-    // The verdict on lblJudge, and that of the last measurement judged.
-    std::optional<DensityJudge::Verdict> shownVerdict_;
-    std::optional<DensityJudge::Verdict> lastVerdict_;
+    // The verdict on lblJudge.
+    std::optional<Verdict> shownVerdict_;
 
     QAction* liveAction_ = nullptr;
     QAction* openRecipeAction_ = nullptr;
@@ -161,7 +163,6 @@ private:
     PixelReadout* pointerReadout_ = nullptr;
     QLabel* liveReadout_ = nullptr;
     std::optional<InspectionRecipe> startupRecipe_;
-    QString recipeName_;
 
     LiveFeed* liveFeed_ = nullptr; // a child while live, deleted later once stopped
     LiveMeter liveMeter_;
@@ -169,8 +170,6 @@ private:
     bool liveFrameWaiting_ = false;
     std::optional<LiveMeter::Clock::time_point> liveFrameArrived_;
     LiveMeter::Clock::time_point liveFiguresShown_;
-    std::optional<DensityJudge::Verdict> previousLiveVerdict_;
-    std::optional<LiveMeter::Clock::time_point> lastNgSettled_;
 
     int videoCloseCount_ = 0;
     // While pending events run at the end of a measurement, measurements asked for by the

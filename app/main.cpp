@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     QSettings settings;
     RecordStore records(RecordSettings(settings).config());
     RecordMenu recordMenu(mainWindow, records, settings);
-    InspectionRecorder recorder(&records, *services.pelmint);
+    InspectionRecorder recorder(&records);
     mainWindow.setRecorder(&recorder);
     mainWindow.Form_Load();
     // The program ends when its last window has gone.

@@ -38,6 +38,7 @@ struct Stored {
     double mean = 0;
     QString verdict;
     QString sha;
+    double standard = 0, tolerance = 0;
 };
 
 class InspectionRecorderTest : public testing::Test {
@@ -46,7 +47,7 @@ protected:
         : folder(volumes.mkdir(QStringLiteral("volA/gavrel"))),
           pelmint(std::make_shared<PelmintBinding>(folder)),
           url(DatabaseUrl::sqliteFile(records.filePath(QStringLiteral("measurements.sqlite")))),
-          store(recordkit::config(records.path(), url)), recorder(&store, *pelmint),
+          store(recordkit::config(records.path(), url)), recorder(&store),
           pelmintLinked_(linkPelmint(folder)) {
         QFile::copy(shipped::image(kDiscSample), folder + QDir::separator() + kDiscSample);
     }
@@ -92,14 +93,38 @@ protected:
         EXPECT_TRUE(database.open()) << database.lastError().toStdString();
         QSqlQuery q(database.connection());
         EXPECT_TRUE(q.exec(QStringLiteral("SELECT source, frame, cx, cy, r, pixel_count, mean, "
-                                          "verdict, image_sha256 FROM measurements ORDER BY id")));
+                                          "verdict, image_sha256, standard, tolerance "
+                                          "FROM measurements ORDER BY id")));
         std::vector<Stored> rows;
         while (q.next()) {
             rows.push_back({q.value(0).toString(), q.value(1).toLongLong(), q.value(2).toDouble(),
                             q.value(3).toDouble(), q.value(4).toDouble(), q.value(5).toLongLong(),
-                            q.value(6).toDouble(), q.value(7).toString(), q.value(8).toString()});
+                            q.value(6).toDouble(), q.value(7).toString(), q.value(8).toString(),
+                            q.value(9).toDouble(), q.value(10).toDouble()});
         }
         return rows;
+    }
+
+    QString shown(const char* box) {
+        if (auto* label = window->findChild<QLabel*>(QString::fromLatin1(box))) {
+            return label->text();
+        }
+        return probe::child<QLineEdit>(*window, box)->text();
+    }
+
+    // The record says what the window shows, field by field, and holds the limits of the
+    // judgement on screen.
+    void expectAsShown(const Stored& row, double standard, double tolerance) {
+        EXPECT_EQ(QString::number(row.cx), shown("lblCircleCenterX"));
+        EXPECT_EQ(QString::number(row.cy), shown("lblCircleCenterY"));
+        EXPECT_EQ(QString::number(row.r), shown("lblCircleRadius"));
+        EXPECT_EQ(QString::number(row.mean, 'f', 1), shown("txtAverageDensity"));
+        EXPECT_EQ(row.verdict, shown("lblJudge"));
+        EXPECT_EQ(row.standard, standard);
+        EXPECT_EQ(row.tolerance, tolerance);
+        const Judgement* judged = window->inspection().last();
+        ASSERT_NE(judged, nullptr);
+        EXPECT_EQ(row.mean, judged->circles[0].mean);
     }
 
     std::shared_ptr<fakes::MessageRecorder> messages = std::make_shared<fakes::MessageRecorder>();
@@ -173,6 +198,7 @@ TEST_F(InspectionRecorderTest, EachSettlePointAddsExactlyOneRecordWithWhatWasJud
         const std::vector<Stored> rows = stored();
         ASSERT_EQ(rows.size(), i + 1);
         const Stored& row = rows.back();
+        expectAsShown(row, 128, 20);
         EXPECT_EQ(std::vector<double>({row.cx, row.cy, row.r}), cases[i].circle);
         EXPECT_DOUBLE_EQ(row.mean, cases[i].mean);
         EXPECT_GT(row.count, 7000);
@@ -200,22 +226,71 @@ TEST_F(InspectionRecorderTest, AGrabRecordsTheCameraFileAndFrame) {
     EXPECT_EQ(rows[0].verdict, QStringLiteral("NG"));
 }
 
-TEST_F(InspectionRecorderTest, NothingIsRecordedWithoutAStoreOrForARejectedCircle) {
-    KeshImage image;
-    CircleFigure circle;
-    circle.setCenterX(100);
-    circle.setCenterY(100);
-    circle.setRadius(50);
-    InspectionRecorder withoutStore(nullptr, *pelmint);
-    EXPECT_FALSE(withoutStore.record(image, circle, QStringLiteral("128"), QStringLiteral("20")));
+TEST_F(InspectionRecorderTest, ARecordNeverContradictsTheScreen) {
+    start();
+    fill(120);
+    QLineEdit* standard = probe::child<QLineEdit>(*window, "txtStandard");
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        std::size_t records; // after the act
+        const char* shownVerdict;
+        double standard; // of the last record
+    };
+    const auto rightClick = [&] {
+        probe::mouse(*window, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton,
+                     {300, 300});
+        probe::mouse(*window, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton,
+                     {300, 300});
+    };
+    const Case cases[] = {
+        {"再計算", [&] { probe::click(*window, "cmdRecalc"); }, 1, "OK", 128},
+        // A standard typed but not applied by a measurement is in no judgement.
+        {"a typed standard, then a right click without a move",
+         [&] {
+             standard->setText(QStringLiteral("100"));
+             rightClick();
+         },
+         1, "OK", 128},
+        {"a left click on the circle's own centre measures nothing new",
+         [&] {
+             probe::mouse(*window, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton,
+                          {100, 100});
+             probe::mouse(*window, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton,
+                          {100, 100});
+         },
+         2, "NG", 100}, // the press measured: the typed standard took effect and judged NG
+        {"再計算 with nothing changed", [&] { probe::click(*window, "cmdRecalc"); }, 2, "NG", 100},
+        {"a key nudge and its release",
+         [&] {
+             QTest::keyPress(window->KeshDisplayEx1, Qt::Key_Right);
+             standard->setText(QStringLiteral("128")); // typed meanwhile, not applied
+             QTest::keyRelease(window->KeshDisplayEx1, Qt::Key_Right);
+         },
+         3, "NG", 100},
+        {"再計算 applies the typed standard", [&] { probe::click(*window, "cmdRecalc"); }, 4, "OK",
+         128},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.act();
+        const std::vector<Stored> rows = stored();
+        ASSERT_EQ(rows.size(), c.records);
+        EXPECT_EQ(shown("lblJudge"), QString::fromLatin1(c.shownVerdict));
+        expectAsShown(rows.back(), c.standard, 20);
+    }
+}
 
-    circle.setCenterX(-5000); // covers no pixel: the window shows エラー
-    EXPECT_FALSE(recorder.record(image, circle, QStringLiteral("128"), QStringLiteral("20")));
+TEST_F(InspectionRecorderTest, NothingIsRecordedWithoutAStoreOrWhenNothingWasMeasured) {
+    start();
+    InspectionRecorder withoutStore(nullptr);
+    Judgement judged = *window->inspection().last();
+    EXPECT_FALSE(withoutStore.record(judged));
+
+    judged.circles[0].verdict = Verdict::Rejected; // a circle the library refused
+    judged.circles[0].statistics.reset();
+    EXPECT_FALSE(recorder.record(judged));
     EXPECT_TRUE(stored().empty());
-
-    circle.setCenterX(100);
-    EXPECT_TRUE(recorder.record(image, circle, QStringLiteral("128"), QStringLiteral("20")));
-    EXPECT_EQ(stored().size(), 1u);
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 #include <chrono>
 
 // Ours
-#include "DensityJudge.h"
+#include "JudgementRules.h"
 #include "KeshImage.h"
 #include "pelmint.h"
 
@@ -28,24 +28,40 @@ std::vector<MeasurementRow> measure(const QString& source, const KeshImage& imag
                                     const MeasureOptions& options) {
     std::vector<MeasurementRow> rows;
     rows.reserve(options.circles.size());
+    CircleSetting setting;
+    setting.standard = options.standard;
+    setting.tolerance = options.tolerance;
     for (const InspectionCircle& circle : options.circles) {
         MeasurementRow row = rowFor(source, circle, options);
         row.converted = converted;
+        const MeasuredCircle measured{circle.centreX, circle.centreY, circle.radius};
         PelmintStatistics statistics{};
         const auto started = std::chrono::steady_clock::now();
         const int32_t status = CircleAreaStatistics(
             image.bufferAddress(), image.width(), image.height(), image.bytesPerLine(),
-            circle.centreX, circle.centreY, circle.radius, &statistics);
-        row.elapsedUs = std::chrono::duration_cast<std::chrono::microseconds>(
-                            std::chrono::steady_clock::now() - started)
-                            .count();
-        if (status == PELMINT_OK) {
-            row.statistics = CircleStatistics{statistics.count, statistics.mean, statistics.stddev,
-                                              statistics.min, statistics.max};
-            row.verdict = DensityJudge::judge(options.standard, options.tolerance,
-                                              statistics.mean) == DensityJudge::Verdict::OK
-                              ? RowVerdict::OK
-                              : RowVerdict::NG;
+            measured.centreX, measured.centreY, measured.radius, &statistics);
+        const auto elapsed = std::chrono::steady_clock::now() - started;
+        row.elapsedUs = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count();
+        // Judged by the same rule as every other judgement of the program.
+        const CircleJudgement judged = JudgementRules::judgeStatistics(
+            setting, measured, status,
+            PixelStatistics{statistics.count, statistics.mean, statistics.stddev,
+                            static_cast<int>(statistics.min), static_cast<int>(statistics.max)},
+            std::chrono::duration<double, std::milli>(elapsed).count());
+        if (judged.statistics) {
+            const PixelStatistics& s = *judged.statistics;
+            row.statistics = CircleStatistics{s.count, s.mean, s.stddev, s.min, s.max};
+        }
+        switch (judged.verdict) {
+        case Verdict::OK:
+            row.verdict = RowVerdict::OK;
+            break;
+        case Verdict::NG:
+            row.verdict = RowVerdict::NG;
+            break;
+        case Verdict::Rejected:
+            row.verdict = RowVerdict::Error;
+            break;
         }
         rows.push_back(std::move(row));
     }
