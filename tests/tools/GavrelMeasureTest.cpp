@@ -392,6 +392,30 @@ TEST(GavrelMeasureTest, CameraFramesAreMeasured) {
     EXPECT_TRUE(missing.errors.contains("(ErrCode=1)")) << missing.errors.toStdString();
 }
 
+// The rows of the shipped samples, as this program has always written them, byte for byte.
+TEST(GavrelMeasureTest, SampleRowsAreUnchangedByteForByte) {
+    const QString samples = QStringLiteral(GAVREL_SOURCE_DIR "/samples/images");
+    const struct {
+        QStringList arguments;
+        const char* expected;
+    } cases[] = {
+        {{"--circle", "100,100,50", "--circle", "0,0,3", "--circle", "256,240,200", "--standard",
+          "120", "--tolerance", "30", samples},
+         "sample-images.csv"},
+        {{"--format", "jsonl", "--circle", "300,200,40", samples}, "sample-images.jsonl"},
+    };
+    for (const auto& c : cases) {
+        QFile expected(QStringLiteral(GAVREL_SOURCE_DIR "/tests/tools/data/") +
+                       QString::fromLatin1(c.expected));
+        ASSERT_TRUE(expected.open(QIODevice::ReadOnly)) << c.expected;
+        ProgramRun run = runMeasure(c.arguments);
+        EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString();
+        EXPECT_EQ(run.output.replace(samples.toUtf8(), "@SAMPLES@").toStdString(),
+                  expected.readAll().toStdString())
+            << c.expected;
+    }
+}
+
 TEST(GavrelMeasureTest, NeedsNoWidgets) {
     QProcess ldd;
     ldd.start(QStringLiteral("ldd"), {QStringLiteral(GAVREL_MEASURE_PROGRAM)});
