@@ -110,6 +110,13 @@ frmMain::frmMain(Services services, QWidget* parent)
       statusLine_(new QStatusBar(this)), services_(std::move(services)),
       inspection_(*services_.pelmint, KeshImage1) {
     ui.setupUi(inspectionArea_);
+    // The display and its help line follow the window; everything else stays where designed.
+    for (const QWidget* control :
+         inspectionArea_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (control != ui.KeshDisplayEx1 && control != ui.Label5) {
+            fixedControlsBottom_ = std::max(fixedControlsBottom_, control->geometry().bottom() + 1);
+        }
+    }
     setWindowTitle(inspectionArea_->windowTitle());
     menuBar_->setNativeMenuBar(false);
     resize(inspectionArea_->width(), inspectionArea_->height() + barsHeight());
@@ -284,10 +291,15 @@ int frmMain::barsHeight() const {
 void frmMain::placeBars() {
     const int menuHeight = menuBar_->sizeHint().height();
     const int statusHeight = statusLine_->sizeHint().height();
+    // The status line never lies over the form's fixed controls: in a window too short for
+    // both, it gives way until the window is tall enough again.
+    const bool statusFits = height() - menuHeight - statusHeight >= fixedControlsBottom_;
+    const int statusSpace = statusFits ? statusHeight : 0;
     menuBar_->setGeometry(0, 0, width(), menuHeight);
     inspectionArea_->setGeometry(0, menuHeight, width(),
-                                 std::max(height() - menuHeight - statusHeight, 0));
+                                 std::max(height() - menuHeight - statusSpace, 0));
     statusLine_->setGeometry(0, height() - statusHeight, width(), statusHeight);
+    statusLine_->setVisible(statusFits);
 }
 
 void frmMain::Form_Load() {

@@ -136,6 +136,7 @@ private:
     Ui::frmMain& ui;
     // The form's widgets keep their designed positions inside this area under the menu bar.
     QWidget* inspectionArea_;
+    int fixedControlsBottom_ = 0; // within the area
     QMenuBar* menuBar_;
     QMenu* helpMenu_;
     QStatusBar* statusLine_;
