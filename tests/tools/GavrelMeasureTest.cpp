@@ -22,8 +22,14 @@
 #include <gtest/gtest.h>
 
 // Ours
+#include "Inspection.h"
+#include "JudgementRules.h"
 #include "KeshFileAccess.h"
 #include "KeshImage.h"
+#include "KeshPerformanceCounter.h"
+#include "PelmintBinding.h"
+#include "ProgramFolder.h"
+#include "RecipeFile.h"
 #include "ShippedSamples.h"
 #include "testutils.h"
 
@@ -414,6 +420,72 @@ TEST(GavrelMeasureTest, SampleRowsAreUnchangedByteForByte) {
                   expected.readAll().toStdString())
             << c.expected;
     }
+}
+
+// A recipe's circles are judged each against its own limits and together as one part, with
+// the same results as the window's inspection of the same image.
+TEST(GavrelMeasureTest, ARecipeJudgesEveryImageAsOnePart) {
+    testutils::Sandbox sandbox;
+    const QString disc =
+        shipped::image(QStringLiteral("disc-200-at-100-100-radius-60-on-50_512x480_grey8.bmp"));
+    InspectionRecipe recipe;
+    recipe.name = QStringLiteral("washer");
+    recipe.circles = {{QStringLiteral("centre"), 100, 100, 30, 200, 5},
+                      {QStringLiteral("ground, far"), 400, 300, 40, 50, 5},
+                      {QStringLiteral("rim"), 100, 100, 80, 150, 10}};
+    const QString recipeFile = sandbox.filePath(QStringLiteral("washer.gavrel-recipe"));
+    ASSERT_EQ(RecipeFile::write(recipeFile, recipe), QString());
+
+    ProgramRun run = runMeasure({"--recipe", recipeFile, disc});
+    EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString(); // the rim is NG, so the part is
+    const QList<QByteArray> lines = run.lines();
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[0].endsWith(",verdict,converted,circle,part_verdict"));
+    const QByteArray expectedEnds[] = {",OK,false,centre,NG", ",OK,false,\"ground, far\",NG",
+                                       ",NG,false,rim,NG"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(lines[i + 1].endsWith(expectedEnds[i])) << lines[i + 1].toStdString();
+    }
+
+    // The window's inspection of the same image makes the same judgements.
+    KeshImage image;
+    KeshFileAccess file;
+    file.setFileName(disc);
+    file.read(image);
+    ASSERT_EQ(file.errorCode(), 0);
+    PelmintBinding pelmint(ProgramFolder::path());
+    Inspection inspection(pelmint, image);
+    std::vector<CircleSetting> circles;
+    for (const RecipeCircle& circle : recipe.circles) {
+        CircleSetting setting;
+        setting.name = circle.name;
+        setting.figure.setCenterX(circle.centreX);
+        setting.figure.setCenterY(circle.centreY);
+        setting.figure.setRadius(circle.radius);
+        setting.standard = circle.standard;
+        setting.tolerance = circle.tolerance;
+        circles.push_back(setting);
+    }
+    inspection.setCircles(circles);
+    KeshPerformanceCounter timer;
+    const Judgement& judged = inspection.measure(timer);
+    EXPECT_EQ(judged.partVerdict(), Verdict::NG);
+    for (int i = 0; i < 3; ++i) {
+        const QList<QByteArray> fields = lines[i + 1].split(',');
+        EXPECT_EQ(fields[5].toDouble(), judged.circles[i].mean);
+        EXPECT_TRUE(lines[i + 1].contains(
+            "," + JudgementRules::verdictText(judged.circles[i].verdict).toUtf8() + ",false"));
+    }
+
+    // Every part OK: exit 0; with --circle beside --recipe: wrong usage.
+    recipe.circles.pop_back();
+    ASSERT_EQ(RecipeFile::write(recipeFile, recipe), QString());
+    EXPECT_EQ(runMeasure({"--recipe", recipeFile, "--format", "jsonl", disc}).exitCode, 0);
+    EXPECT_EQ(runMeasure({"--recipe", recipeFile, "--circle", "1,1,5", disc}).exitCode, 64);
+    const ProgramRun broken =
+        runMeasure({"--recipe", sandbox.filePath("none.gavrel-recipe"), disc});
+    EXPECT_EQ(broken.exitCode, 64);
+    EXPECT_TRUE(broken.errors.contains("--recipe")) << broken.errors.toStdString();
 }
 
 TEST(GavrelMeasureTest, NeedsNoWidgets) {
