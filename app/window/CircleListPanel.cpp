@@ -55,7 +55,9 @@ CircleListPanel::CircleListPanel(QWidget* parent)
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Columns sized once per set of circles: sizing them on every new value would cost a
+    // drag step many times over.
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                             QAbstractItemView::AnyKeyPressed);
     auto* layout = new QVBoxLayout(this);
@@ -74,6 +76,7 @@ void CircleListPanel::showCircles(const std::vector<CircleSetting>& circles, int
                                   const Judgement* judged) {
     filling_ = true;
     const QSignalBlocker quiet(table_);
+    const bool resized = table_->rowCount() != static_cast<int>(circles.size());
     table_->setRowCount(static_cast<int>(circles.size()));
     const bool current = judged && judged->circles.size() == circles.size();
     for (int row = 0; row < static_cast<int>(circles.size()); ++row) {
@@ -111,6 +114,9 @@ void CircleListPanel::showCircles(const std::vector<CircleSetting>& circles, int
                 table_->item(row, Result)->setToolTip(result->rejection);
             }
         }
+    }
+    if (resized) {
+        table_->resizeColumnsToContents();
     }
     if (table_->currentRow() != selected) {
         table_->setCurrentCell(selected, table_->currentColumn() < 0 ? 0 : table_->currentColumn());
