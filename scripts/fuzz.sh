@@ -8,6 +8,7 @@ export LC_ALL=C.UTF-8
 unset LANGUAGE
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+"$root/scripts/setup.sh" toolchain build fuzz
 build_dir="$root/build-fuzz"
 seconds=60
 while [ $# -gt 0 ]; do
