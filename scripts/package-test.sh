@@ -332,13 +332,16 @@ expect() { # package pattern...
 expect libpelmint1 '^/usr/lib/[^/]+/libPelmint\.so\.1$'
 expect libpelmint-dev '^/usr/include/pelmint\.h$' '^/usr/lib/[^/]+/libPelmint\.so$' \
   '/cmake/Pelmint/PelmintConfig\.cmake$' '/pkgconfig/pelmint\.pc$'
-expect python3-pelmint '^/usr/lib/python3/dist-packages/pelmint/__init__\.py$'
+expect python3-pelmint '^/usr/lib/python3/dist-packages/pelmint/__init__\.py$' \
+  '^/usr/lib/python3/dist-packages/pelmint-[0-9.]+\.dist-info/METADATA$'
 expect gavrel '^/usr/bin/Gavrel$' '^/usr/share/gavrel/images/[^/]+\.bmp$' \
   '^/usr/share/gavrel/video/[^/]+\.ini$' '^/usr/share/man/man1/Gavrel\.1\.gz$' \
-  '^/usr/share/doc/gavrel/copyright$' '^/usr/share/applications/gavrel\.desktop$'
+  '^/usr/share/doc/gavrel/copyright$' '^/usr/share/applications/gavrel\.desktop$' \
+  '^/usr/share/doc/gavrel/README\.md$' '^/usr/share/metainfo/org\.gavrel\.gavrel\.metainfo\.xml$' \
+  '^/usr/share/mime/packages/gavrel\.xml$' '^/usr/share/man/man1/gavrel-measure\.1\.gz$'
 for package in libpelmint1 libpelmint-dev gavrel python3-pelmint; do
   stray=$(contents "$package" | grep -E '^/usr/lib/' |
-    grep -v -E '/$|/libPelmint\.so|/cmake/Pelmint/|/pkgconfig/|^/usr/lib/python3/dist-packages/pelmint/' || true)
+    grep -v -E '/$|/libPelmint\.so|/cmake/Pelmint/|/pkgconfig/|^/usr/lib/python3/dist-packages/pelmint(/|-[0-9.]+\.dist-info/)' || true)
   [ -z "$stray" ] || fail "$package puts other files under /usr/lib: $stray"
 done
 [ "$(dpkg-deb -f "$(ls "$stage"/libpelmint1_*.deb)" Package)" = libpelmint1 ] || fail "no libpelmint1"
