@@ -106,8 +106,10 @@ if [ "${1:-}" = --build-in-root ]; then
   in_root useradd --uid "$builder_uid" --create-home --shell /bin/sh builder
   chown -R "$builder_uid:$builder_uid" "$sysroot/build" "$sysroot/ccache"
   say "building from $dsc inside the clean root ($SECONDS s)"
-  chroot --userspec="$builder_uid:$builder_uid" "$sysroot" env -i PATH=/usr/lib/ccache:/usr/bin:/bin \
+  # debhelper names the compiler to CMake by its full name; the launcher puts ccache before it.
+  chroot --userspec="$builder_uid:$builder_uid" "$sysroot" env -i PATH=/usr/bin:/bin \
     HOME=/home/builder LC_ALL=C.UTF-8 CCACHE_DIR=/ccache CCACHE_BASEDIR=/build \
+    CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache \
     DEB_BUILD_OPTIONS="parallel=$(nproc)" sh -c \
     'cd /build && dpkg-source -x "$1" source >/dev/null && cd source && dpkg-buildpackage -b -us -uc' \
     sh "$dsc" >"$work/build.log" 2>&1 || {
