@@ -23,7 +23,6 @@
 #include "CircleDrag.h"
 #include "DensityJudge.h"
 #include "ErrorTitle.h"
-#include "GavrelVersion.h"
 #include "HandlerGuard.h"
 #include "InspectionFormat.h"
 #include "InspectionRecorder.h"
