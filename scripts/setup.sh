@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the missing Debian packages of the named groups of scripts/packages.txt.
 #   scripts/setup.sh GROUP...        e.g. scripts/setup.sh build run
-#   scripts/setup.sh --all           every group
+#   scripts/setup.sh --all           every group (so does no group at all)
 #   scripts/setup.sh --list GROUP... prints the groups' packages, installs nothing
 # Runs as root, or through sudo otherwise.
 set -euo pipefail
@@ -18,7 +18,8 @@ for argument in "$@"; do
     *) groups+=("$argument") ;;
   esac
 done
-[ ${#groups[@]} -gt 0 ] || { echo "setup: name the groups to install (see $list)" >&2; exit 2; }
+# Without group names, every group, as before the list had groups.
+[ ${#groups[@]} -gt 0 ] || mapfile -t groups < <(sed -n -E 's/^\[([^]]+)\]\s*$/\1/p' "$list")
 
 # The packages of one group: the lines after its "[name]" up to the next group.
 group_packages() {
