@@ -21,11 +21,11 @@
 #include <QStatusBar>
 
 // Ours
+#include "AboutGavrel.h"
 #include "CircleDrag.h"
 #include "CircleListPanel.h"
 #include "CircleSelection.h"
 #include "ErrorTitle.h"
-#include "GavrelVersion.h"
 #include "HandlerGuard.h"
 #include "InspectionFormat.h"
 #include "InspectionRecorder.h"
@@ -306,11 +306,16 @@ void frmMain::createInspectionCommands() {
     liveReadout_->setObjectName(QStringLiteral("lblLive"));
     statusLine_->addWidget(pointerReadout_);
     statusLine_->addPermanentWidget(liveReadout_);
+    // Each readout as wide as its longest text in the language shown.
+    const QString widest[] = {
+        QCoreApplication::translate("frmMain", "X 511  Y 479  濃度 255  "),
+        QCoreApplication::translate("frmMain", "ライブ %1 fps  取込→判定 %2 ms").arg(99).arg(999) +
+            QStringLiteral("  ")};
+    int i = 0;
     for (QLabel* readout : {static_cast<QLabel*>(pointerReadout_), liveReadout_}) {
         // A fixed size (the height the status line gives it) keeps a changing text from
         // laying out and repainting the whole status line again.
-        readout->setFixedSize(readout->fontMetrics().horizontalAdvance(QCoreApplication::translate(
-                                  "frmMain", "X 511  Y 479  濃度 255  ")),
+        readout->setFixedSize(readout->fontMetrics().horizontalAdvance(widest[i++]),
                               readout->height());
         readout->setAutoFillBackground(true);
     }
@@ -346,7 +351,8 @@ QMenu* frmMain::addMenu(const QString& title) {
 }
 
 void frmMain::showVersion() {
-    services_.messages->show(QStringLiteral("Gavrel ") + QString::fromLatin1(gavrel::kVersion),
+    services_.messages->show(AboutGavrel::text(services_.pelmint->version(),
+                                               AboutGavrel::manualPath(services_.programFolder)),
                              MessageBox::Information,
                              QCoreApplication::translate("frmMain", "バージョン情報"));
 }
