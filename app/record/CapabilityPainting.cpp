@@ -35,7 +35,7 @@ struct Frame {
 Frame frameIn(QPainter& painter, const QRectF& area, double x0, double x1, double y0, double y1,
               const QString& title) {
     const double text = painter.fontMetrics().height();
-    Frame f{area.adjusted(text * 4.5, text * 1.4, -text * 0.5, -text * 1.4), x0, x1, y0, y1};
+    Frame f{area.adjusted(text * 4.5, text * 2, -text * 0.5, -text * 1.4), x0, x1, y0, y1};
     if (!(f.x1 > f.x0)) {
         f.x1 = f.x0 + 1;
     }

@@ -222,7 +222,9 @@ bool write(const Content& content, QIODevice& output, QString* error) {
         }
         return false;
     }
-    QFont font(QStringLiteral("Noto Sans CJK JP"));
+    // Latin text and figures from a Latin face (its glyphs read back as text), Japanese from
+    // the fallback.
+    QFont font(QStringLiteral("Liberation Sans"));
     font.setPointSizeF(9);
     painter.setFont(font);
     PageCursor cursor(writer, painter);

@@ -2,6 +2,7 @@
 
 // Standard library
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 // POSIX
@@ -15,6 +16,7 @@
 #include "GavrelVersion.h"
 #include "MeasureOptions.h"
 #include "MeasureRun.h"
+#include "ReportCommand.h"
 
 int main(int argc, char** argv) {
 #ifdef __GLIBC__
@@ -23,7 +25,10 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
 #endif
-    QCoreApplication app(argc, argv);
+    // A report draws text and needs a GUI application; it opens no window.
+    const std::unique_ptr<QCoreApplication> app =
+        ReportCommand::wanted(argc, argv) ? ReportCommand::application(argc, argv)
+                                          : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("gavrel-measure"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(gavrel::kVersion));
 
