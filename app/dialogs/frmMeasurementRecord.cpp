@@ -30,6 +30,7 @@
 #include "CapabilityReport.h"
 #include "CapabilityText.h"
 #include "CsvExport.h"
+#include "DatabaseProbe.h"
 #include "DensityChart.h"
 #include "ImageArchive.h"
 #include "RecordChartView.h"
@@ -74,7 +75,8 @@ frmMeasurementRecord::frmMeasurementRecord(const RecordConfig& config, QWidget* 
     follow_.setInterval(kFollowIntervalMs);
     connect(&follow_, &QTimer::timeout, this, &frmMeasurementRecord::followNewRecords);
     if (!database_->open()) {
-        lblStatus_->setText(tr("記録を開けません: %1").arg(database_->lastError()));
+        lblStatus_->setText(tr("記録を開けません: %1")
+                                .arg(DatabaseProbe::explain(config_.url, database_->lastError())));
         return;
     }
     cboStation_->addItems(RecordQueries::stations(database_->connection()));

@@ -344,13 +344,20 @@ TEST(frmRecordSettingsTest, KeepsAReadableUrlAndRefusesTheRest) {
     EXPECT_FALSE(dialog.findChild<QLabel*>(QStringLiteral("lblError"))->text().isEmpty());
     EXPECT_TRUE(settings.databaseUrlText().isEmpty());
 
-    url->setText(QStringLiteral(" postgresql://qa@db.line:5432/records "));
+    // A server that does not answer is said; a second OK keeps it (records wait in the spool).
+    url->setText(QStringLiteral(" postgresql://qa@127.0.0.1:1/records "));
     station->setText(QStringLiteral("検査台3"));
     dialog.findChild<QCheckBox*>(QStringLiteral("chkKeepOkImages"))->setChecked(true);
     ok->click();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_TRUE(dialog.findChild<QLabel*>(QStringLiteral("lblError"))
+                    ->text()
+                    .contains(QStringLiteral("接続できません")));
+    EXPECT_TRUE(settings.databaseUrlText().isEmpty());
+    ok->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     const RecordConfig resolved = settings.config();
-    EXPECT_EQ(resolved.url.host(), QStringLiteral("db.line"));
+    EXPECT_EQ(resolved.url.host(), QStringLiteral("127.0.0.1"));
     EXPECT_EQ(resolved.station, QStringLiteral("検査台3"));
     EXPECT_TRUE(resolved.keepOkImages);
 }
