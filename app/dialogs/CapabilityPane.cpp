@@ -16,6 +16,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -104,10 +105,16 @@ CapabilityPane::CapabilityPane(QWidget* parent) : QWidget(parent) {
     top->addWidget(new QLabel(tr("限界値の組"), this));
     top->addWidget(cboGroup_, 1);
     top->addWidget(cmdFreeze_);
-    auto* side = new QVBoxLayout;
+    auto* figures = new QWidget(this);
+    auto* side = new QVBoxLayout(figures);
     side->addWidget(lblFigures_);
     side->addWidget(lblRules_);
     side->addStretch();
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidget(figures);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setMinimumWidth(300);
     auto* charts = new QGridLayout;
     charts->addWidget(individuals_, 0, 0);
     charts->addWidget(histogram_, 0, 1, 2, 1);
@@ -115,7 +122,7 @@ CapabilityPane::CapabilityPane(QWidget* parent) : QWidget(parent) {
     charts->setRowStretch(0, 3);
     charts->setRowStretch(1, 2);
     auto* body = new QHBoxLayout;
-    body->addLayout(side);
+    body->addWidget(scroll);
     body->addLayout(charts, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);

@@ -183,6 +183,8 @@ void frmMeasurementRecord::buildForm() {
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(grdRecords_);
     splitter->addWidget(tabs_);
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 3);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);

@@ -38,10 +38,10 @@ Layout build(const std::vector<RecordQueries::DensityPoint>& points) {
     layout.lower.emplace_back(lastX, layout.lower.back().y());
     layout.minX = layout.line.front().x();
     layout.maxX = lastX;
-    if (layout.maxX <= layout.minX) {
-        layout.minX -= 500;
-        layout.maxX += 500;
-    }
+    // A little room on both sides, so that the first and the last point are not cut.
+    const double side = std::max((layout.maxX - layout.minX) * 0.02, 500.0);
+    layout.minX -= side;
+    layout.maxX += side;
     const double margin = std::max((high - low) * 0.05, 1.0);
     layout.minY = low - margin;
     layout.maxY = high + margin;

@@ -26,7 +26,7 @@ struct Layout {
 };
 
 // The value range covers the values and both limits with a margin of 5 % of the span on
-// each side; the time range covers every point (a second around a single one).
+// each side; the time range covers every point with 2 % (at least half a second) to spare.
 Layout build(const std::vector<RecordQueries::DensityPoint>& points);
 
 } // namespace DensityChart

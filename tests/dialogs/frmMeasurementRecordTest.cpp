@@ -24,6 +24,7 @@
 // Ours
 #include "CapabilityPane.h"
 #include "CapabilityText.h"
+#include "ImageArchive.h"
 #include "RecordChartView.h"
 #include "RecordDatabase.h"
 #include "RecordPageModel.h"
@@ -328,6 +329,61 @@ TEST_F(frmMeasurementRecordChartTest, TheReportCarriesThePanesFigures) {
         EXPECT_TRUE(read.contains(value.simplified()))
             << name.toStdString() << " " << value.toStdString();
     }
+}
+
+TEST_F(frmMeasurementRecordChartTest, TheReportShowsTheArchivedNgImagesWithTheirTimes) {
+    {
+        RecordDatabase database(config.url, QStringLiteral("archive"));
+        ASSERT_TRUE(database.open());
+        const QByteArray pixels(512 * 480, char(40));
+        QString error;
+        const QString file = ImageArchive(config.archiveFolder)
+                                 .store(pixels, 512, 480, ImageArchive::pixelHash(pixels), &error);
+        ASSERT_FALSE(file.isEmpty()) << error.toStdString();
+        QSqlQuery query(database.connection());
+        query.prepare(QStringLiteral("UPDATE measurements SET image_file = ? WHERE mean = 32"));
+        query.addBindValue(file);
+        ASSERT_TRUE(query.exec());
+    }
+    frmMeasurementRecord window(config);
+    const QString pdf = sandbox.filePath(QStringLiteral("ng.pdf"));
+    QString error;
+    ASSERT_TRUE(window.writeReport(pdf, &error)) << error.toStdString();
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString read = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(read.contains(QStringLiteral("2026-01-01 00:00:01"))) << read.toStdString();
+    EXPECT_FALSE(read.contains(QStringLiteral("保存されたNG画像はありません")));
+}
+
+// Control limits frozen on a baseline stay while new records arrive; released, they follow
+// the data again.
+TEST_F(frmMeasurementRecordChartTest, AFrozenBaselineHoldsTheControlLimits) {
+    frmMeasurementRecord window(config);
+    CapabilityPane& pane = *window.capabilityPane();
+    ASSERT_EQ(pane.groupShown(), 0); // 128 ± 20, five records
+    const auto before = pane.controlLimits();
+    ASSERT_TRUE(before);
+    pane.freezeBaseline();
+    ASSERT_TRUE(pane.baseline());
+    {
+        RecordDatabase writer(config.url, QStringLiteral("later"));
+        std::vector<InspectionRecord> more;
+        for (int n = 20; n < 28; ++n) {
+            InspectionRecord r = judged(n);
+            r.mean = 140;
+            r.verdict = QStringLiteral("OK");
+            more.push_back(r);
+        }
+        write(writer, more);
+    }
+    window.followNewRecords();
+    EXPECT_EQ(pane.figures().n, 13);
+    EXPECT_DOUBLE_EQ(pane.controlLimits()->centre, before->centre);
+    EXPECT_DOUBLE_EQ(pane.controlLimits()->sigma, before->sigma);
+    pane.releaseBaseline();
+    EXPECT_NE(pane.controlLimits()->centre, before->centre);
 }
 
 TEST(frmRecordSettingsTest, KeepsAReadableUrlAndRefusesTheRest) {

@@ -2,8 +2,14 @@
 #include <random>
 #include <vector>
 
+// Qt
+#include <QDateTime>
+#include <QSet>
+#include <QTimeZone>
+
 // Ours
 #include "ControlChartRules.h"
+#include "TimeAxisFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -101,18 +107,54 @@ TEST(ControlChartRulesTest, TheNewestValueBreaksWhatTheWholeChartMarksAtIt) {
     EXPECT_TRUE(ControlChartRules::breaksOfNewest({}, unitLimits()).empty());
 }
 
-// A drifting process alarms while every value is still inside a band of ±4 sigma.
-TEST(ControlChartRulesTest, ADriftAlarmsBeforeTheBand) {
-    std::vector<double> x;
-    int alarmedAt = -1;
-    for (int i = 0; i < 200 && alarmedAt < 0; ++i) {
-        x.push_back(0.05 * i + ((i % 3) - 1) * 0.3);
-        if (!ControlChartRules::breaksOfNewest(x, unitLimits()).empty()) {
-            alarmedAt = i;
+// A drifting process raises the alarm before its first NG: limits frozen on a settled
+// baseline around the standard 128 (band 108 to 148), then a slow drift upwards.
+TEST(ControlChartRulesTest, ADriftAlarmsBeforeTheFirstNg) {
+    std::mt19937 random(7);
+    std::normal_distribution<double> noise(0.0, 1.5);
+    std::vector<double> baseline;
+    for (int i = 0; i < 100; ++i) {
+        baseline.push_back(128 + noise(random));
+    }
+    const auto limits = ControlChartRules::limitsFrom(baseline);
+    ASSERT_TRUE(limits);
+    std::vector<double> live;
+    int alarm = -1;
+    int firstNg = -1;
+    for (int i = 0; i < 400 && firstNg < 0; ++i) {
+        live.push_back(128 + 0.1 * i + noise(random));
+        if (alarm < 0 && !ControlChartRules::breaksOfNewest(live, *limits).empty()) {
+            alarm = i;
+        }
+        if (live.back() >= 148) {
+            firstNg = i;
         }
     }
-    ASSERT_GE(alarmedAt, 0);
-    EXPECT_LT(x.back(), 4.0);
+    ASSERT_GE(firstNg, 0);
+    ASSERT_GE(alarm, 0);
+    EXPECT_LT(alarm, firstNg - 50); // well before: the operator has time to act
+}
+
+// Ticks a fine distance apart show the finer parts of the time, so labels never repeat.
+TEST(TimeAxisFormatTest, LabelsShowWhatTheSpacingNeeds) {
+    struct Case {
+        double spacingMs;
+        const char* format;
+    };
+    const Case cases[] = {{250, "HH:mm:ss.zzz"},   {999, "HH:mm:ss.zzz"},  {1000, "HH:mm:ss"},
+                          {15000, "HH:mm:ss"},     {60000, "MM-dd HH:mm"}, {3600000, "MM-dd HH:mm"},
+                          {86400000, "yyyy-MM-dd"}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(TimeAxisFormat::forSpacing(c.spacingMs), QString::fromLatin1(c.format))
+            << c.spacingMs;
+    }
+    // Four ticks 15 s apart are four different labels.
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(1767225600000LL, QTimeZone::utc());
+    QSet<QString> labels;
+    for (int i = 0; i < 4; ++i) {
+        labels.insert(start.addSecs(15 * i).toString(TimeAxisFormat::forSpacing(15000)));
+    }
+    EXPECT_EQ(labels.size(), 4);
 }
 
 } // namespace
