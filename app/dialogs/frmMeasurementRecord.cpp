@@ -229,6 +229,7 @@ void frmMeasurementRecord::followNewRecords() {
     if (newest == newestSeen_) {
         return;
     }
+    const qint64 seenBefore = newestSeen_;
     newestSeen_ = newest;
     // Keep the rows the user looks at and has selected; at the top, show the new ones.
     QScrollBar* bar = grdRecords_->verticalScrollBar();
@@ -241,7 +242,7 @@ void frmMeasurementRecord::followNewRecords() {
     const QModelIndex current = grdRecords_->currentIndex();
     const qint64 currentId = current.isValid() ? model_->record(current.row()).id : 0;
 
-    model_->reload(model_->rowCount());
+    model_->takeNewer(seenBefore);
 
     QItemSelection selection;
     for (const qint64 id : selected) {

@@ -35,6 +35,49 @@ void RecordPageModel::reload(int rows) {
     }
 }
 
+void RecordPageModel::takeNewer(qint64 afterId) {
+    if (sortColumn_ != Time || sortOrder_ != Qt::DescendingOrder || rows_.empty()) {
+        reload(rowCount());
+        return;
+    }
+    QString where = filter_.whereClause();
+    QVariantList values = filter_.values();
+    where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+    where += QStringLiteral("id > ?");
+    values << afterId;
+    QSqlQuery query(database_.connection());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM measurements%2 ORDER BY measured_at DESC, id DESC")
+                      .arg(RecordSchema::columnList(), where));
+    for (int i = 0; i < values.size(); ++i) {
+        query.bindValue(i, values[i]);
+    }
+    std::vector<InspectionRecord> newer;
+    if (!query.exec()) {
+        lastError_ = query.lastError().text();
+        return;
+    }
+    while (query.next()) {
+        newer.push_back(RecordDatabase::fromRow(query));
+    }
+    if (newer.empty()) {
+        return;
+    }
+    const InspectionRecord& oldestNew = newer.back();
+    const InspectionRecord& top = rows_.front();
+    // A record replayed from a spool can be older than the rows shown: then read again.
+    if (oldestNew.measuredAt < top.measuredAt ||
+        (oldestNew.measuredAt == top.measuredAt && oldestNew.id < top.id)) {
+        reload(rowCount());
+        return;
+    }
+    broken_.unite(ChainVerifier::brokenAmong(database_.connection(), newer));
+    beginInsertRows({}, 0, static_cast<int>(newer.size()) - 1);
+    rows_.insert(rows_.begin(), std::make_move_iterator(newer.begin()),
+                 std::make_move_iterator(newer.end()));
+    endInsertRows();
+}
+
 int RecordPageModel::rowOf(qint64 id) const {
     for (std::size_t row = 0; row < rows_.size(); ++row) {
         if (rows_[row].id == id) {

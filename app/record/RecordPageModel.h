@@ -45,6 +45,9 @@ public:
     const RecordFilter& filter() const { return filter_; }
     // Reads the filter again from the start, as far as at least `rows` rows.
     void reload(int rows);
+    // Takes in the filter's records written after `afterId`: at the top when the table is
+    // newest first and they are the newest, else by reading again as far as before.
+    void takeNewer(qint64 afterId);
     int rowOf(qint64 id) const;
     QString lastError() const { return lastError_; }
     const InspectionRecord& record(int row) const { return rows_[static_cast<std::size_t>(row)]; }

@@ -254,11 +254,22 @@ TEST_F(frmMeasurementRecordChartTest, SortsByAnyColumnInTheDatabase) {
     for (int row = 1; row < model.rowCount(); ++row) {
         EXPECT_LE(model.record(row - 1).mean, model.record(row).mean);
     }
+    // A new record takes its place in the order shown.
+    {
+        RecordDatabase writer(config.url, QStringLiteral("later"));
+        InspectionRecord low = judged(30);
+        low.mean = 10;
+        low.verdict = QStringLiteral("NG");
+        write(writer, {low});
+    }
+    window.followNewRecords();
+    ASSERT_EQ(model.rowCount(), 11);
+    EXPECT_EQ(model.record(0).mean, 10);
     window.table()->sortByColumn(RecordPageModel::Recipe, Qt::DescendingOrder);
-    ASSERT_EQ(model.rowCount(), 10) << model.lastError().toStdString();
+    ASSERT_EQ(model.rowCount(), 11) << model.lastError().toStdString();
     window.table()->sortByColumn(RecordPageModel::Standard, Qt::DescendingOrder);
     EXPECT_EQ(model.record(0).standard, 192);
-    EXPECT_EQ(model.record(9).standard, 128);
+    EXPECT_EQ(model.record(10).standard, 128);
     EXPECT_EQ(model.headerData(RecordPageModel::Stddev, Qt::Horizontal),
               QStringLiteral("標準偏差"));
 }
