@@ -172,3 +172,20 @@ def test_bad_input_writes_nothing(tmp_path):
     assert not pdf.exists()
     usage = run("--report", "sqlite://" + str(tmp_path / "absent.sqlite"), check=False)
     assert usage.returncode == 64 and "--output" in usage.stderr
+
+
+def test_the_report_speaks_english_under_an_english_locale(shift):
+    folder, url, _ = shift
+    translations = os.path.join(os.path.dirname(PROGRAM), "..", "share", "gavrel", "translations",
+                                "gavrel_en.qm")
+    if not os.path.exists(translations):
+        pytest.skip("the English translation is built with the window")
+    pdf = folder / "english.pdf"
+    env = dict(os.environ, LANG="en_US.UTF-8", LC_ALL="en_US.UTF-8")
+    done = subprocess.run([PROGRAM, "--report", url, "--output", str(pdf)], capture_output=True,
+                          text=True, timeout=120, env=env)
+    assert done.returncode == 0, done.stderr
+    assert "Std. deviation (within)" in done.stdout
+    text = subprocess.run(["pdftotext", str(pdf), "-"], capture_output=True, text=True,
+                          check=True).stdout
+    assert "Measurement record report" in text and "測定記録" not in text

@@ -5,8 +5,11 @@
 #include <optional>
 
 // Qt
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLocale>
+#include <QTranslator>
 
 // Ours
 #include "CapabilityReport.h"
@@ -47,7 +50,17 @@ std::unique_ptr<QCoreApplication> application(int& argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    return std::make_unique<QGuiApplication>(argc, argv);
+    auto app = std::make_unique<QGuiApplication>(argc, argv);
+    // The report speaks the window's language: English under an English locale.
+    if (QLocale().language() == QLocale::English) {
+        auto* english = new QTranslator(app.get());
+        if (english->load(QStringLiteral("gavrel_en"),
+                          QDir(QCoreApplication::applicationDirPath())
+                              .filePath(QStringLiteral(GAVREL_TRANSLATIONS_FROM_PROGRAM)))) {
+            QCoreApplication::installTranslator(english);
+        }
+    }
+    return app;
 }
 
 int run(const MeasureOptions& options, std::FILE* output, std::FILE* errors) {
