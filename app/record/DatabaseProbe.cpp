@@ -90,8 +90,12 @@ Result tryUrl(const DatabaseUrl& url, std::chrono::seconds timeout) {
 }
 
 QString explain(const DatabaseUrl& url, const QString& driverError) {
+    if (driverError.isEmpty()) {
+        return {};
+    }
     const QString e = driverError.toLower();
-    if (e.contains(u"driver not loaded") || !QSqlDatabase::isDriverAvailable(url.driverName())) {
+    if (e.contains(u"driver not loaded") || e.contains(u"is not installed") ||
+        !QSqlDatabase::isDriverAvailable(url.driverName())) {
         return url.kind() == DatabaseUrl::Kind::Postgresql
                    ? tr("PostgreSQL のドライバがインストールされていません: libqt6sql6-psql "
                         "をインストールしてください")

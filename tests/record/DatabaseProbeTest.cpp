@@ -91,6 +91,7 @@ TEST(DatabaseProbeTest, DriverErrorsInTheUsersLanguage) {
         {"connection to server at \"127.0.0.1\", port 5433 failed: Connection refused",
          "接続できません"},
         {"Driver not loaded Driver not loaded", "libqt6sql6-psql をインストール"},
+        {"The Qt SQL driver QPSQL is not installed", "libqt6sql6-psql をインストール"},
         {"something else entirely", "something else entirely"},
     };
     for (const Case& c : cases) {
