@@ -174,6 +174,23 @@ def test_bad_input_writes_nothing(tmp_path):
     assert usage.returncode == 64 and "--output" in usage.stderr
 
 
+def test_an_output_that_cannot_be_written_leaves_the_old_file(shift):
+    folder, url, _ = shift
+    missing = run("--report", url, "--output", str(folder / "no" / "such.pdf"), check=False)
+    assert missing.returncode == 2 and "such.pdf" in missing.stderr
+    pdf = folder / "kept.pdf"
+    pdf.write_bytes(b"the earlier report")
+    folder.chmod(0o500)
+    try:
+        failed = run("--report", url, "--output", str(pdf), check=False)
+    finally:
+        folder.chmod(0o700)
+    if os.geteuid() == 0:
+        pytest.skip("root writes anywhere")
+    assert failed.returncode == 2 and "kept.pdf" in failed.stderr
+    assert pdf.read_bytes() == b"the earlier report"
+
+
 def test_the_report_speaks_english_under_an_english_locale(shift):
     folder, url, _ = shift
     translations = os.path.join(os.path.dirname(PROGRAM), "..", "share", "gavrel", "translations",
