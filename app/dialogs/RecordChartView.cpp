@@ -16,6 +16,7 @@ void RecordChartView::resetZoom() {
     if (chart()) {
         chart()->zoomReset();
     }
+    emit zoomWasReset();
 }
 
 void RecordChartView::keyPressEvent(QKeyEvent* event) {

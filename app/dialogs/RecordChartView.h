@@ -13,6 +13,10 @@ public:
 
     void resetZoom();
 
+signals:
+    // After a reset: the owner may show its whole data again.
+    void zoomWasReset();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;

@@ -168,6 +168,7 @@ void frmMeasurementRecord::buildForm() {
         tr("ホイール・＋／−で拡大縮小、左ドラッグで範囲拡大、右ドラッグ・矢印キーで移動、"
            "ダブルクリック・Homeで元に戻す"));
     connect(cmdReset, &QPushButton::clicked, chart_, &RecordChartView::resetZoom);
+    buildChart();
     auto* trend = new QWidget(this);
     auto* trendLayout = new QVBoxLayout(trend);
     trendLayout->setContentsMargins(0, 0, 0, 0);
@@ -213,6 +214,7 @@ void frmMeasurementRecord::refresh() {
     if (!database_->isOpen()) {
         return;
     }
+    chart_->chart()->zoomReset();
     const RecordFilter filter = currentFilter();
     newestSeen_ = RecordQueries::newestId(database_->connection());
     model_->setFilter(filter);
@@ -286,69 +288,77 @@ QString frmMeasurementRecord::summaryText() const {
     return lblSummary_->text();
 }
 
+void frmMeasurementRecord::buildChart() {
+    auto* chart = new QChart;
+    chart->legend()->setAlignment(Qt::AlignRight);
+    density_ = new QLineSeries;
+    density_->setName(tr("平均濃度"));
+    density_->setPen(QPen(QColor(120, 120, 120), 1));
+    ok_ = new QScatterSeries;
+    ok_->setName(QStringLiteral("OK"));
+    ok_->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+    ok_->setMarkerSize(6);
+    ok_->setColor(QColor(0, 0, 255));
+    ng_ = new QScatterSeries;
+    ng_->setName(QStringLiteral("NG"));
+    ng_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+    ng_->setMarkerSize(11);
+    ng_->setColor(QColor(255, 0, 0));
+    upper_ = new QLineSeries;
+    upper_->setName(tr("上限 (USL)"));
+    upper_->setPen(QPen(QColor(200, 0, 0), 1.5, Qt::DashLine));
+    lower_ = new QLineSeries;
+    lower_->setName(tr("下限 (LSL)"));
+    lower_->setPen(QPen(QColor(200, 0, 0), 1.5, Qt::DashDotLine));
+    for (QAbstractSeries* series :
+         std::initializer_list<QAbstractSeries*>{upper_, lower_, density_, ok_, ng_}) {
+        chart->addSeries(series);
+    }
+    time_ = new QDateTimeAxis;
+    time_->setObjectName(QStringLiteral("axisTime"));
+    level_ = new QValueAxis;
+    level_->setObjectName(QStringLiteral("axisLevel"));
+    level_->setTitleText(tr("濃度"));
+    chart->addAxis(time_, Qt::AlignBottom);
+    chart->addAxis(level_, Qt::AlignLeft);
+    for (QAbstractSeries* series : chart->series()) {
+        series->attachAxis(time_);
+        series->attachAxis(level_);
+    }
+    // The labels show as much of the time as the ticks' spacing needs, at every zoom.
+    connect(time_, &QDateTimeAxis::rangeChanged, this,
+            [this](const QDateTime& from, const QDateTime& to) {
+                const double spacing =
+                    static_cast<double>(from.msecsTo(to)) / std::max(1, time_->tickCount() - 1);
+                time_->setFormat(TimeAxisFormat::forSpacing(spacing));
+            });
+    chart_->setChart(chart);
+    connect(chart_, &RecordChartView::zoomWasReset, this, &frmMeasurementRecord::showWholeChart);
+}
+
 void frmMeasurementRecord::updateChart() {
     const auto points =
         RecordQueries::densityPoints(database_->connection(), currentFilter(), kChartPoints);
-    const DensityChart::Layout layout = DensityChart::build(points);
-    auto* chart = new QChart;
+    layout_ = DensityChart::build(points);
     const qint64 total = data_.count();
-    chart->setTitle(static_cast<qint64>(points.size()) < total
-                        ? tr("最新の %1 件（全 %2 件）").arg(points.size()).arg(total)
-                        : tr("全 %1 件").arg(points.size()));
-    chart->legend()->setAlignment(Qt::AlignRight);
-    auto* density = new QLineSeries;
-    density->setName(tr("平均濃度"));
-    density->setPen(QPen(QColor(120, 120, 120), 1));
-    density->replace(listOf(layout.line));
-    auto* ok = new QScatterSeries;
-    ok->setName(QStringLiteral("OK"));
-    ok->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    ok->setMarkerSize(6);
-    ok->setColor(QColor(0, 0, 255));
-    ok->replace(listOf(layout.ok));
-    auto* ng = new QScatterSeries;
-    ng->setName(QStringLiteral("NG"));
-    ng->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
-    ng->setMarkerSize(11);
-    ng->setColor(QColor(255, 0, 0));
-    ng->replace(listOf(layout.ng));
-    auto* upper = new QLineSeries;
-    upper->setName(tr("上限 (USL)"));
-    upper->setPen(QPen(QColor(200, 0, 0), 1.5, Qt::DashLine));
-    upper->replace(listOf(layout.upper));
-    auto* lower = new QLineSeries;
-    lower->setName(tr("下限 (LSL)"));
-    lower->setPen(QPen(QColor(200, 0, 0), 1.5, Qt::DashDotLine));
-    lower->replace(listOf(layout.lower));
-    for (QAbstractSeries* series :
-         std::initializer_list<QAbstractSeries*>{upper, lower, density, ok, ng}) {
-        chart->addSeries(series);
+    chart_->chart()->setTitle(static_cast<qint64>(points.size()) < total
+                                  ? tr("最新の %1 件（全 %2 件）").arg(points.size()).arg(total)
+                                  : tr("全 %1 件").arg(points.size()));
+    density_->replace(listOf(layout_.line));
+    ok_->replace(listOf(layout_.ok));
+    ng_->replace(listOf(layout_.ng));
+    upper_->replace(listOf(layout_.upper));
+    lower_->replace(listOf(layout_.lower));
+    // A view the user zoomed into stays while new records arrive.
+    if (!chart_->chart()->isZoomed()) {
+        showWholeChart();
     }
-    auto* time = new QDateTimeAxis;
-    time->setObjectName(QStringLiteral("axisTime"));
-    auto* level = new QValueAxis;
-    level->setObjectName(QStringLiteral("axisLevel"));
-    level->setTitleText(tr("濃度"));
-    chart->addAxis(time, Qt::AlignBottom);
-    chart->addAxis(level, Qt::AlignLeft);
-    for (QAbstractSeries* series : chart->series()) {
-        series->attachAxis(time);
-        series->attachAxis(level);
-    }
-    // The labels show as much of the time as the ticks' spacing needs, at every zoom.
-    auto labelFor = [time](const QDateTime& from, const QDateTime& to) {
-        const double spacing =
-            static_cast<double>(from.msecsTo(to)) / std::max(1, time->tickCount() - 1);
-        time->setFormat(TimeAxisFormat::forSpacing(spacing));
-    };
-    connect(time, &QDateTimeAxis::rangeChanged, time, labelFor);
-    time->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(layout.minX)),
-                   QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(layout.maxX)));
-    labelFor(time->min(), time->max());
-    level->setRange(layout.minY, layout.maxY);
-    QChart* old = chart_->chart();
-    chart_->setChart(chart);
-    delete old;
+}
+
+void frmMeasurementRecord::showWholeChart() {
+    time_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(layout_.minX)),
+                    QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(layout_.maxX)));
+    level_->setRange(layout_.minY, layout_.maxY);
 }
 
 void frmMeasurementRecord::showArchivedImage(int row) {

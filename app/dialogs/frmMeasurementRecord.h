@@ -8,6 +8,7 @@
 #include <QWidget>
 
 // Ours
+#include "DensityChart.h"
 #include "RecordConfig.h"
 #include "RecordFilter.h"
 #include "RecordQueries.h"
@@ -15,11 +16,15 @@
 class CapabilityPane;
 class QCheckBox;
 class QComboBox;
+class QDateTimeAxis;
 class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
+class QLineSeries;
+class QScatterSeries;
 class QTabWidget;
 class QTableView;
+class QValueAxis;
 class RecordChartView;
 class RecordDatabase;
 class RecordPageModel;
@@ -65,7 +70,9 @@ public:
 private:
     void buildForm();
     void showSummary();
+    void buildChart();
     void updateChart();
+    void showWholeChart();
     void showArchivedImage(int row);
 
     RecordConfig config_;
@@ -90,5 +97,13 @@ private:
     QTableView* grdRecords_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     RecordChartView* chart_ = nullptr;
+    QLineSeries* density_ = nullptr;
+    QScatterSeries* ok_ = nullptr;
+    QScatterSeries* ng_ = nullptr;
+    QLineSeries* upper_ = nullptr;
+    QLineSeries* lower_ = nullptr;
+    QDateTimeAxis* time_ = nullptr;
+    QValueAxis* level_ = nullptr;
+    DensityChart::Layout layout_;
     CapabilityPane* capability_ = nullptr;
 };

@@ -230,6 +230,30 @@ TEST_F(frmMeasurementRecordChartTest, EveryResultIsOnTheChartAndTheLimitsAreStep
     EXPECT_LT(level->min(), 32);
 }
 
+TEST_F(frmMeasurementRecordChartTest, AZoomedChartStaysWhileNewRecordsArrive) {
+    frmMeasurementRecord window(config);
+    window.resize(1000, 700);
+    window.show();
+    QChart* chart = window.chartView()->chart();
+    auto* level = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).first());
+    chart->zoomIn();
+    const double low = level->min();
+    const double high = level->max();
+    {
+        RecordDatabase writer(config.url, QStringLiteral("later"));
+        InspectionRecord far = judged(40);
+        far.mean = 5;
+        far.verdict = QStringLiteral("NG");
+        write(writer, {far});
+    }
+    window.followNewRecords();
+    EXPECT_EQ(window.chartView()->chart(), chart);
+    EXPECT_DOUBLE_EQ(level->min(), low);
+    EXPECT_DOUBLE_EQ(level->max(), high);
+    window.chartView()->resetZoom(); // the whole again, the new record included
+    EXPECT_LT(level->min(), 5);
+}
+
 TEST_F(frmMeasurementRecordChartTest, TheSummaryIsPerGroupOfLimitsAndTheRecipeFilters) {
     frmMeasurementRecord window(config);
     const QStringList lines = window.summaryText().split(u'\n');
