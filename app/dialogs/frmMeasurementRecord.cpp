@@ -332,7 +332,9 @@ void frmMeasurementRecord::buildChart() {
                     static_cast<double>(from.msecsTo(to)) / std::max(1, time_->tickCount() - 1);
                 time_->setFormat(TimeAxisFormat::forSpacing(spacing));
             });
+    QChart* old = chart_->chart(); // the view's own empty chart, released to us
     chart_->setChart(chart);
+    delete old;
     connect(chart_, &RecordChartView::zoomWasReset, this, &frmMeasurementRecord::showWholeChart);
 }
 
