@@ -49,12 +49,14 @@ public:
     }
     void text(const QString& t, int flags = Qt::AlignLeft) {
         need(line());
+        painter_.setPen(QPen(Qt::black, 0));
         painter_.drawText(QRectF(page_.left(), y_, page_.width(), line()), flags | Qt::AlignVCenter,
                           t);
         y_ += line();
     }
     void row(const QString& name, const QString& value) {
         need(line());
+        painter_.setPen(QPen(Qt::black, 0));
         painter_.drawText(QRectF(page_.left(), y_, page_.width() * 0.3, line()),
                           Qt::AlignLeft | Qt::AlignVCenter, name);
         painter_.drawText(
@@ -103,6 +105,19 @@ void writeGroup(PageCursor& cursor, QPainter& painter, const Content& content,
     cursor.row(tr("管理限界"), limits ? (frozen ? tr("固定した基準期間") : tr("表示中のデータ"))
                                       : QStringLiteral("— (%1)").arg(reason));
     cursor.row(tr("規則違反"), CapabilityText::breaksText(breaks));
+    // The chart marks each rule's breaks with a shape of its own.
+    QStringList marks;
+    const QString shapes[] = {QStringLiteral("□"), QStringLiteral("△"), QStringLiteral("◇"),
+                              QStringLiteral("○")};
+    for (const auto rule :
+         {ControlChartRules::Rule::BeyondThreeSigma, ControlChartRules::Rule::TwoOfThreeBeyondTwo,
+          ControlChartRules::Rule::FourOfFiveBeyondOne, ControlChartRules::Rule::EightOnOneSide}) {
+        const int n = ControlChartRules::number(rule);
+        marks
+            << tr("%1 規則%2: %3").arg(shapes[n - 1]).arg(n).arg(ControlChartRules::describe(rule));
+    }
+    cursor.row(tr("記号"), marks.mid(0, 2).join(QStringLiteral("　")));
+    cursor.row(QString(), marks.mid(2).join(QStringLiteral("　")));
     cursor.skip(cursor.line() * 0.5);
     const double chartHeight = cursor.width() * 0.55;
     CapabilityPainting::drawControlChart(painter, cursor.take(chartHeight), group.values, limits,

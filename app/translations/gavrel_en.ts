@@ -941,6 +941,14 @@ Press OK again to keep it anyway</translation>
         <source>ソースに含む: %1</source>
         <translation>Source contains: %1</translation>
     </message>
+    <message>
+        <source>%1 規則%2: %3</source>
+        <translation>%1 rule %2: %3</translation>
+    </message>
+    <message>
+        <source>記号</source>
+        <translation>Marks</translation>
+    </message>
 </context>
 <context>
     <name>CapabilityPainting</name>
