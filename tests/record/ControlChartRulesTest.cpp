@@ -28,8 +28,8 @@ ControlChartRules::Limits unitLimits() {
 }
 
 // The four tests for unnatural patterns of the Western Electric "Statistical Quality
-// Control Handbook" (1956), section 1-B, each on a sequence built to show it and one built
-// to come just short of it. The point marked is the one that completes the pattern.
+// Control Handbook" (1956), each on a sequence built to show it and one built to come just
+// short of it. The point marked is the one that completes the pattern.
 TEST(ControlChartRulesTest, WesternElectricRules) {
     struct Case {
         const char* name;
