@@ -23,6 +23,7 @@
 // Ours
 #include "CapabilityHistogram.h"
 #include "CapabilityText.h"
+#include "ChartEnvelope.h"
 #include "RecordChartView.h"
 
 namespace {
@@ -73,6 +74,10 @@ void attachAll(QChart* chart, double x0, double x1, double y0, double y1, const 
         series->attachAxis(y);
     }
 }
+
+// Long series are drawn as the envelope of this many points, so the pane stays quick.
+constexpr std::size_t kChartPoints = 4000;
+constexpr std::size_t kMarksPerRule = 2000;
 
 // Distinct shapes per rule, so that a mark reads without its colour.
 constexpr std::array kRuleShapes{
@@ -237,12 +242,8 @@ void CapabilityPane::updateIndividuals(const std::vector<double>& values) {
     line->setPen(QPen(QColor(60, 60, 60), 1));
     double low = values.empty() ? 0 : *std::min_element(values.begin(), values.end());
     double high = values.empty() ? 1 : *std::max_element(values.begin(), values.end());
-    QList<QPointF> points;
-    points.reserve(static_cast<qsizetype>(values.size()));
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        points.append(QPointF(static_cast<double>(i + 1), values[i]));
-    }
-    line->replace(points);
+    const std::vector<QPointF> points = ChartEnvelope::build(values, 1, kChartPoints);
+    line->replace(QList<QPointF>(points.begin(), points.end()));
     chart->addSeries(line);
     if (limits_) {
         chart->addSeries(
@@ -255,8 +256,17 @@ void CapabilityPane::updateIndividuals(const std::vector<double>& values) {
         low = std::min(low, limits_->lower());
         high = std::max(high, limits_->upper());
         std::array<QScatterSeries*, 4> marks{};
+        std::array<std::size_t, 4> counts{};
+        for (const auto& b : breaks_) {
+            ++counts[static_cast<std::size_t>(ControlChartRules::number(b.rule) - 1)];
+        }
+        std::array<std::size_t, 4> seen{};
         for (const auto& b : breaks_) {
             const auto r = static_cast<std::size_t>(ControlChartRules::number(b.rule) - 1);
+            // Thousands of marks say no more than the count beside the chart; draw a sample.
+            if (seen[r]++ % (counts[r] / kMarksPerRule + 1) != 0) {
+                continue;
+            }
             if (!marks[r]) {
                 marks[r] = new QScatterSeries;
                 marks[r]->setName(tr("規則%1").arg(r + 1));
@@ -277,13 +287,12 @@ void CapabilityPane::updateMovingRange(const std::vector<double>& values) {
     const double x1 = std::max<double>(static_cast<double>(values.size()), 2);
     auto* line = new QLineSeries;
     line->setName(tr("MR"));
-    QList<QPointF> points;
+    const std::vector<QPointF> points = ChartEnvelope::build(ranges, 2, kChartPoints);
+    line->replace(QList<QPointF>(points.begin(), points.end()));
     double high = 1;
-    for (std::size_t i = 0; i < ranges.size(); ++i) {
-        points.append(QPointF(static_cast<double>(i + 2), ranges[i]));
-        high = std::max(high, ranges[i]);
+    for (const double r : ranges) {
+        high = std::max(high, r);
     }
-    line->replace(points);
     chart->addSeries(line);
     if (limits_) {
         chart->addSeries(

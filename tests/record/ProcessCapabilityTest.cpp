@@ -1,10 +1,12 @@
 // Standard library
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <vector>
 
 // Ours
 #include "CapabilityHistogram.h"
+#include "ChartEnvelope.h"
 #include "ProcessCapability.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +147,35 @@ TEST(CapabilityHistogramTest, BinsCoverDataAndLimitsAndTheCurveMatchesTheCount) 
     EXPECT_NEAR(area / h->width, 501, 501 * 0.01);
     EXPECT_FALSE(CapabilityHistogram::build({}, 108, 148, {}, {}));
     EXPECT_TRUE(CapabilityHistogram::build(x, 108, 148, 128.0, std::nullopt)->normalCurve.empty());
+}
+
+// A long series keeps every value's extent in few points, in the order of the values.
+TEST(ChartEnvelopeTest, FewPointsKeepEveryExtent) {
+    std::vector<double> x(100000);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        x[i] = std::sin(static_cast<double>(i) * 0.01);
+    }
+    x[77777] = 9; // a single far point
+    x[12345] = -9;
+    const auto points = ChartEnvelope::build(x, 1, 400);
+    ASSERT_LE(points.size(), 400u);
+    double low = 0;
+    double high = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        low = std::min(low, points[i].y());
+        high = std::max(high, points[i].y());
+        if (i > 0) {
+            EXPECT_LE(points[i - 1].x(), points[i].x());
+        }
+    }
+    EXPECT_EQ(low, -9);
+    EXPECT_EQ(high, 9);
+    EXPECT_TRUE(std::any_of(points.begin(), points.end(),
+                            [](const QPointF& p) { return p.x() == 77778 && p.y() == 9; }));
+    const std::vector<double> few{3, 1, 2};
+    const auto same = ChartEnvelope::build(few, 1, 400);
+    ASSERT_EQ(same.size(), 3u);
+    EXPECT_EQ(same[1], QPointF(2, 1));
 }
 
 } // namespace
