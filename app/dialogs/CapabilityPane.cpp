@@ -255,26 +255,30 @@ void CapabilityPane::updateIndividuals(const std::vector<double>& values) {
         chart->legend()->markers(lcl).first()->setVisible(false);
         low = std::min(low, limits_->lower());
         high = std::max(high, limits_->upper());
-        std::array<QScatterSeries*, 4> marks{};
         std::array<std::size_t, 4> counts{};
         for (const auto& b : breaks_) {
             ++counts[static_cast<std::size_t>(ControlChartRules::number(b.rule) - 1)];
         }
+        std::array<QList<QPointF>, 4> marks;
         std::array<std::size_t, 4> seen{};
         for (const auto& b : breaks_) {
             const auto r = static_cast<std::size_t>(ControlChartRules::number(b.rule) - 1);
             // Thousands of marks say no more than the count beside the chart; draw a sample.
-            if (seen[r]++ % (counts[r] / kMarksPerRule + 1) != 0) {
+            if (seen[r]++ % (counts[r] / kMarksPerRule + 1) == 0) {
+                marks[r].append(QPointF(static_cast<double>(b.index + 1), values[b.index]));
+            }
+        }
+        for (std::size_t r = 0; r < marks.size(); ++r) {
+            if (marks[r].isEmpty()) {
                 continue;
             }
-            if (!marks[r]) {
-                marks[r] = new QScatterSeries;
-                marks[r]->setName(tr("規則%1").arg(r + 1));
-                marks[r]->setMarkerShape(kRuleShapes[r]);
-                marks[r]->setMarkerSize(9 + 2 * static_cast<qreal>(r));
-                chart->addSeries(marks[r]);
-            }
-            marks[r]->append(static_cast<double>(b.index + 1), values[b.index]);
+            // Filled at once: a series drawn point by point costs each point a redraw.
+            auto* series = new QScatterSeries;
+            series->setName(tr("規則%1").arg(r + 1));
+            series->setMarkerShape(kRuleShapes[r]);
+            series->setMarkerSize(9 + 2 * static_cast<qreal>(r));
+            series->replace(marks[r]);
+            chart->addSeries(series);
         }
     }
     const double margin = std::max((high - low) * 0.05, 0.5);

@@ -180,6 +180,11 @@ void frmMeasurementRecord::buildForm() {
     tabs_ = new QTabWidget(this);
     tabs_->addTab(trend, tr("推移"));
     tabs_->addTab(capability_, tr("工程能力"));
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+        if (tabs_->currentWidget() == capability_) {
+            capabilityPane();
+        }
+    });
 
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(grdRecords_);
@@ -274,7 +279,10 @@ void frmMeasurementRecord::showSummary() {
         lines << CapabilityText::summaryLine(ProcessCapability::compute(group));
     }
     lblSummary_->setText(lines.join(u'\n'));
-    capability_->showData(data_);
+    paneBehind_ = true;
+    if (tabs_->currentWidget() == capability_) {
+        capabilityPane();
+    }
     QString status;
     if (!data_.readable || !model_->lastError().isEmpty()) {
         status = tr("記録を読めません: %1").arg(data_.readable ? model_->lastError() : data_.error);
@@ -282,6 +290,14 @@ void frmMeasurementRecord::showSummary() {
         status = tr("記録の鎖が切れている行があります（%1件）").arg(model_->brokenShown());
     }
     lblStatus_->setText(status);
+}
+
+CapabilityPane* frmMeasurementRecord::capabilityPane() {
+    if (paneBehind_) {
+        paneBehind_ = false;
+        capability_->showData(data_);
+    }
+    return capability_;
 }
 
 QString frmMeasurementRecord::summaryText() const {

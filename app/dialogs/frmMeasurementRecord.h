@@ -63,7 +63,8 @@ public:
     RecordPageModel* model() const { return model_; }
     QString summaryText() const;
     RecordChartView* chartView() const { return chart_; }
-    CapabilityPane* capabilityPane() const { return capability_; }
+    // The pane as it shows the current records (brought up to date when it was hidden).
+    CapabilityPane* capabilityPane();
     QTableView* table() const { return grdRecords_; }
     const RecordQueries::CapabilityData& capabilityData() const { return data_; }
 
@@ -82,6 +83,7 @@ private:
     QTimer follow_;
     RecordQueries::CapabilityData data_;
     qint64 newestSeen_ = 0;
+    bool paneBehind_ = false; // the hidden pane catches up when it is shown
 
     QCheckBox* chkSince_ = nullptr;
     QDateTimeEdit* dtpSince_ = nullptr;

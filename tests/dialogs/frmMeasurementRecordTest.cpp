@@ -414,6 +414,7 @@ TEST_F(frmMeasurementRecordChartTest, AFrozenBaselineHoldsTheControlLimits) {
         write(writer, more);
     }
     window.followNewRecords();
+    ASSERT_EQ(window.capabilityPane(), &pane);
     EXPECT_EQ(pane.figures().n, 13);
     EXPECT_DOUBLE_EQ(pane.controlLimits()->centre, before->centre);
     EXPECT_DOUBLE_EQ(pane.controlLimits()->sigma, before->sigma);
