@@ -39,6 +39,9 @@ const QString kVerify = QStringLiteral("verify");
 const QString kSince = QStringLiteral("since");
 const QString kUntil = QStringLiteral("until");
 const QString kOutput = QStringLiteral("output");
+const QString kReport = QStringLiteral("report");
+const QString kStation = QStringLiteral("station");
+const QString kRecipe = QStringLiteral("recipe");
 
 // "2026-03-01" (the start of that day) or "2026-03-01T08:30[:00][Z|+09:00]", local time
 // unless an offset is given.
@@ -142,6 +145,14 @@ void describe(QCommandLineParser& parser) {
          QStringLiteral("Instead of measuring, check every station's hash chain of this "
                         "database: exit 0 when all are intact, 1 when a link is broken."),
          QStringLiteral("URL")},
+        {kReport,
+         QStringLiteral("Instead of measuring, write a PDF report (process capability, control "
+                        "chart, histogram, NG images) of this database's records to --output, "
+                        "and print its figures."),
+         QStringLiteral("URL")},
+        {kStation, QStringLiteral("--report: only this station's records."),
+         QStringLiteral("NAME")},
+        {kRecipe, QStringLiteral("--report: only this recipe's records."), QStringLiteral("NAME")},
     });
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("Image files or folders, measured in order."),
@@ -165,12 +176,13 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
     }
 
     MeasureOptions options;
-    const int databaseOptions =
-        int(parser.isSet(kRecord)) + int(parser.isSet(kExport)) + int(parser.isSet(kVerify));
+    const int databaseOptions = int(parser.isSet(kRecord)) + int(parser.isSet(kExport)) +
+                                int(parser.isSet(kVerify)) + int(parser.isSet(kReport));
     if (databaseOptions > 1) {
-        return usageError(QStringLiteral("give only one of --record, --export and --verify"));
+        return usageError(
+            QStringLiteral("give only one of --record, --export, --verify and --report"));
     }
-    for (const QString& name : {kRecord, kExport, kVerify}) {
+    for (const QString& name : {kRecord, kExport, kVerify, kReport}) {
         if (parser.isSet(name)) {
             QString error;
             if (!DatabaseUrl::parse(parser.value(name), &error)) {
@@ -181,16 +193,28 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
         }
     }
     for (const QString& name : {kSince, kUntil, kOutput}) {
-        if (parser.isSet(name) && !parser.isSet(kExport)) {
-            return usageError(QStringLiteral("--%1 needs --export").arg(name));
+        if (parser.isSet(name) && !parser.isSet(kExport) && !parser.isSet(kReport)) {
+            return usageError(QStringLiteral("--%1 needs --export or --report").arg(name));
         }
     }
-    if (parser.isSet(kExport) || parser.isSet(kVerify)) {
-        options.command = parser.isSet(kExport) ? MeasureOptions::Command::Export
-                                                : MeasureOptions::Command::Verify;
-        if (!parser.positionalArguments().isEmpty() || parser.isSet(kCamera)) {
-            return usageError(QStringLiteral("--export and --verify take no images or camera"));
+    for (const QString& name : {kStation, kRecipe}) {
+        if (parser.isSet(name) && !parser.isSet(kReport)) {
+            return usageError(QStringLiteral("--%1 needs --report").arg(name));
         }
+    }
+    if (parser.isSet(kReport) && parser.value(kOutput).isEmpty()) {
+        return usageError(QStringLiteral("--report needs --output FILE.pdf"));
+    }
+    if (parser.isSet(kExport) || parser.isSet(kVerify) || parser.isSet(kReport)) {
+        options.command = parser.isSet(kExport)   ? MeasureOptions::Command::Export
+                          : parser.isSet(kVerify) ? MeasureOptions::Command::Verify
+                                                  : MeasureOptions::Command::Report;
+        if (!parser.positionalArguments().isEmpty() || parser.isSet(kCamera)) {
+            return usageError(
+                QStringLiteral("--export, --verify and --report take no images or camera"));
+        }
+        options.station = parser.value(kStation);
+        options.recipe = parser.value(kRecipe);
         for (const auto& [name, time] :
              {std::pair{kSince, &options.since}, std::pair{kUntil, &options.until}}) {
             if (parser.isSet(name)) {
