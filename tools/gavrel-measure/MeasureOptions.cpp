@@ -7,6 +7,7 @@
 // Qt
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 // Ours
 #include "CircleDrag.h"
@@ -41,7 +42,6 @@ const QString kUntil = QStringLiteral("until");
 const QString kOutput = QStringLiteral("output");
 const QString kReport = QStringLiteral("report");
 const QString kStation = QStringLiteral("station");
-const QString kRecipe = QStringLiteral("recipe");
 
 // "2026-03-01" (the start of that day) or "2026-03-01T08:30[:00][Z|+09:00]", local time
 // unless an offset is given.
@@ -122,7 +122,8 @@ void describe(QCommandLineParser& parser) {
         {kRecipe,
          QStringLiteral("Measure the circles of this recipe, each against its own standard and "
                         "tolerance; adds the columns circle and part_verdict, and the exit "
-                        "status follows the parts. Without images, its camera is used."),
+                        "status follows the parts. Without images, its camera is used. With "
+                        "--report: only this recipe's records (its name, or a recipe file)."),
          QStringLiteral("FILE.gavrel-recipe")},
         {kFrames, QStringLiteral("Frames to take from the camera (default 1)."),
          QStringLiteral("N"), QStringLiteral("1")},
@@ -152,7 +153,6 @@ void describe(QCommandLineParser& parser) {
          QStringLiteral("URL")},
         {kStation, QStringLiteral("--report: only this station's records."),
          QStringLiteral("NAME")},
-        {kRecipe, QStringLiteral("--report: only this recipe's records."), QStringLiteral("NAME")},
     });
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("Image files or folders, measured in order."),
@@ -197,10 +197,11 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
             return usageError(QStringLiteral("--%1 needs --export or --report").arg(name));
         }
     }
-    for (const QString& name : {kStation, kRecipe}) {
-        if (parser.isSet(name) && !parser.isSet(kReport)) {
-            return usageError(QStringLiteral("--%1 needs --report").arg(name));
-        }
+    if (parser.isSet(kStation) && !parser.isSet(kReport)) {
+        return usageError(QStringLiteral("--station needs --report"));
+    }
+    if (parser.isSet(kRecipe) && (parser.isSet(kExport) || parser.isSet(kVerify))) {
+        return usageError(QStringLiteral("--recipe goes with measuring or --report"));
     }
     if (parser.isSet(kReport) && parser.value(kOutput).isEmpty()) {
         return usageError(QStringLiteral("--report needs --output FILE.pdf"));
@@ -215,6 +216,12 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
         }
         options.station = parser.value(kStation);
         options.recipe = parser.value(kRecipe);
+        // A recipe file stands for its name.
+        if (QFileInfo(options.recipe).isFile()) {
+            if (const RecipeFile::ReadResult read = RecipeFile::read(options.recipe); read.recipe) {
+                options.recipe = read.recipe->name;
+            }
+        }
         for (const auto& [name, time] :
              {std::pair{kSince, &options.since}, std::pair{kUntil, &options.until}}) {
             if (parser.isSet(name)) {
