@@ -135,6 +135,22 @@
         <source>書込みに失敗しました（%1）。</source>
         <translation>Writing failed (%1).</translation>
     </message>
+    <message>
+        <source>「%1」が有限の数値ではありません。</source>
+        <translation>"%1" is not a finite number.</translation>
+    </message>
+    <message>
+        <source>「circles」が 1～%1 個の円の配列ではありません。</source>
+        <translation>"circles" is not a list of 1 to %1 circles.</translation>
+    </message>
+    <message>
+        <source>「%1」が空でない文字列ではありません。</source>
+        <translation>"%1" is not a non-empty text.</translation>
+    </message>
+    <message>
+        <source>円の名前「%1」が重複しています。</source>
+        <translation>The circle name "%1" is used twice.</translation>
+    </message>
 </context>
 <context>
     <name>RecordMenu</name>
@@ -523,6 +539,18 @@
     <message>
         <source>ライブ %1 fps  取込→判定 %2 ms</source>
         <translation>Live %1 fps  capture→judgement %2 ms</translation>
+    </message>
+    <message>
+        <source>円を追加(&amp;A)</source>
+        <translation>&amp;Add circle</translation>
+    </message>
+    <message>
+        <source>円を削除(&amp;D)</source>
+        <translation>&amp;Delete circle</translation>
+    </message>
+    <message>
+        <source>円の一覧(&amp;C)</source>
+        <translation>&amp;Circle list</translation>
     </message>
 </context>
 <context>
@@ -1127,6 +1155,64 @@ Press OK again to keep it anyway</translation>
     <message>
         <source>%1 は記録のデータベースとして開けません</source>
         <translation>%1 cannot be opened as a record database</translation>
+    </message>
+</context>
+<context>
+    <name>CircleListPanel</name>
+    <message>
+        <source>円の一覧</source>
+        <translation>Circles</translation>
+    </message>
+    <message>
+        <source>名前</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>中心Ｘ</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>中心Ｙ</source>
+        <translation>Y</translation>
+    </message>
+    <message>
+        <source>半径</source>
+        <translation>Radius</translation>
+    </message>
+    <message>
+        <source>平均濃度値</source>
+        <translation>Mean density</translation>
+    </message>
+    <message>
+        <source>標準偏差</source>
+        <translation>Std. dev.</translation>
+    </message>
+    <message>
+        <source>基準濃度値</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>許容差(±)</source>
+        <translation>Tolerance (±)</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Judgement</translation>
+    </message>
+    <message>
+        <source>部品の判定: %1</source>
+        <translation>Part: %1</translation>
+    </message>
+</context>
+<context>
+    <name>JudgementRules</name>
+    <message>
+        <source>円が画像の画素を含みません</source>
+        <translation>The circle covers no pixel of the image</translation>
+    </message>
+    <message>
+        <source>測定ライブラリが呼び出しを拒否しました</source>
+        <translation>The measuring library refused the call</translation>
     </message>
 </context>
 </TS>
