@@ -552,6 +552,10 @@
         <source>円の一覧(&amp;C)</source>
         <translation>&amp;Circle list</translation>
     </message>
+    <message>
+        <source>工程の変化: 円 %1 規則 %2 (%3)</source>
+        <translation>Process change: circle %1, rule %2 (%3)</translation>
+    </message>
 </context>
 <context>
     <name>frmMeasurementRecord</name>

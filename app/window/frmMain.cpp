@@ -19,6 +19,7 @@
 #include <QPalette>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTime>
 
 // Ours
 #include "AboutGavrel.h"
@@ -306,6 +307,11 @@ void frmMain::createInspectionCommands() {
     liveReadout_->setObjectName(QStringLiteral("lblLive"));
     statusLine_->addWidget(pointerReadout_);
     statusLine_->addPermanentWidget(liveReadout_);
+    alarmReadout_ = new QLabel(statusLine_);
+    alarmReadout_->setObjectName(QStringLiteral("lblAlarm"));
+    paintLabel(alarmReadout_, QPalette::WindowText, QColor(200, 0, 0));
+    alarmReadout_->hide(); // until a live run sees its process change
+    statusLine_->addPermanentWidget(alarmReadout_);
     // Each readout as wide as its longest text in the language shown.
     const QString widest[] = {
         QCoreApplication::translate("frmMain", "X 511  Y 479  濃度 255  "),
@@ -726,6 +732,22 @@ void frmMain::settle(SettleRule::Event event) {
         circlePanelRefresh_.start(); // with the settled judgement's spread
     }
     emit judgementSettled(settled->judgement, settled->record);
+    if (event == SettleRule::Event::LiveFrame) {
+        for (const DriftAlarm::Alarm& alarm : driftAlarm_.feed(settled->judgement)) {
+            QList<int> rules;
+            QStringList numbers;
+            for (const ControlChartRules::Rule rule : alarm.rules) {
+                rules.append(ControlChartRules::number(rule));
+                numbers.append(QString::number(rules.back()));
+            }
+            alarmReadout_->setText(
+                QCoreApplication::translate("frmMain", "工程の変化: 円 %1 規則 %2 (%3)")
+                    .arg(alarm.circle, numbers.join(QLatin1Char(',')),
+                         QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+            alarmReadout_->show();
+            emit processAlarm(alarm.circle, rules);
+        }
+    }
 }
 
 void frmMain::nudgeCircle(int dx, int dy, int dRadius) {
@@ -968,6 +990,9 @@ void frmMain::setLive(bool on) {
     });
     liveMeter_.reset();
     inspection_.startLive();
+    driftAlarm_.reset();
+    alarmReadout_->clear();
+    alarmReadout_->hide();
     liveFiguresShown_ = LiveMeter::Clock::now();
     ui.cmdGrab->setEnabled(false);
     liveReadout_->setText(QCoreApplication::translate("frmMain", "ライブ"));

@@ -14,6 +14,7 @@
 // Ours
 #include "CircleFigure.h"
 #include "DragAnchor.h"
+#include "DriftAlarm.h"
 #include "Inspection.h"
 #include "InspectionRecipe.h"
 #include "KeshDisplayEx.h"
@@ -73,6 +74,7 @@ public:
     // For the status line: the pixel under the pointer, and the live rate and delay.
     QLabel* pointerReadout() const;
     QLabel* liveReadout() const { return liveReadout_; }
+    QLabel* alarmReadout() const { return alarmReadout_; }
     const LiveMeter& liveMeter() const { return liveMeter_; }
     bool isLive() const { return liveFeed_ != nullptr; }
     // The menu bar above the inspection layout and the status line below it.
@@ -96,6 +98,9 @@ signals:
     // A judgement stands: the end of a drag or of a key nudge, 再計算, a Grab or a load, and
     // live frames. `kept` when the settle rule keeps it; it has gone to the recorder then.
     void judgementSettled(const Judgement& judgement, bool kept);
+    // Live: a circle's results break a control-chart rule against the run's baseline (rule
+    // numbers 1 to 4), while its parts may still be OK.
+    void processAlarm(const QString& circle, const QList<int>& rules);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -183,6 +188,8 @@ private:
     QTimer circlePanelRefresh_; // the list follows a drag at a screen's pace, not every step
     PixelReadout* pointerReadout_ = nullptr;
     QLabel* liveReadout_ = nullptr;
+    QLabel* alarmReadout_ = nullptr;
+    DriftAlarm driftAlarm_;
     std::optional<InspectionRecipe> startupRecipe_;
 
     LiveFeed* liveFeed_ = nullptr; // a child while live, deleted later once stopped

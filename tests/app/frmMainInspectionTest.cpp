@@ -9,12 +9,14 @@
 
 // Qt
 #include <QAction>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QStatusBar>
 
 // Ours
+#include "KeshFileAccess.h"
 #include "PixelReadout.h"
 #include "RecipeFile.h"
 #include "ServiceFakes.h"
@@ -351,3 +353,61 @@ TEST_F(frmMainInspectionTest, ASourceThatEndsStopsLiveAsAFailedGrabWouldAndKeeps
 }
 
 } // namespace
+
+namespace {
+
+// A drifting process: a steady baseline, then a level that climbs one grey level every two
+// frames until it is well past the tolerance.
+void writeDriftingFrames(testutils::Sandbox& sandbox, int count) {
+    KeshImage frame;
+    KeshFileAccess file;
+    for (int i = 0; i < count; ++i) {
+        const int level = i < 30 ? 128 + i % 3 : 128 + (i - 30) / 2;
+        std::fill_n(frame.bufferAddress(), frame.bytesPerLine() * frame.height(),
+                    static_cast<std::uint8_t>(level));
+        file.setFileName(sandbox.filePath(QStringLiteral("drift/frame-%1.bmp").arg(i)));
+        QDir().mkpath(sandbox.filePath(QStringLiteral("drift")));
+        file.write(frame);
+        ASSERT_EQ(file.errorCode(), 0);
+    }
+}
+
+} // namespace
+
+TEST_F(frmMainInspectionTest, ADriftingProcessRaisesTheAlarmBeforeItsFirstNg) {
+    constexpr int kFrames = 110;
+    writeDriftingFrames(sandbox, kFrames);
+    const QString drifting =
+        camera("drift.ini", QByteArray("multifilesrc location=\"$(IniFolder)/drift/frame-%d.bmp\" "
+                                       "do-timestamp=true index=0 stop-index=") +
+                                QByteArray::number(kFrames - 1) +
+                                " caps=image/bmp,framerate=30/1 ! identity sleep-time=30000 ! "
+                                "gdkpixbufdec");
+    auto window = start(drifting);
+    ASSERT_TRUE(window->liveAction()->isEnabled()) << "the frames did not open";
+    std::optional<int> firstNg;
+    std::optional<int> firstAlarm;
+    int judged = 0;
+    QObject::connect(window.get(), &frmMain::judgementSettled, window.get(),
+                     [&](const Judgement& judgement, bool) {
+                         ++judged;
+                         if (judgement.partVerdict() == Verdict::NG && !firstNg) {
+                             firstNg = judged;
+                         }
+                     });
+    QObject::connect(window.get(), &frmMain::processAlarm, window.get(),
+                     [&](const QString& circle, const QList<int>& rules) {
+                         EXPECT_EQ(circle, QStringLiteral("1"));
+                         EXPECT_FALSE(rules.isEmpty());
+                         if (!firstAlarm) {
+                             firstAlarm = judged;
+                         }
+                     });
+    window->liveAction()->trigger();
+    // The source ends after its last frame, which stops live as a failed grab does.
+    ASSERT_TRUE(waitFor([&] { return !window->isLive(); }, 20000));
+    ASSERT_TRUE(firstNg) << judged << " frames judged";
+    ASSERT_TRUE(firstAlarm);
+    EXPECT_LT(*firstAlarm, *firstNg);
+    EXPECT_TRUE(window->alarmReadout()->text().contains(QStringLiteral("規則")));
+}
