@@ -111,6 +111,12 @@ ReadResult parse(const QByteArray& bytes, const QString& folder) {
                                .arg(QLatin1String(key)));
         }
         *target = value.toDouble();
+        // A number too large for a double reads as infinity: an infinite tolerance passes all.
+        if (!std::isfinite(*target)) {
+            return failure(
+                QCoreApplication::translate("RecipeFile", "「%1」が有限の数値ではありません。")
+                    .arg(QLatin1String(key)));
+        }
     }
 
     const QJsonValue camera = root.value(QStringLiteral("camera"));
@@ -145,6 +151,10 @@ ReadResult read(const QString& path) {
     QFile file(path);
     if (!file.exists()) {
         return failure(QCoreApplication::translate("RecipeFile", "ファイルがありません。"));
+    }
+    // Opening a named pipe or a device would wait for a writer before any window appears.
+    if (!QFileInfo(path).isFile()) {
+        return failure(QCoreApplication::translate("RecipeFile", "通常のファイルではありません。"));
     }
     if (!file.open(QIODevice::ReadOnly)) {
         return failure(QCoreApplication::translate("RecipeFile", "ファイルを開けません（%1）。")
