@@ -100,6 +100,8 @@ void RecordWriter::writePending() {
     if (spooled_ == 0 && !imagesWait) {
         if (database_->write(batch)) {
             databaseError_.clear();
+            // A spool held a while by another program is no fault once nothing waits.
+            localError_.clear();
             progress.markKept(through);
             settled += count;
             report();

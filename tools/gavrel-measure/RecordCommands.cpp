@@ -101,6 +101,13 @@ int exportCsv(const MeasureOptions& options, std::FILE* output, std::FILE* error
         report(errors, QStringLiteral("%1: %2").arg(options.outputFile, error));
         return kFailed;
     }
+    // A failed flush (a full disk) must not let the commit replace the earlier file.
+    if (!out.flush()) {
+        const QString reason = out.errorString();
+        out.cancelWriting();
+        report(errors, QStringLiteral("%1: %2").arg(options.outputFile, reason));
+        return kFailed;
+    }
     if (!out.commit()) {
         report(errors, QStringLiteral("%1: %2").arg(options.outputFile, out.errorString()));
         return kFailed;
