@@ -1,5 +1,8 @@
 #include "frmRecordSettings.h"
 
+// Standard library
+#include <optional>
+
 // Ours
 #include "DatabaseUrl.h"
 #include "RecordLocations.h"
@@ -11,7 +14,17 @@ frmRecordSettings::frmRecordSettings(RecordSettings& settings, QWidget* parent)
     ui->setupUi(this);
     setFixedSize(size());
     ui->txtDatabaseUrl->setPlaceholderText(RecordLocations::defaultDatabaseUrl().toString());
-    ui->txtDatabaseUrl->setText(settings_.databaseUrlText());
+    // A stored password is never shown: the field holds the URL without it, and OK keeps it
+    // unless another is typed.
+    const QString stored = settings_.databaseUrlText();
+    const auto url = DatabaseUrl::parse(stored);
+    if (url && !url->password().isEmpty()) {
+        storedPassword_ = url->password();
+        shownUrl_ = url->toDisplayString();
+        ui->txtDatabaseUrl->setText(shownUrl_);
+    } else {
+        ui->txtDatabaseUrl->setText(stored);
+    }
     ui->txtStation->setPlaceholderText(RecordLocations::hostName());
     ui->txtStation->setText(settings_.stationOverride());
     ui->chkKeepOkImages->setChecked(settings_.keepOkImages());
@@ -22,11 +35,22 @@ frmRecordSettings::frmRecordSettings(RecordSettings& settings, QWidget* parent)
 frmRecordSettings::~frmRecordSettings() = default;
 
 void frmRecordSettings::cmdOK_Click() {
-    const QString url = ui->txtDatabaseUrl->text().trimmed();
+    QString url = ui->txtDatabaseUrl->text().trimmed();
     QString error;
-    if (!url.isEmpty() && !DatabaseUrl::parse(url, &error)) {
+    const auto parsed = url.isEmpty() ? std::nullopt : DatabaseUrl::parse(url, &error);
+    if (!url.isEmpty() && !parsed) {
         ui->lblError->setText(error);
         return;
+    }
+    const QString station = ui->txtStation->text();
+    for (const QChar c : station) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) {
+            ui->lblError->setText(tr("ステーション名に制御文字は使えません。"));
+            return;
+        }
+    }
+    if (parsed && !storedPassword_.isEmpty() && url == shownUrl_) {
+        url = parsed->withPassword(storedPassword_).toString();
     }
     settings_.setDatabaseUrlText(url);
     settings_.setStationOverride(ui->txtStation->text());

@@ -5,6 +5,7 @@
 
 // Qt
 #include <QDialog>
+#include <QString>
 
 class RecordSettings;
 namespace Ui {
@@ -25,4 +26,6 @@ private:
 
     std::unique_ptr<Ui::frmRecordSettings> ui;
     RecordSettings& settings_;
+    QString storedPassword_;
+    QString shownUrl_;
 };

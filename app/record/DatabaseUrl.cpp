@@ -149,6 +149,12 @@ QString DatabaseUrl::toString() const {
     return url.toString(QUrl::FullyEncoded);
 }
 
+DatabaseUrl DatabaseUrl::withPassword(const QString& password) const {
+    DatabaseUrl other = *this;
+    other.password_ = password;
+    return other;
+}
+
 QString DatabaseUrl::toDisplayString() const {
     if (kind_ == Kind::Sqlite) {
         return toString();

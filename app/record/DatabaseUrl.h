@@ -35,6 +35,9 @@ public:
     // The libpq parameters a URL may carry.
     static const QStringList& allowedParameters();
 
+    // The same database with another password (empty: none in the URL).
+    DatabaseUrl withPassword(const QString& password) const;
+
     // The URL as the operator writes it; the password is left out of the shown form.
     QString toString() const;
     QString toDisplayString() const;

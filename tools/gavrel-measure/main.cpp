@@ -2,6 +2,7 @@
 
 // Standard library
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 // POSIX
@@ -16,6 +17,28 @@
 #include "MeasureOptions.h"
 #include "MeasureRun.h"
 
+namespace {
+
+// Overwrites the password of a database URL among the arguments, once Qt holds its own copy,
+// so that other users' `ps` shows no password. (~/.pgpass or PGPASSWORD keep it off the
+// command line altogether.)
+void hidePasswords(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        char* scheme = std::strstr(argv[i], "://");
+        if (!scheme) {
+            continue;
+        }
+        char* const start = scheme + 3;
+        char* const at = std::strrchr(start, '@');
+        char* const colon = at ? static_cast<char*>(std::memchr(start, ':', at - start)) : nullptr;
+        if (colon) {
+            std::memset(colon + 1, 'x', static_cast<std::size_t>(at - colon - 1));
+        }
+    }
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
 #ifdef __GLIBC__
     // Every image passes through a few buffers of a quarter megabyte. Kept in the heap rather
@@ -24,6 +47,7 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
 #endif
     QCoreApplication app(argc, argv);
+    hidePasswords(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("gavrel-measure"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(gavrel::kVersion));
 
