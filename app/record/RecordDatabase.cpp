@@ -100,7 +100,8 @@ int socketOf(QSqlDatabase& database) {
         return -1;
     }
     const QVariant handle = database.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0) {
+    // The PostgreSQL driver's handle is its PGconn pointer.
+    if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(PGconn*)) {
         return -1;
     }
     PGconn* connection = *static_cast<PGconn* const*>(handle.data());
@@ -237,7 +238,8 @@ bool RecordDatabase::open() {
             QStringLiteral("tcp_user_timeout=%1").arg(kWaitLimitMs),
             QStringLiteral("options=%1")
                 .arg(quotedOption(
-                    QStringLiteral("-c statement_timeout=%1 -c lock_timeout=%1%2")
+                    QStringLiteral("-c statement_timeout=%1 -c lock_timeout=%1 -c "
+                                   "client_min_messages=warning%2")
                         .arg(kWaitLimitMs)
                         .arg(readOnly ? QStringLiteral(" -c default_transaction_read_only=on")
                                       : QString()))),

@@ -1,4 +1,5 @@
 // Qt
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTest>
@@ -126,6 +127,25 @@ TEST_F(RecordPostgresTest, TwoProgramsOnOneStationKeepOneChain) {
     const auto report = ChainVerifier::verifyAll(database.connection());
     EXPECT_TRUE(report.intact());
     EXPECT_EQ(report.stations, 1);
+}
+
+TEST_F(RecordPostgresTest, AFrozenServerSendsRecordsToTheSpoolWithinSeconds) {
+    RecordConfig config = recordkit::config(sandbox.path(), url);
+    RecordStore store(config, nullptr, std::chrono::milliseconds(200));
+    ASSERT_TRUE(store.record(recordkit::sample(1)));
+    ASSERT_TRUE(server->freeze(true));
+    QElapsedTimer clock;
+    clock.start();
+    const bool kept = store.record(recordkit::sample(2));
+    const qint64 waited = clock.elapsed();
+    ASSERT_TRUE(server->freeze(false));
+    EXPECT_TRUE(kept);
+    EXPECT_LT(waited, 15000) << "bounded by the statement limit, not by the server";
+    // Kept in the spool meanwhile, and written once the server answers again.
+    EXPECT_EQ(RecordSpool(RecordLocations::spoolFileFor(config.spoolFolder, url)).count() + 1, 2);
+    RecordDatabase database(url, QStringLiteral("check"));
+    ASSERT_TRUE(database.open());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recordkit::rowCount(database) == 2; }, 30000));
 }
 
 } // namespace
