@@ -33,6 +33,7 @@
 // Ours
 #include "CsvReader.h"
 #include "DatabaseUrl.h"
+#include "PostgresServer.h"
 #include "RecordChain.h"
 #include "RecordLocations.h"
 #include "RecordSpool.h"
@@ -219,6 +220,60 @@ TEST_F(GavrelMeasureRecordSafetyTest, NoPrintedRowIsLostWhenTheRunIsKilled) {
         EXPECT_TRUE(includes(written, printed));
         EXPECT_EQ(run({QStringLiteral("--verify"), url}).exitCode, 0);
     }
+}
+
+TEST_F(GavrelMeasureRecordSafetyTest, NoPrintedRowIsLostWhenARunOnAServerIsKilled) {
+    testutils::PostgresServer server;
+    if (!server.isRunning()) {
+        GTEST_SKIP() << server.error().toStdString();
+    }
+    const QString folder = imageFolder(300);
+    const QString url = server.url();
+    auto keptOnServer = [&] {
+        std::multiset<QString> sources;
+        {
+            QSqlDatabase database =
+                QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("server"));
+            database.setHostName(QStringLiteral("127.0.0.1"));
+            database.setPort(server.port());
+            database.setUserName(testutils::PostgresServer::user());
+            database.setDatabaseName(QStringLiteral("postgres"));
+            if (database.open()) {
+                QSqlQuery query(database);
+                query.exec(QStringLiteral("SELECT source FROM measurements"));
+                while (query.next()) {
+                    sources.insert(query.value(0).toString());
+                }
+            }
+            database.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("server"));
+        for (const InspectionRecord& r : RecordSpool(spoolOf(url)).readAll()) {
+            sources.insert(r.source);
+        }
+        return sources;
+    };
+    const QStringList arguments{QStringLiteral("--record"), url, QStringLiteral("--format"),
+                                QStringLiteral("csv"), folder};
+    std::multiset<QString> printed;
+    // Killed while the server answers, then while it is frozen (rows go to the spool once the
+    // write's deadline passes).
+    for (const int after : {20, 120}) {
+        const std::multiset<QString> shown = killedRun(arguments, after);
+        printed.insert(shown.begin(), shown.end());
+        EXPECT_GE(shown.size(), std::size_t(after));
+        EXPECT_TRUE(includes(keptOnServer(), printed));
+    }
+    ASSERT_TRUE(server.freeze(true));
+    const std::multiset<QString> shown = killedRun(arguments, 10);
+    ASSERT_TRUE(server.freeze(false));
+    printed.insert(shown.begin(), shown.end());
+    EXPECT_GE(shown.size(), 10u) << "a frozen server holds no row back for long";
+    EXPECT_TRUE(includes(keptOnServer(), printed));
+    // The next run replays the spool into the server.
+    ASSERT_EQ(run({QStringLiteral("--record"), url, flat()}).exitCode, 0);
+    EXPECT_EQ(RecordSpool(spoolOf(url)).count(), 0);
+    EXPECT_TRUE(includes(keptOnServer(), printed));
 }
 
 TEST_F(GavrelMeasureRecordSafetyTest, ALockFileLeftByACrashBlocksNothing) {
