@@ -276,6 +276,49 @@ TEST_F(GavrelMeasureRecordSafetyTest, NoPrintedRowIsLostWhenARunOnAServerIsKille
     EXPECT_TRUE(includes(keptOnServer(), printed));
 }
 
+TEST_F(GavrelMeasureRecordSafetyTest, AFullSpoolDiskIsSaidAndNoRowIsPrintedWithoutItsRecord) {
+    const QString file = sandbox.filePath(QStringLiteral("line/m.sqlite"));
+    const QString url = QStringLiteral("sqlite://") + file;
+    ASSERT_EQ(run({QStringLiteral("--record"), url, flat()}).exitCode, 0);
+    const QString spoolFolder = QFileInfo(spoolOf(url)).absolutePath();
+    QDir().mkpath(spoolFolder);
+    const QByteArray folder = QFile::encodeName(spoolFolder);
+    if (::geteuid() != 0 || ::mount("tmpfs", folder.constData(), "tmpfs", 0, "size=16k") != 0) {
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    }
+    for (const qsizetype size : {4096, 1}) {
+        const QByteArray filler =
+            QFile::encodeName(spoolFolder + QStringLiteral("/filler%1").arg(size));
+        const int fd = ::open(filler.constData(), O_WRONLY | O_CREAT, 0600);
+        const QByteArray block(size, 'x');
+        while (::write(fd, block.constData(), std::size_t(size)) == size) {
+        }
+        ::close(fd);
+    }
+    ProgramRun result;
+    {
+        // The database is locked, so the records must go to the spool, which has no room.
+        QSqlDatabase holder =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(file);
+        ASSERT_TRUE(holder.open());
+        {
+            QSqlQuery lock(holder);
+            ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            result = run({QStringLiteral("--record"), url, QStringLiteral("--format"),
+                          QStringLiteral("csv"), flat(QStringLiteral("x.bmp")), disc()});
+            lock.exec(QStringLiteral("ROLLBACK"));
+        }
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    ::umount2(folder.constData(), MNT_DETACH);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(result.errors.contains("No space left on device")) << result.errors.toStdString();
+    EXPECT_FALSE(result.errors.contains("held by another")) << result.errors.toStdString();
+    EXPECT_EQ(result.output.count('\n'), 1) << "only the header: " << result.output.toStdString();
+}
+
 TEST_F(GavrelMeasureRecordSafetyTest, ALockFileLeftByACrashBlocksNothing) {
     const QString file = sandbox.filePath(QStringLiteral("line/m.sqlite"));
     const QString url = QStringLiteral("sqlite://") + file;

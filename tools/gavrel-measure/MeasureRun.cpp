@@ -68,6 +68,18 @@ struct WaitingInput {
 // Inputs measured ahead of their records being kept; past this the measuring waits.
 constexpr std::size_t kMostWaiting = 256;
 
+// The inputs until the run is told to stop: a run whose records cannot be kept reads no more.
+class StoppableInputs : public InputSource {
+public:
+    StoppableInputs(InputSource& inputs, const std::atomic<bool>& stop)
+        : inputs_(inputs), stop_(stop) {}
+    std::optional<MeasureInput> next() override { return stop_ ? std::nullopt : inputs_.next(); }
+
+private:
+    InputSource& inputs_;
+    const std::atomic<bool>& stop_;
+};
+
 } // namespace
 
 MeasureRun::MeasureRun(MeasureOptions options, Streams streams)
@@ -123,7 +135,7 @@ int MeasureRun::exec() {
     bool anyNg = false;
     bool anyError = false;
     bool anyRow = false;
-    bool recordLost = false;
+    std::atomic<bool> recordLost = false;
     std::deque<WaitingInput> waiting;
     auto show = [&](const MeasuredInput& measured) {
         // The bar shares the terminal with messages, and with the rows when they go there too.
@@ -174,7 +186,8 @@ int MeasureRun::exec() {
         }
     };
     writer->begin();
-    MeasurePipeline(options_).run(*inputs, [&](MeasuredInput&& measured) {
+    StoppableInputs stoppable(*inputs, recordLost);
+    MeasurePipeline(options_).run(stoppable, [&](MeasuredInput&& measured) {
         if (recordLost) {
             return;
         }
