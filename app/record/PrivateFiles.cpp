@@ -57,7 +57,7 @@ bool syncFolder(const QString& path, QString* error) {
     return synced || fail(error, path, code);
 }
 
-bool writeWhole(const QString& path, const QByteArray& data, QString* error) {
+bool writeWhole(const QString& path, const QByteArray& data, QString* error, bool flush) {
     const QString folder = QFileInfo(path).absolutePath();
     if (!makeFolder(folder, error)) {
         return false;
@@ -81,7 +81,7 @@ bool writeWhole(const QString& path, const QByteArray& data, QString* error) {
         }
         done += n;
     }
-    if (::fdatasync(fd) != 0) {
+    if (flush && ::fdatasync(fd) != 0) {
         const int code = errno;
         ::close(fd);
         ::unlink(temporary.constData());
@@ -93,7 +93,7 @@ bool writeWhole(const QString& path, const QByteArray& data, QString* error) {
         ::unlink(temporary.constData());
         return fail(error, path, code);
     }
-    return syncFolder(folder, error);
+    return !flush || syncFolder(folder, error);
 }
 
 } // namespace PrivateFiles

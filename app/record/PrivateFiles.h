@@ -18,7 +18,8 @@ bool makeFolder(const QString& path, QString* error);
 bool syncFolder(const QString& path, QString* error);
 
 // Writes `data` to a new file beside `path`, flushes it and renames it over `path`, so that
-// `path` is either what it was or the whole of `data`. The file is created 0600.
-bool writeWhole(const QString& path, const QByteArray& data, QString* error);
+// `path` is either what it was or the whole of `data`. The file is created 0600. Without
+// `flush`, a power cut may leave the older file (but never a part of either).
+bool writeWhole(const QString& path, const QByteArray& data, QString* error, bool flush = true);
 
 } // namespace PrivateFiles

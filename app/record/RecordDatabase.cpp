@@ -306,12 +306,15 @@ std::optional<int> RecordDatabase::write(std::vector<InspectionRecord>& records)
     if (!open()) {
         return std::nullopt;
     }
-    QString keyError;
-    const std::optional<StationKey> key = StationKey::own(keyFolder(), &keyError);
-    if (!key) {
-        fail(QStringLiteral("The station key cannot be kept: %1").arg(keyError), true);
-        return std::nullopt;
+    if (!key_) {
+        QString keyError;
+        key_ = StationKey::own(keyFolder(), &keyError);
+        if (!key_) {
+            fail(QStringLiteral("The station key cannot be kept: %1").arg(keyError), true);
+            return std::nullopt;
+        }
     }
+    const std::optional<StationKey>& key = key_;
     const bool sqlite = url_.kind() == DatabaseUrl::Kind::Sqlite;
     ConnectionDeadline deadline(socketOf(database_), std::chrono::milliseconds(kWaitLimitMs));
     QSqlQuery query(database_);
@@ -446,7 +449,8 @@ void RecordDatabase::rememberHeads(const std::vector<InspectionRecord>& records)
                                      {QStringLiteral("seal"), record.recordSha256}});
         }
     }
-    PrivateFiles::writeWhole(path, QJsonDocument(heads).toJson(QJsonDocument::Compact), nullptr);
+    PrivateFiles::writeWhole(path, QJsonDocument(heads).toJson(QJsonDocument::Compact), nullptr,
+                             false);
 }
 
 InspectionRecord RecordDatabase::fromRow(const QSqlQuery& q) {

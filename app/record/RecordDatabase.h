@@ -11,6 +11,7 @@
 // Ours
 #include "DatabaseUrl.h"
 #include "InspectionRecord.h"
+#include "StationKey.h"
 
 class QSqlQuery;
 
@@ -32,7 +33,10 @@ public:
     RecordDatabase& operator=(const RecordDatabase&) = delete;
 
     // Where the station key and the last known chain heads are (the user's by default).
-    void setKeyFolder(const QString& folder) { keyFolder_ = folder; }
+    void setKeyFolder(const QString& folder) {
+        keyFolder_ = folder;
+        key_.reset();
+    }
     QString keyFolder() const;
 
     // Opens the connection and brings the schema up to date; false with lastError() set.
@@ -66,6 +70,7 @@ private:
     Access access_;
     QString connectionName_;
     QString keyFolder_;
+    std::optional<StationKey> key_;
     QSqlDatabase database_;
     QString lastError_;
     bool lastErrorLasts_ = false;
