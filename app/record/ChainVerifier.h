@@ -47,7 +47,8 @@ Report verifyAll(QSqlDatabase& database, const QString& keyFolder = {},
                  const QString& headsFile = {}, const QString& archiveFolder = {});
 
 // Ids among `rows` (each read with its chain fields) whose seal or link to the station's
-// record before it does not hold, with the keys of the user's key folder.
+// record before it does not hold, with the keys of the user's key folder. A seal made with a
+// key that is not there is not judged; its link still is.
 QSet<qint64> brokenAmong(QSqlDatabase& database, const std::vector<InspectionRecord>& rows);
 
 } // namespace ChainVerifier
