@@ -22,6 +22,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 
 // PostgreSQL
@@ -249,7 +250,23 @@ bool RecordDatabase::open() {
         }
         database_.setConnectOptions(options.join(u';'));
     }
-    if (!database_.open()) {
+    bool opened = database_.open();
+    if (opened && sqlite && readOnly &&
+        !QSqlQuery(database_).exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        opened = false;
+    }
+    if (!opened && sqlite && readOnly) {
+        // A write-protected copy in WAL form whose shared-memory file cannot be made: read
+        // it as an unchanging file.
+        database_.close();
+        database_.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
+                .arg(kWaitLimitMs / 5));
+        database_.setDatabaseName(QUrl::fromLocalFile(url_.path()).toString(QUrl::FullyEncoded) +
+                                  QStringLiteral("?immutable=1"));
+        opened = database_.open();
+    }
+    if (!opened) {
         const QString text = database_.lastError().text();
         database_.close();
         return fail(text, !sqlite && isLastingServerError(text));

@@ -479,6 +479,28 @@ TEST_F(GavrelMeasureRecordSafetyTest, AuditsOpenAWriteProtectedCopyAndChangeNoth
     EXPECT_EQ(run({QStringLiteral("--verify"), copyUrl}).exitCode, 0);
     EXPECT_EQ(testutils::readAll(copy), before) << "no WAL switch, no schema work";
     EXPECT_FALSE(QFile::exists(copy + QStringLiteral("-wal")));
+
+    // An auditor who may not write beside a copy in WAL form still reads it.
+    if (::geteuid() == 0) {
+        const QString walCopy = sandbox.filePath(QStringLiteral("audit2/m.sqlite"));
+        QDir().mkpath(QFileInfo(walCopy).absolutePath());
+        ASSERT_TRUE(QFile::copy(file, walCopy));
+        ::chmod(QFile::encodeName(walCopy).constData(), 0644);
+        ::chmod(QFile::encodeName(sandbox.path()).constData(), 0755);
+        ::chmod(QFile::encodeName(QFileInfo(walCopy).absolutePath()).constData(), 0755);
+        QProcess auditor;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), QStringLiteral("/nonexistent"));
+        auditor.setProcessEnvironment(environment);
+        auditor.start(QStringLiteral("setpriv"),
+                      {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                       QStringLiteral("--clear-groups"), QStringLiteral(GAVREL_MEASURE_PROGRAM),
+                       QStringLiteral("--export"), QStringLiteral("sqlite://") + walCopy});
+        ASSERT_TRUE(auditor.waitForFinished(60000));
+        EXPECT_EQ(auditor.exitCode(), 0) << auditor.readAllStandardError().toStdString();
+        EXPECT_EQ(auditor.readAllStandardOutput().count('\n'), 2);
+    }
 }
 
 TEST_F(GavrelMeasureRecordSafetyTest, FormulaCellsAreNeutralisedAndNumbersStayNumbers) {
