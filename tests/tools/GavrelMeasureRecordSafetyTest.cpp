@@ -714,6 +714,14 @@ TEST_F(GavrelMeasureRecordSafetyTest, APasswordIsNeverInTheProcessListOrAMessage
     EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
     EXPECT_TRUE(errors.contains("spool")) << errors.toStdString();
     EXPECT_EQ(RecordSpool(spoolOf(url)).count(), 1);
+
+    // Hiding happens after the arguments are read: what looks like a password in a path is
+    // still used as written.
+    const QString odd = sandbox.filePath(QStringLiteral("a:b@c/m.sqlite"));
+    const ProgramRun recorded =
+        run({QStringLiteral("--record"), QStringLiteral("sqlite://") + odd, flat()});
+    EXPECT_EQ(recorded.exitCode, 0) << recorded.errors.toStdString();
+    EXPECT_TRUE(QFile::exists(odd));
 }
 
 } // namespace

@@ -19,8 +19,8 @@
 
 namespace {
 
-// Overwrites the password of a database URL among the arguments, once Qt holds its own copy,
-// so that other users' `ps` shows no password. (~/.pgpass or PGPASSWORD keep it off the
+// Overwrites the password of a database URL among the arguments, once they are read, so that
+// other users' `ps` shows no password. (~/.pgpass or PGPASSWORD keep it off the
 // command line altogether.)
 void hidePasswords(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -47,13 +47,15 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
 #endif
     QCoreApplication app(argc, argv);
+    // Qt reads argv again on every call: take the arguments before the passwords are hidden.
+    const QStringList arguments = QCoreApplication::arguments();
     hidePasswords(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("gavrel-measure"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(gavrel::kVersion));
 
     const auto cores = static_cast<int>(std::thread::hardware_concurrency());
     const MeasureCommandLine::Outcome outcome =
-        MeasureCommandLine::parse(QCoreApplication::arguments(), cores > 0 ? cores : 1);
+        MeasureCommandLine::parse(arguments, cores > 0 ? cores : 1);
     if (!outcome.options) {
         const QByteArray text = outcome.message.toUtf8();
         std::FILE* stream = outcome.messageIsError ? stderr : stdout;
