@@ -1,6 +1,8 @@
 // The inspection record under load: records per second sustained through the writer thread
-// into SQLite and PostgreSQL, and a million-row record opened and filtered as the record
-// window does it (first page of the table plus the summary).
+// into SQLite and PostgreSQL, each kept (committed) before it counts, both handed over in
+// bursts as the measurer does and one at a time as the window does; and a million-row record
+// opened and filtered as the record window does it (first page of the table plus the
+// summary).
 
 // Standard library
 #include <memory>
@@ -42,7 +44,7 @@ InspectionRecord judged(qint64 n, int stations = 4) {
     return r;
 }
 
-void sustained(benchmark::State& state, const DatabaseUrl& url) {
+void sustained(benchmark::State& state, const DatabaseUrl& url, bool oneAtATime) {
     testutils::Sandbox sandbox;
     RecordConfig config;
     config.url = url;
@@ -50,14 +52,24 @@ void sustained(benchmark::State& state, const DatabaseUrl& url) {
     config.archiveFolder = sandbox.filePath(QStringLiteral("archive"));
     config.station = QStringLiteral("bench");
     config.operatorName = QStringLiteral("bench");
+    config.keyFolder = sandbox.filePath(QStringLiteral("keys"));
     RecordStore store(config);
     qint64 n = 0;
     for (auto _ : state) {
-        // One second's worth of judgements handed over at once, then wait for all of them.
-        for (int i = 0; i < 1000; ++i) {
-            store.record(judged(n++, 1));
+        if (oneAtATime) {
+            // Each judgement waits for its own commit, as the window's do.
+            for (int i = 0; i < 100; ++i) {
+                store.record(judged(n++, 1));
+            }
+            continue;
         }
-        store.waitUntilSettled(std::chrono::minutes(2));
+        // One second's worth of judgements handed over at once; the last one kept means all
+        // of them are.
+        qint64 last = 0;
+        for (int i = 0; i < 1000; ++i) {
+            last = store.submit(judged(n++, 1));
+        }
+        store.waitUntilKept(last, std::chrono::minutes(2));
     }
     if (store.state().kind != RecordState::Kind::Ok) {
         state.SkipWithError("records were spooled instead of written");
@@ -67,19 +79,36 @@ void sustained(benchmark::State& state, const DatabaseUrl& url) {
 
 void BM_SustainedSqlite(benchmark::State& state) {
     testutils::Sandbox folder;
-    sustained(state, DatabaseUrl::sqliteFile(folder.filePath(QStringLiteral("m.sqlite"))));
+    sustained(state, DatabaseUrl::sqliteFile(folder.filePath(QStringLiteral("m.sqlite"))),
+              state.range(0) == 1);
 }
-BENCHMARK(BM_SustainedSqlite)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+BENCHMARK(BM_SustainedSqlite)
+    ->ArgName("oneAtATime")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseRealTime();
+
+testutils::PostgresServer& benchServer() {
+    static testutils::PostgresServer server;
+    return server;
+}
 
 void BM_SustainedPostgres(benchmark::State& state) {
-    static testutils::PostgresServer server;
-    if (!server.isRunning()) {
+    if (!benchServer().isRunning()) {
         state.SkipWithError("no PostgreSQL 15 server could be started");
         return;
     }
-    sustained(state, *DatabaseUrl::parse(server.url()));
+    sustained(state, *DatabaseUrl::parse(benchServer().url()), state.range(0) == 1);
 }
-BENCHMARK(BM_SustainedPostgres)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+BENCHMARK(BM_SustainedPostgres)
+    ->ArgName("oneAtATime")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseRealTime();
 
 // A million records, made once for all the window benchmarks.
 RecordDatabase& millionRows() {

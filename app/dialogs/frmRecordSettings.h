@@ -5,6 +5,7 @@
 
 // Qt
 #include <QDialog>
+#include <QString>
 
 class RecordSettings;
 namespace Ui {
@@ -27,4 +28,6 @@ private:
     std::unique_ptr<Ui::frmRecordSettings> ui;
     RecordSettings& settings_;
     QString triedAndRefused_;
+    QString storedPassword_;
+    QString shownUrl_;
 };

@@ -11,8 +11,14 @@ bool InspectionRecorder::record(Judgement& judgement) {
         return false;
     }
     std::vector<InspectionRecord> records = JudgementRecords::toRecords(judgement);
-    for (InspectionRecord& record : records) {
-        store_->record(std::move(record));
+    if (records.empty()) {
+        return false;
     }
-    return !records.empty();
+    // Every circle of the part handed over at once, so that they are kept in one commit;
+    // the judgement is said to be recorded only once the last of them is kept.
+    qint64 last = 0;
+    for (InspectionRecord& record : records) {
+        last = store_->submit(std::move(record));
+    }
+    return store_->waitUntilKept(last, kKeepLimit);
 }

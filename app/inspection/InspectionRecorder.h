@@ -1,5 +1,8 @@
 #pragma once
 
+// Standard library
+#include <chrono>
+
 // Ours
 #include "Judgement.h"
 
@@ -11,9 +14,13 @@ class InspectionRecorder {
 public:
     explicit InspectionRecorder(RecordStore* store);
 
-    // Gives the judgement its record uuids and records one row per measured circle; false
-    // when nothing was recorded (no store, or nothing measured).
+    // Gives the judgement its record uuids and records one row per measured circle, and
+    // returns once they are committed or flushed to the spool; false when nothing was kept
+    // (no store, nothing measured, or neither the database nor the spool took them).
     bool record(Judgement& judgement);
+
+    // Beyond the database's own time limits and a flush of the spool, which come first.
+    static constexpr std::chrono::seconds kKeepLimit{30};
 
 private:
     RecordStore* store_;

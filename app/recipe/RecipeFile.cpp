@@ -225,6 +225,10 @@ ReadResult read(const QString& path) {
     if (!file.exists()) {
         return failure(QCoreApplication::translate("RecipeFile", "ファイルがありません。"));
     }
+    // Opening a named pipe or a device would wait for a writer before any window appears.
+    if (!QFileInfo(path).isFile()) {
+        return failure(QCoreApplication::translate("RecipeFile", "通常のファイルではありません。"));
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         return failure(QCoreApplication::translate("RecipeFile", "ファイルを開けません（%1）。")
                            .arg(file.errorString()));

@@ -24,17 +24,18 @@ QString number(double value) {
                              : QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
+// Cells already made safe; text fields through textField().
 QStringList cells(const InspectionRecord& r) {
     return {
         QString::number(r.id),
         RecordCodec::timestampText(r.measuredAt),
         QString::number(r.utcOffsetSeconds),
-        r.station,
-        r.operatorName,
-        r.source,
+        textField(r.station),
+        textField(r.operatorName),
+        textField(r.source),
         r.frame ? QString::number(*r.frame) : QString(),
-        r.imageSha256,
-        r.imageFile,
+        textField(r.imageSha256),
+        textField(r.imageFile),
         number(r.cx),
         number(r.cy),
         number(r.r),
@@ -45,11 +46,15 @@ QStringList cells(const InspectionRecord& r) {
         number(r.max),
         number(r.standard),
         number(r.tolerance),
-        r.verdict,
+        textField(r.verdict),
         QString::number(r.elapsedUs),
-        r.uuid,
-        r.previousSha256,
-        r.recordSha256,
+        textField(r.uuid),
+        textField(r.previousSha256),
+        textField(r.recordSha256),
+        textField(r.recipe),
+        textField(r.inspectionUuid),
+        textField(r.circleName),
+        textField(r.partVerdict),
     };
 }
 
@@ -78,15 +83,22 @@ const QStringList kHeader{
     QStringLiteral("record_uuid"),
     QStringLiteral("previous_sha256"),
     QStringLiteral("record_sha256"),
+    QStringLiteral("recipe"),
+    QStringLiteral("inspection_uuid"),
+    QStringLiteral("circle_name"),
+    QStringLiteral("part_verdict"),
 };
 
 QByteArray line(const QStringList& values) {
+    return values.join(u',').toUtf8() + "\r\n";
+}
+
+QStringList header() {
     QStringList quoted;
-    quoted.reserve(values.size());
-    for (const QString& value : values) {
-        quoted << field(value);
+    for (const QString& name : kHeader) {
+        quoted << field(name);
     }
-    return quoted.join(u',').toUtf8() + "\r\n";
+    return quoted;
 }
 
 } // namespace
@@ -108,6 +120,14 @@ QString field(const QString& text) {
     return u'"' + doubled + u'"';
 }
 
+QString textField(const QString& text) {
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && formulaStarts.contains(text.front())) {
+        return field(u'\'' + text);
+    }
+    return field(text);
+}
+
 qint64 write(QSqlDatabase& database, const RecordFilter& filter, QIODevice& out, QString* error) {
     auto failed = [&](const QString& text) -> qint64 {
         if (error) {
@@ -124,7 +144,7 @@ qint64 write(QSqlDatabase& database, const RecordFilter& filter, QIODevice& out,
         return failed(query.lastError().text());
     }
     QByteArray chunk("\xEF\xBB\xBF");
-    chunk += line(kHeader);
+    chunk += line(header());
     qint64 rows = 0;
     while (query.next()) {
         chunk += line(cells(RecordDatabase::fromRow(query)));

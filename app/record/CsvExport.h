@@ -15,6 +15,10 @@ namespace CsvExport {
 
 // One field, quoted when it holds a comma, a quote or a line break.
 QString field(const QString& text);
+// One text field: as field(), and led by an apostrophe when a spreadsheet would take it for
+// a formula (it starts with =, +, -, @, a tab or a carriage return). Numbers are not text
+// fields and stay numbers.
+QString textField(const QString& text);
 
 // Writes the header and the rows; returns the number of rows, or -1 with `error` set.
 qint64 write(QSqlDatabase& database, const RecordFilter& filter, QIODevice& out, QString* error);

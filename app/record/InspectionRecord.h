@@ -43,8 +43,12 @@ struct InspectionRecord {
     QString partVerdict;
 
     // Set when the record is written: the chain link to the station's record before it.
+    // `recordSha256` is a plain SHA-256 in chain form 1 (records written before the seal) and
+    // an HMAC-SHA256 under the station key named by `chainKey` in form 2.
     QString previousSha256;
     QString recordSha256;
+    int chainForm = 0;
+    QString chainKey;
     qint64 id = 0;
 
     // The judged 512 x 480 pixels, carried to the writer and never stored in the database.

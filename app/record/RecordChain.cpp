@@ -2,6 +2,7 @@
 
 // Qt
 #include <QCryptographicHash>
+#include <QMessageAuthenticationCode>
 
 // Ours
 #include "RecordCodec.h"
@@ -20,8 +21,18 @@ QString hashOf(const InspectionRecord& record) {
     return QString::fromLatin1(hash.result().toHex());
 }
 
-bool linkHolds(const InspectionRecord& record, const QString& previousHash) {
-    return record.previousSha256 == previousHash && record.recordSha256 == hashOf(record);
+QString sealOf(const InspectionRecord& record, const QByteArray& key) {
+    return QString::fromLatin1(QMessageAuthenticationCode::hash(RecordCodec::sealedFields(record),
+                                                                key, QCryptographicHash::Sha256)
+                                   .toHex());
+}
+
+bool sealHolds(const InspectionRecord& record, const std::map<QString, QByteArray>& keys) {
+    if (record.chainForm == kSealedForm) {
+        const auto key = keys.find(record.chainKey);
+        return key != keys.end() && record.recordSha256 == sealOf(record, key->second);
+    }
+    return record.chainForm == 1 && record.recordSha256 == hashOf(record);
 }
 
 } // namespace RecordChain

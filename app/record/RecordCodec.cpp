@@ -65,9 +65,18 @@ QByteArray toSpoolLine(const InspectionRecord& record) {
         {QStringLiteral("tolerance"), number(record.tolerance)},
         {QStringLiteral("verdict"), record.verdict},
         {QStringLiteral("elapsed_us"), record.elapsedUs},
+        {QStringLiteral("recipe"), record.recipe},
+        {QStringLiteral("inspection_uuid"), record.inspectionUuid},
+        {QStringLiteral("circle_name"), record.circleName},
+        {QStringLiteral("part_verdict"), record.partVerdict},
     };
     if (record.frame) {
         object.insert(QStringLiteral("frame"), *record.frame);
+    }
+    if (!record.pixels.isEmpty()) {
+        object.insert(QStringLiteral("pixels"), QString::fromLatin1(record.pixels.toBase64()));
+        object.insert(QStringLiteral("image_width"), record.imageWidth);
+        object.insert(QStringLiteral("image_height"), record.imageHeight);
     }
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
@@ -109,7 +118,60 @@ std::optional<InspectionRecord> fromSpoolLine(QByteArrayView line) {
     r.tolerance = numberFrom(o.value(QStringLiteral("tolerance")));
     r.verdict = o.value(QStringLiteral("verdict")).toString();
     r.elapsedUs = o.value(QStringLiteral("elapsed_us")).toInteger();
+    r.recipe = o.value(QStringLiteral("recipe")).toString();
+    r.inspectionUuid = o.value(QStringLiteral("inspection_uuid")).toString();
+    r.circleName = o.value(QStringLiteral("circle_name")).toString();
+    r.partVerdict = o.value(QStringLiteral("part_verdict")).toString();
+    if (o.contains(QStringLiteral("pixels"))) {
+        r.pixels = QByteArray::fromBase64(o.value(QStringLiteral("pixels")).toString().toLatin1());
+        r.imageWidth = o.value(QStringLiteral("image_width")).toInt();
+        r.imageHeight = o.value(QStringLiteral("image_height")).toInt();
+        if (r.pixels.size() != qsizetype(r.imageWidth) * r.imageHeight) {
+            return std::nullopt;
+        }
+    }
     return r;
+}
+
+QByteArray sealedFields(const InspectionRecord& r) {
+    const QList<QByteArray> fields{
+        QByteArrayLiteral("gavrel-record-2"),
+        r.uuid.toUtf8(),
+        timestampText(r.measuredAt).toUtf8(),
+        QByteArray::number(r.utcOffsetSeconds),
+        r.station.toUtf8(),
+        r.operatorName.toUtf8(),
+        r.source.toUtf8(),
+        r.frame ? QByteArray::number(*r.frame) : QByteArrayLiteral("-"),
+        r.imageSha256.toUtf8(),
+        r.imageFile.toUtf8(),
+        exact(r.cx),
+        exact(r.cy),
+        exact(r.r),
+        QByteArray::number(r.pixelCount),
+        exact(r.mean),
+        exact(r.stddev),
+        exact(r.min),
+        exact(r.max),
+        exact(r.standard),
+        exact(r.tolerance),
+        r.verdict.toUtf8(),
+        QByteArray::number(r.elapsedUs),
+        r.recipe.toUtf8(),
+        r.inspectionUuid.toUtf8(),
+        r.circleName.toUtf8(),
+        r.partVerdict.toUtf8(),
+        r.chainKey.toUtf8(),
+        r.previousSha256.toUtf8(),
+    };
+    QByteArray out;
+    for (const QByteArray& field : fields) {
+        const auto n = static_cast<quint32>(field.size());
+        const char length[4] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+        out.append(length, 4);
+        out += field;
+    }
+    return out;
 }
 
 QByteArray canonicalFields(const InspectionRecord& r) {

@@ -11,6 +11,8 @@ struct RecordConfig {
     DatabaseUrl url;
     QString spoolFolder;
     QString archiveFolder;
+    // The station key and chain heads; empty for the user's own (RecordLocations::keyFolder).
+    QString keyFolder;
     QString station;
     QString operatorName;
     bool keepOkImages = false;

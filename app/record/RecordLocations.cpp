@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QSysInfo>
 
@@ -35,12 +36,53 @@ QString spoolFolder() {
     return QDir(dataFolder()).filePath(QStringLiteral("spool"));
 }
 
-QString spoolFileFor(const QString& folder, const DatabaseUrl& url) {
-    const QByteArray key =
-        QCryptographicHash::hash(url.toDisplayString().toUtf8(), QCryptographicHash::Sha256)
+namespace {
+
+QString identityKey(const DatabaseUrl& url) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(databaseIdentity(url).toUtf8(), QCryptographicHash::Sha256)
             .toHex()
-            .left(16);
-    return QDir(folder).filePath(QString::fromLatin1(key) + QStringLiteral(".spool"));
+            .left(16));
+}
+
+bool isLoopback(const QString& host) {
+    static const QRegularExpression ipv4Loopback(
+        QStringLiteral("^127\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}$"));
+    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
+           host.endsWith(QLatin1String(".localhost"), Qt::CaseInsensitive) ||
+           host == QLatin1String("::1") || host == QLatin1String("[::1]") ||
+           ipv4Loopback.match(host).hasMatch();
+}
+
+} // namespace
+
+QString databaseIdentity(const DatabaseUrl& url) {
+    if (url.kind() == DatabaseUrl::Kind::Sqlite) {
+        const QFileInfo file(url.path());
+        const QString canonical = file.canonicalFilePath();
+        if (!canonical.isEmpty()) {
+            return QStringLiteral("sqlite:") + canonical;
+        }
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        return QStringLiteral("sqlite:") + (folder.isEmpty()
+                                                ? file.absoluteFilePath()
+                                                : QDir(folder).filePath(file.fileName()));
+    }
+    const QString host =
+        isLoopback(url.host()) ? QStringLiteral("localhost") : url.host().toLower();
+    return QStringLiteral("postgresql://%1:%2/%3").arg(host).arg(url.port()).arg(url.database());
+}
+
+QString spoolFileFor(const QString& folder, const DatabaseUrl& url) {
+    return QDir(folder).filePath(identityKey(url) + QStringLiteral(".spool"));
+}
+
+QString keyFolder() {
+    return QDir(dataFolder()).filePath(QStringLiteral("keys"));
+}
+
+QString headsFileFor(const QString& folder, const DatabaseUrl& url) {
+    return QDir(folder).filePath(identityKey(url) + QStringLiteral(".heads"));
 }
 
 QString hostName() {

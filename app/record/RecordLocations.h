@@ -19,6 +19,14 @@ QString spoolFolder();
 // One spool file per database, so that each waits for its own.
 QString spoolFileFor(const QString& spoolFolder, const DatabaseUrl& url);
 
+// What names the database itself, however its URL was spelled: the file's own path, or the
+// server (any loopback name as one), its port and the database. No user, no password.
+QString databaseIdentity(const DatabaseUrl& url);
+
+// The station key and the last known chain heads, readable by the user alone.
+QString keyFolder();
+QString headsFileFor(const QString& keyFolder, const DatabaseUrl& url);
+
 QString hostName();
 QString loginName();
 

@@ -1,6 +1,7 @@
 #include "RecordSettings.h"
 
 // Qt
+#include <QFile>
 #include <QSettings>
 
 // Ours
@@ -22,6 +23,12 @@ QString RecordSettings::databaseUrlText() const {
 
 void RecordSettings::setDatabaseUrlText(const QString& url) {
     settings_.setValue(kUrlKey, url.trimmed());
+    const auto parsed = DatabaseUrl::parse(url);
+    if (parsed && !parsed->password().isEmpty()) {
+        // A file that holds a password is its owner's alone.
+        settings_.sync();
+        QFile::setPermissions(settings_.fileName(), QFile::ReadOwner | QFile::WriteOwner);
+    }
 }
 
 QString RecordSettings::stationOverride() const {

@@ -31,7 +31,12 @@ RecordStore::~RecordStore() {
     thread_.wait();
 }
 
-void RecordStore::record(InspectionRecord record) {
+bool RecordStore::record(InspectionRecord record) {
+    // Bounded by the database's own time limits and one flush of the spool.
+    return waitUntilKept(submit(std::move(record)), std::chrono::minutes(2));
+}
+
+qint64 RecordStore::submit(InspectionRecord record) {
     if (record.uuid.isEmpty()) {
         record.uuid = RecordCodec::newUuid();
     }
@@ -52,6 +57,19 @@ void RecordStore::record(InspectionRecord record) {
         writer_,
         [writer, record = std::move(record)]() mutable { writer->submit(std::move(record)); },
         Qt::QueuedConnection);
+    return ++lastTicket_;
+}
+
+bool RecordStore::isKept(qint64 ticket) const {
+    return writer_->progress.kept() >= ticket;
+}
+
+bool RecordStore::hasFailed(qint64 ticket) const {
+    return writer_->progress.kept() < ticket && writer_->progress.failed() >= ticket;
+}
+
+bool RecordStore::waitUntilKept(qint64 ticket, std::chrono::milliseconds timeout) const {
+    return writer_->progress.waitFor(ticket, timeout);
 }
 
 void RecordStore::setConfig(RecordConfig config) {
@@ -82,4 +100,8 @@ bool RecordStore::waitUntilSettled(std::chrono::milliseconds timeout) {
 
 void RecordStore::retryNow() {
     QMetaObject::invokeMethod(writer_, &RecordWriter::retryNow, Qt::QueuedConnection);
+}
+
+QString RecordStore::failure() const {
+    return writer_->progress.failure();
 }

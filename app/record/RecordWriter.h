@@ -13,6 +13,7 @@
 #include "ImageArchive.h"
 #include "InspectionRecord.h"
 #include "RecordConfig.h"
+#include "RecordProgress.h"
 #include "RecordSpool.h"
 #include "RecordState.h"
 
@@ -21,7 +22,8 @@ class RecordDatabase;
 
 // The worker behind RecordStore, living on its own thread: archives the judged images,
 // writes records in batches and, while the database cannot be written, keeps them in the
-// spool and tries again until every one is in.
+// spool and tries again until every one is in. A record counts as kept once it is committed
+// or its spool line is flushed to the disk, never before.
 class RecordWriter : public QObject {
     Q_OBJECT
 
@@ -40,6 +42,8 @@ public:
     // Records submitted and records written or spooled, readable from any thread.
     std::atomic<qint64> submitted{0};
     std::atomic<qint64> settled{0};
+    // Which records are kept (committed or flushed to the spool), by their ticket.
+    RecordProgress progress;
 
 signals:
     void stateChanged(const RecordState& state);
@@ -62,7 +66,10 @@ private:
     std::vector<InspectionRecord> unspooled_;
     bool writeScheduled_ = false;
     int spooled_ = 0;
+    // Records handed over so far: the ticket of the newest.
+    qint64 received_ = 0;
     QString databaseError_;
+    QString archiveError_;
     QString localError_;
     RecordState reported_;
     bool reportedOnce_ = false;

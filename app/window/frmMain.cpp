@@ -725,13 +725,13 @@ void frmMain::settle(SettleRule::Event event) {
     if (!settled) {
         return;
     }
-    if (settled->record && recorder_) {
-        recorder_->record(settled->judgement);
-    }
+    // Kept means kept: the record is in the database or the flushed spool before anything
+    // hears of it.
+    const bool kept = settled->record && recorder_ && recorder_->record(settled->judgement);
     if (circlePanel_->isVisible()) {
         circlePanelRefresh_.start(); // with the settled judgement's spread
     }
-    emit judgementSettled(settled->judgement, settled->record);
+    emit judgementSettled(settled->judgement, kept || (settled->record && !recorder_));
     if (event == SettleRule::Event::LiveFrame) {
         for (const DriftAlarm::Alarm& alarm : driftAlarm_.feed(settled->judgement)) {
             QList<int> rules;

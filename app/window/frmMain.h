@@ -96,7 +96,8 @@ public:
 
 signals:
     // A judgement stands: the end of a drag or of a key nudge, 再計算, a Grab or a load, and
-    // live frames. `kept` when the settle rule keeps it; it has gone to the recorder then.
+    // live frames. `kept` when the settle rule keeps it and, where there is a recorder, the
+    // record is committed or in the flushed spool.
     void judgementSettled(const Judgement& judgement, bool kept);
     // Live: a circle's results break a control-chart rule against the run's baseline (rule
     // numbers 1 to 4), while its parts may still be OK.

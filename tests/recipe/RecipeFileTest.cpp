@@ -1,3 +1,6 @@
+// Standard library
+#include <sys/stat.h>
+
 // Qt
 #include <QDir>
 #include <QFile>
@@ -136,6 +139,14 @@ TEST(RecipeFileTest, DamagedOrForeignFilesAreRefusedWithAReason) {
         {"camera not text", recipeWith("{\"x\":1,\"y\":2,\"r\":5}", ",\"camera\":5"), "camera"},
         {"name not text", recipeWith("{\"x\":1,\"y\":2,\"r\":5}", ",\"name\":[]"), "name"},
         {"too large", QByteArray(RecipeFile::kMaxFileBytes + 1, ' '), "64 KiB"},
+        {"infinite tolerance",
+         "{\"format\":\"gavrel-recipe\",\"version\":1,\"circle\":{\"x\":1,\"y\":2,\"r\":5},"
+         "\"standard\":128,\"tolerance\":1e999}",
+         "JSON"},
+        {"infinite standard",
+         "{\"format\":\"gavrel-recipe\",\"version\":1,\"circle\":{\"x\":1,\"y\":2,\"r\":5},"
+         "\"standard\":-1e999,\"tolerance\":20}",
+         "JSON"},
     };
     for (const Case& c : cases) {
         const RecipeFile::ReadResult result = RecipeFile::parse(c.bytes, QDir::tempPath());
@@ -160,6 +171,12 @@ TEST(RecipeFileTest, MissingUnreadableAndUnwritableFilesAreReported) {
     testutils::Sandbox sandbox;
     EXPECT_FALSE(RecipeFile::read(sandbox.filePath(QStringLiteral("absent"))).recipe);
     EXPECT_FALSE(RecipeFile::read(sandbox.path()).recipe); // a folder
+    // A named pipe is refused before it is opened: opening it would wait for a writer.
+    const QString pipe = sandbox.filePath(QStringLiteral("pipe.gavrel-recipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const RecipeFile::ReadResult fromPipe = RecipeFile::read(pipe);
+    EXPECT_FALSE(fromPipe.recipe);
+    EXPECT_FALSE(fromPipe.error.isEmpty());
 
     const QString kept = sandbox.write(QStringLiteral("kept.gavrel-recipe"), "old");
     InspectionRecipe notFinite = sample(QString());

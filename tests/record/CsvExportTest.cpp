@@ -33,6 +33,26 @@ TEST(CsvFieldTest, QuotesOnlyWhatNeedsIt) {
     }
 }
 
+TEST(CsvFieldTest, TextThatASpreadsheetWouldRunIsLedByAnApostrophe) {
+    const struct {
+        const char* text;
+        const char* cell;
+    } cases[] = {
+        {"=HYPERLINK(\"http:evil\",\"click\")", "\"'=HYPERLINK(\"\"http:evil\"\",\"\"click\"\")\""},
+        {"+1+2", "'+1+2"},
+        {"-1+2", "'-1+2"},
+        {"@SUM(1,1)", "\"'@SUM(1,1)\""},
+        {"\tx", "'\tx"},
+        {"\rx", "\"'\rx\""},
+        {"line-1", "line-1"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CsvExport::textField(QString::fromUtf8(c.text)), QString::fromUtf8(c.cell))
+            << c.text;
+    }
+}
+
 TEST(CsvExportTest, RoundTripsJapaneseCommasAndQuotesWithFilters) {
     testutils::Sandbox sandbox;
     RecordDatabase database(DatabaseUrl::sqliteFile(sandbox.filePath(QStringLiteral("m.sqlite"))),

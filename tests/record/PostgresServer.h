@@ -5,11 +5,13 @@
 // stopped with the object.
 
 // Standard library
+#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 // Qt
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -65,6 +67,36 @@ public:
                         {QStringLiteral("-D"), dataFolder(), QStringLiteral("-m"),
                          QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
         return !running_;
+    }
+
+    // Stops (SIGSTOP) or resumes (SIGCONT) the server and every process of it, as a server
+    // that hangs would: connections stay open and nothing answers.
+    bool freeze(bool frozen) {
+        QFile pidFile(dataFolder() + QStringLiteral("/postmaster.pid"));
+        if (!pidFile.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        const pid_t postmaster = pidFile.readLine().trimmed().toInt();
+        if (postmaster <= 0) {
+            return false;
+        }
+        const int signal = frozen ? SIGSTOP : SIGCONT;
+        for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            bool number = false;
+            const pid_t pid = entry.toInt(&number);
+            if (!number || pid == postmaster) {
+                continue;
+            }
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (stat.open(QIODevice::ReadOnly)) {
+                const QByteArray text = stat.readAll();
+                const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+                if (fields.size() > 1 && fields[1].toInt() == postmaster) {
+                    ::kill(pid, signal);
+                }
+            }
+        }
+        return ::kill(postmaster, signal) == 0;
     }
 
     bool isRunning() const { return running_; }

@@ -95,6 +95,7 @@ TEST_F(RecordDatabaseTest, UpgradesAnOlderSchemaAndKeepsItsChainIntact) {
         QSqlQuery drop(old.connection());
         ASSERT_TRUE(drop.exec(QStringLiteral("DROP TABLE measurements")));
         ASSERT_TRUE(drop.exec(QStringLiteral("DROP TABLE schema_version")));
+        ASSERT_TRUE(drop.exec(QStringLiteral("DROP TABLE chain_forms")));
         QString error;
         ASSERT_TRUE(RecordSchema::ensure(old.connection(), &error, 1)) << error.toStdString();
         EXPECT_EQ(RecordSchema::version(old.connection()), 1);
@@ -137,13 +138,109 @@ TEST_F(RecordDatabaseTest, UpgradesAnOlderSchemaAndKeepsItsChainIntact) {
     }
     RecordDatabase database(url, QStringLiteral("new"));
     ASSERT_TRUE(database.open()) << database.lastError().toStdString();
-    EXPECT_EQ(RecordSchema::version(database.connection()), 2);
+    EXPECT_EQ(RecordSchema::version(database.connection()), RecordSchema::kCurrentVersion);
     std::vector<InspectionRecord> more{recordkit::sample(2)};
     more[0].frame = 17;
     ASSERT_EQ(database.write(more), 1);
     const auto report = ChainVerifier::verifyAll(database.connection());
     EXPECT_TRUE(report.intact());
     EXPECT_EQ(report.records, 2);
+}
+
+// A database as the previous program version wrote it: schema 2, form-1 hashes.
+TEST_F(RecordDatabaseTest, UpgradesADatabaseOfThePreviousVersionAndSealsFromThere) {
+    {
+        QSqlDatabase old =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v2"));
+        old.setDatabaseName(url.path());
+        ASSERT_TRUE(old.open());
+        QSqlQuery q(old);
+        for (const char* sql : {
+                 "CREATE TABLE schema_version (version INTEGER NOT NULL)",
+                 "INSERT INTO schema_version VALUES (2)",
+                 "CREATE TABLE measurements (id INTEGER PRIMARY KEY AUTOINCREMENT, record_uuid "
+                 "TEXT NOT NULL UNIQUE, measured_at TEXT NOT NULL, utc_offset_s INTEGER NOT NULL, "
+                 "station TEXT NOT NULL, operator TEXT NOT NULL, source TEXT NOT NULL, "
+                 "image_sha256 TEXT NOT NULL, image_file TEXT NOT NULL, cx DOUBLE PRECISION, cy "
+                 "DOUBLE PRECISION, r DOUBLE PRECISION, pixel_count BIGINT, mean DOUBLE "
+                 "PRECISION, stddev DOUBLE PRECISION, min DOUBLE PRECISION, max DOUBLE PRECISION, "
+                 "standard DOUBLE PRECISION, tolerance DOUBLE PRECISION, verdict TEXT NOT NULL, "
+                 "elapsed_us BIGINT, previous_sha256 TEXT NOT NULL, record_sha256 TEXT NOT NULL, "
+                 "frame BIGINT)",
+             }) {
+            ASSERT_TRUE(q.exec(QLatin1String(sql))) << sql;
+        }
+        QString previous = RecordChain::genesis();
+        for (int n = 1; n <= 3; ++n) {
+            InspectionRecord r = recordkit::sample(n);
+            r.previousSha256 = previous;
+            r.recordSha256 = RecordChain::hashOf(r);
+            previous = r.recordSha256;
+            q.prepare(QStringLiteral(
+                "INSERT INTO measurements (record_uuid, measured_at, utc_offset_s, station, "
+                "operator, source, image_sha256, image_file, cx, cy, r, pixel_count, mean, "
+                "stddev, min, max, standard, tolerance, verdict, elapsed_us, previous_sha256, "
+                "record_sha256) VALUES (?,?,?,?,?,?,?,'',?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+            for (const QVariant& v : QVariantList{r.uuid,
+                                                  RecordCodec::timestampText(r.measuredAt),
+                                                  r.utcOffsetSeconds,
+                                                  r.station,
+                                                  r.operatorName,
+                                                  r.source,
+                                                  r.imageSha256,
+                                                  r.cx,
+                                                  r.cy,
+                                                  r.r,
+                                                  r.pixelCount,
+                                                  r.mean,
+                                                  r.stddev,
+                                                  r.min,
+                                                  r.max,
+                                                  r.standard,
+                                                  r.tolerance,
+                                                  r.verdict,
+                                                  r.elapsedUs,
+                                                  r.previousSha256,
+                                                  r.recordSha256}) {
+                q.addBindValue(v);
+            }
+            ASSERT_TRUE(q.exec());
+        }
+        old.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("v2"));
+
+    RecordDatabase database(url, QStringLiteral("upgraded"));
+    ASSERT_TRUE(database.open()) << database.lastError().toStdString();
+    EXPECT_EQ(RecordSchema::version(database.connection()), RecordSchema::kCurrentVersion);
+    std::vector<InspectionRecord> more{recordkit::sample(4)};
+    more[0].circleName = QStringLiteral("穴1");
+    ASSERT_EQ(database.write(more), 1);
+    auto report = ChainVerifier::verifyAll(database.connection());
+    EXPECT_TRUE(report.intact()) << report.brokenLinks;
+    EXPECT_EQ(report.records, 4);
+    EXPECT_EQ(recordkit::scalar(database, QStringLiteral("SELECT COUNT(*) FROM measurements "
+                                                         "WHERE chain_form = 1")),
+              3);
+
+    // The old, unkeyed form is not accepted after the upgrade: a row forged with it shows.
+    InspectionRecord forged = recordkit::sample(5);
+    forged.previousSha256 = more[0].recordSha256;
+    forged.recordSha256 = RecordChain::hashOf(forged);
+    QSqlQuery insert(database.connection());
+    insert.prepare(QStringLiteral(
+        "INSERT INTO measurements (record_uuid, measured_at, utc_offset_s, station, operator, "
+        "source, image_sha256, image_file, verdict, previous_sha256, record_sha256, chain_form) "
+        "VALUES (?,?,?,?,?,?,?,'',?,?,?,1)"));
+    for (const QVariant& v : QVariantList{
+             forged.uuid, RecordCodec::timestampText(forged.measuredAt), forged.utcOffsetSeconds,
+             forged.station, forged.operatorName, forged.source, forged.imageSha256, forged.verdict,
+             forged.previousSha256, forged.recordSha256}) {
+        insert.addBindValue(v);
+    }
+    ASSERT_TRUE(insert.exec());
+    report = ChainVerifier::verifyAll(database.connection());
+    EXPECT_EQ(report.brokenLinks, 1);
 }
 
 TEST_F(RecordDatabaseTest, RefusesADatabaseOfANewerProgram) {

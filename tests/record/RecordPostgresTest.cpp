@@ -1,4 +1,5 @@
 // Qt
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTest>
@@ -126,6 +127,55 @@ TEST_F(RecordPostgresTest, TwoProgramsOnOneStationKeepOneChain) {
     const auto report = ChainVerifier::verifyAll(database.connection());
     EXPECT_TRUE(report.intact());
     EXPECT_EQ(report.stations, 1);
+}
+
+TEST_F(RecordPostgresTest, AFrozenServerSendsRecordsToTheSpoolWithinSeconds) {
+    RecordConfig config = recordkit::config(sandbox.path(), url);
+    RecordStore store(config, nullptr, std::chrono::milliseconds(200));
+    ASSERT_TRUE(store.record(recordkit::sample(1)));
+    ASSERT_TRUE(server->freeze(true));
+    QElapsedTimer clock;
+    clock.start();
+    const bool kept = store.record(recordkit::sample(2));
+    const qint64 waited = clock.elapsed();
+    ASSERT_TRUE(server->freeze(false));
+    EXPECT_TRUE(kept);
+    EXPECT_LT(waited, 15000) << "bounded by the statement limit, not by the server";
+    // Kept in the spool meanwhile, and written once the server answers again.
+    EXPECT_EQ(RecordSpool(RecordLocations::spoolFileFor(config.spoolFolder, url)).count() + 1, 2);
+    RecordDatabase database(url, QStringLiteral("check"));
+    ASSERT_TRUE(database.open());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recordkit::rowCount(database) == 2; }, 30000));
+}
+
+TEST_F(RecordPostgresTest, LibpqParametersReachTheServerAndLastingFaultsAreSaid) {
+    // The test server has no SSL: asking for it must fail, not connect without it.
+    const auto ssl = DatabaseUrl::parse(server->url() + QStringLiteral("?sslmode=require"));
+    ASSERT_TRUE(ssl);
+    RecordDatabase secure(*ssl, QStringLiteral("ssl"));
+    EXPECT_FALSE(secure.open());
+    EXPECT_TRUE(secure.lastErrorLasts()) << secure.lastError().toStdString();
+    const auto named =
+        DatabaseUrl::parse(server->url() + QStringLiteral("?application_name=gavrel-line-3"));
+    ASSERT_TRUE(named);
+    RecordDatabase database(*named, QStringLiteral("named"));
+    ASSERT_TRUE(database.open()) << database.lastError().toStdString();
+    QSqlQuery query(database.connection());
+    ASSERT_TRUE(query.exec(QStringLiteral("SHOW application_name")));
+    ASSERT_TRUE(query.next());
+    EXPECT_EQ(query.value(0).toString(), QStringLiteral("gavrel-line-3"));
+    query.finish();
+    // A database that does not exist is a lasting fault; a server that is not there is not.
+    RecordDatabase missing(
+        *DatabaseUrl::parse(QStringLiteral("postgresql://%1@127.0.0.1:%2/nosuchdb")
+                                .arg(testutils::PostgresServer::user())
+                                .arg(server->port())),
+        QStringLiteral("missing"));
+    EXPECT_FALSE(missing.open());
+    EXPECT_TRUE(missing.lastErrorLasts()) << missing.lastError().toStdString();
+    QString error;
+    EXPECT_FALSE(DatabaseUrl::parse(server->url() + QStringLiteral("?host=elsewhere"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("host"))) << error.toStdString();
 }
 
 } // namespace

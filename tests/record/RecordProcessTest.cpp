@@ -159,6 +159,8 @@ TEST_F(RecordProcessTest, ReadOnlyDatabaseSpoolsUntilItMayBeWritten) {
     // nobody may write its spool but not the database (owned by root, mode 644).
     ASSERT_EQ(::chown(spool.toLocal8Bit().constData(), kNobody, kNobody), 0);
     ASSERT_EQ(::chmod(sandbox.path().toLocal8Bit().constData(), 0755), 0);
+    const QString keys = QDir(spool).filePath(QStringLiteral("keys"));
+    qputenv("RECORD_KEY_FOLDER", keys.toLocal8Bit());
     const QString first = runChild(
         {url.toString(), spool, QStringLiteral("st"), QStringLiteral("0"), QStringLiteral("5")},
         true);
@@ -179,9 +181,10 @@ TEST_F(RecordProcessTest, ReadOnlyDatabaseSpoolsUntilItMayBeWritten) {
     EXPECT_TRUE(second.contains(QStringLiteral("state 0 spooled 0"))) << second.toStdString();
     RecordDatabase database(url, QStringLiteral("check2"));
     ASSERT_TRUE(database.open());
+    qunsetenv("RECORD_KEY_FOLDER");
     EXPECT_EQ(uuids(database),
               (QSet<QString>{uuidOf(0), uuidOf(1), uuidOf(2), uuidOf(3), uuidOf(4)}));
-    EXPECT_TRUE(ChainVerifier::verifyAll(database.connection()).intact());
+    EXPECT_TRUE(ChainVerifier::verifyAll(database.connection(), keys).intact());
 }
 
 } // namespace

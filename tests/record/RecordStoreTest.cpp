@@ -1,4 +1,6 @@
 // Standard library
+#include <sys/mount.h>
+#include <unistd.h>
 #include <vector>
 
 // Qt
@@ -11,7 +13,10 @@
 // Ours
 #include "ChainVerifier.h"
 #include "ImageArchive.h"
+#include "RecordChain.h"
+#include "RecordCodec.h"
 #include "RecordLocations.h"
+#include "RecordSchema.h"
 #include "RecordSpool.h"
 #include "RecordStore.h"
 #include "RecordTestKit.h"
@@ -185,6 +190,104 @@ TEST_F(RecordStoreTest, SignalsOnlyWhenTheStateChanges) {
     // The first report after start, then nothing for twenty records written without fault.
     EXPECT_LE(states.count(), 1);
     EXPECT_EQ(store.state().kind, Kind::Ok);
+}
+
+TEST_F(RecordStoreTest, ARecordIsInTheDatabaseOrTheFlushedSpoolWhenRecordReturns) {
+    RecordStore store(config, nullptr, std::chrono::minutes(10));
+    ASSERT_TRUE(store.record(recordkit::sample(1)));
+    {
+        RecordDatabase database(url, QStringLiteral("check"));
+        ASSERT_TRUE(database.open());
+        EXPECT_EQ(recordkit::rowCount(database), 1);
+    }
+    RecordDatabase holder(url, QStringLiteral("holder"));
+    ASSERT_TRUE(holder.open());
+    QSqlQuery lock(holder.connection());
+    ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    const qint64 first = store.submit(recordkit::sample(2));
+    const qint64 second = store.submit(recordkit::sample(3));
+    EXPECT_EQ(second, first + 1);
+    ASSERT_TRUE(store.waitUntilKept(second, recordkit::kSettle));
+    EXPECT_TRUE(store.isKept(first));
+    // Kept means on the disk: in the spool, as the database was locked.
+    const auto waiting = RecordSpool(spoolPath()).readAll();
+    ASSERT_EQ(waiting.size(), 2u);
+    EXPECT_EQ(waiting[1].uuid, recordkit::sample(3).uuid);
+    lock.exec(QStringLiteral("ROLLBACK"));
+}
+
+TEST_F(RecordStoreTest, TheNewFieldsAreStoredSpooledSealedAndReadBack) {
+    InspectionRecord r = recordkit::sample(1);
+    r.recipe = QStringLiteral("品番A");
+    r.inspectionUuid = QStringLiteral("11111111-2222-4333-8444-555555555555");
+    r.circleName = QStringLiteral("穴1");
+    r.partVerdict = QStringLiteral("NG");
+    const auto line = RecordCodec::fromSpoolLine(RecordCodec::toSpoolLine(r));
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->recipe, r.recipe);
+    EXPECT_EQ(line->inspectionUuid, r.inspectionUuid);
+    EXPECT_EQ(line->circleName, r.circleName);
+    EXPECT_EQ(line->partVerdict, r.partVerdict);
+    RecordDatabase database(url, QStringLiteral("new"));
+    std::vector<InspectionRecord> batch{r};
+    ASSERT_EQ(database.write(batch), 1);
+    QSqlQuery query(database.connection());
+    ASSERT_TRUE(
+        query.exec(QStringLiteral("SELECT %1 FROM measurements").arg(RecordSchema::columnList())));
+    ASSERT_TRUE(query.next());
+    const InspectionRecord back = RecordDatabase::fromRow(query);
+    EXPECT_EQ(back.recipe, r.recipe);
+    EXPECT_EQ(back.inspectionUuid, r.inspectionUuid);
+    EXPECT_EQ(back.circleName, r.circleName);
+    EXPECT_EQ(back.partVerdict, r.partVerdict);
+    EXPECT_EQ(back.chainForm, RecordChain::kSealedForm);
+    query.finish();
+    EXPECT_TRUE(ChainVerifier::verifyAll(database.connection()).intact());
+    // The seal covers them: a changed part verdict breaks it.
+    ASSERT_TRUE(QSqlQuery(database.connection())
+                    .exec(QStringLiteral("UPDATE measurements SET part_verdict = 'OK'")));
+    EXPECT_FALSE(ChainVerifier::verifyAll(database.connection()).intact());
+}
+
+TEST_F(RecordStoreTest, AnNgImageTheArchiveCannotTakeWaitsWithItsRecord) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to mount a small tmpfs";
+    }
+    QDir().mkpath(config.archiveFolder);
+    const QByteArray folder = QFile::encodeName(config.archiveFolder);
+    if (::mount("tmpfs", folder.constData(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    }
+    QByteArray pixels(512 * 480, '\0');
+    for (qsizetype i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<char>(i % 253);
+    }
+    InspectionRecord r = recordkit::sample(1, QStringLiteral("NG"));
+    r.imageSha256.clear();
+    r.pixels = pixels;
+    r.imageWidth = 512;
+    r.imageHeight = 480;
+    RecordStore store(config, nullptr, std::chrono::milliseconds(100));
+    ASSERT_TRUE(store.record(r));
+    ASSERT_TRUE(store.waitUntilSettled(recordkit::kSettle));
+    EXPECT_EQ(store.state().kind, Kind::Spooling);
+    EXPECT_TRUE(store.state().text.contains(QStringLiteral("No space left")))
+        << store.state().text.toStdString();
+    EXPECT_EQ(RecordSpool(spoolPath()).count(), 1);
+    ::umount2(folder.constData(), MNT_DETACH);
+    // Room again: the image and then its record are written.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store.state().kind == Kind::Ok; }, 20000));
+    RecordDatabase database(url, QStringLiteral("check"));
+    ASSERT_TRUE(database.open());
+    QSqlQuery query(database.connection());
+    ASSERT_TRUE(query.exec(QStringLiteral("SELECT image_file, image_sha256 FROM measurements")));
+    ASSERT_TRUE(query.next());
+    const QString file = query.value(0).toString();
+    ASSERT_FALSE(file.isEmpty());
+    QString error;
+    EXPECT_EQ(ImageArchive(config.archiveFolder).hashOfFile(file, &error),
+              query.value(1).toString())
+        << error.toStdString();
 }
 
 } // namespace

@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
     config.archiveFolder = args[2] + QStringLiteral("/archive");
     config.station = args[3];
     config.operatorName = QStringLiteral("child");
+    // A writer running as another user keeps its station key where the test says.
+    config.keyFolder = qEnvironmentVariable("RECORD_KEY_FOLDER");
     const int first = args[4].toInt();
     const int count = args[5].toInt();
     const int pause = args.size() > 6 ? args[6].toInt() : 0;

@@ -151,21 +151,35 @@ TEST_F(GavrelMeasureRecordTest, VerifyFailsOnceARowIsEditedBehindTheProgramsBack
 }
 
 TEST_F(GavrelMeasureRecordTest, RowsThatCannotBeWrittenWaitAndAreWrittenOnceByTheNextRun) {
-    // A folder where the database file should be: nothing can be written there.
-    QDir().mkpath(file);
-    const ProgramRun blocked = run({QStringLiteral("--record"), url, flat()});
+    ASSERT_EQ(run({QStringLiteral("--record"), url, flat()}).exitCode, 0);
+    ASSERT_EQ(exported().size(), 1u);
+    ProgramRun blocked;
+    {
+        // Another program holds the file's write lock past the wait: the row waits.
+        QSqlDatabase holder =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(file);
+        ASSERT_TRUE(holder.open());
+        QSqlQuery lock(holder);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        blocked = run({QStringLiteral("--record"), url, flat()});
+        lock.exec(QStringLiteral("COMMIT"));
+        lock.finish();
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
     EXPECT_EQ(blocked.exitCode, 0);
     EXPECT_TRUE(blocked.errors.contains("spool")) << blocked.errors.toStdString();
-    ASSERT_TRUE(QDir(file).removeRecursively());
+    EXPECT_EQ(blocked.output.count('\n'), 2); // header and the row, once it was spooled
 
     ASSERT_EQ(run({QStringLiteral("--record"), url, disc()}).exitCode, 1);
     auto records = exported();
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0][QStringLiteral("verdict")], QStringLiteral("OK")); // the spooled row first
-    EXPECT_EQ(records[1][QStringLiteral("verdict")], QStringLiteral("NG"));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[1][QStringLiteral("verdict")], QStringLiteral("OK")); // the spooled row first
+    EXPECT_EQ(records[2][QStringLiteral("verdict")], QStringLiteral("NG"));
 
     run({QStringLiteral("--record"), url, disc()});
-    EXPECT_EQ(exported().size(), 3u);
+    EXPECT_EQ(exported().size(), 4u);
 }
 
 TEST_F(GavrelMeasureRecordTest, WrongUseIsRefusedAndAMissingDatabaseIsAnError) {

@@ -488,6 +488,22 @@ TEST(GavrelMeasureTest, ARecipeJudgesEveryImageAsOnePart) {
     EXPECT_TRUE(broken.errors.contains("--recipe")) << broken.errors.toStdString();
 }
 
+TEST(GavrelMeasureTest, ASourceThatEndsGivesOneErrorRowAndStops) {
+    testutils::Sandbox sandbox;
+    const QString shortFeed = sandbox.write(
+        QStringLiteral("short.ini"),
+        "[Video]\nPipeline=videotestsrc num-buffers=2 ! video/x-raw,framerate=30/1\n");
+    const ProgramRun run =
+        runMeasure({"--camera", shortFeed, "--frames", "100000", "--format", "csv"});
+    EXPECT_EQ(run.exitCode, 2);
+    // The header, at most the two frames, and one row for the end.
+    EXPECT_LE(run.lines().size(), 4) << run.errors.toStdString();
+    EXPECT_GE(run.lines().size(), 2);
+    EXPECT_TRUE(run.lines().back().contains("ERROR")) << run.lines().back().toStdString();
+    EXPECT_EQ(run.errors.trimmed().count('\n'), 0) << "one message: " << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains("ended")) << run.errors.toStdString();
+}
+
 TEST(GavrelMeasureTest, NeedsNoWidgets) {
     QProcess ldd;
     ldd.start(QStringLiteral("ldd"), {QStringLiteral(GAVREL_MEASURE_PROGRAM)});

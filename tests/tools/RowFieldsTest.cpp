@@ -50,6 +50,15 @@ TEST(RowFieldsTest, CsvQuotesOnlyWhatNeedsIt) {
     }
 }
 
+TEST(RowFieldsTest, CsvLeadsFormulaTextWithAnApostrophe) {
+    EXPECT_EQ(RowFields::csv("=cmd|calc!A1.bmp"), "'=cmd|calc!A1.bmp");
+    EXPECT_EQ(RowFields::csv("+a.bmp"), "'+a.bmp");
+    EXPECT_EQ(RowFields::csv("-a.bmp"), "'-a.bmp");
+    EXPECT_EQ(RowFields::csv("@a,b.bmp"), "\"'@a,b.bmp\"");
+    EXPECT_EQ(RowFields::csv("\ta.bmp"), "'\ta.bmp");
+    EXPECT_EQ(RowFields::csv("a=b.bmp"), "a=b.bmp");
+}
+
 TEST(RowFieldsTest, JsonEscapesQuotesBackslashesAndControls) {
     const struct {
         std::string text;

@@ -67,6 +67,12 @@ std::optional<MeasureInput> CameraFrames::next() {
     video_.captureBegin();
     video_.captureEnd(*frame);
     if (video_.status() != KeshVideo::Ok) {
+        // A source that ended or failed gives no more frames: one row says so, and the run
+        // stops instead of asking it again for every frame left.
+        if (video_.status() == KeshVideo::EndOfStream ||
+            video_.status() == KeshVideo::StreamError) {
+            frames_ = taken_;
+        }
         return failure(source);
     }
     return MeasureInput{source, {}, {}, std::move(frame), 0, {}, taken_};

@@ -2,6 +2,7 @@
 
 // Standard library
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 // Qt
@@ -186,8 +187,8 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
         if (parser.isSet(name)) {
             QString error;
             if (!DatabaseUrl::parse(parser.value(name), &error)) {
-                return usageError(
-                    QStringLiteral("--%1 %2: %3").arg(name, parser.value(name), error));
+                // The URL's own message shows it without its password.
+                return usageError(QStringLiteral("--%1: %2").arg(name, error));
             }
             options.database = parser.value(name);
         }
@@ -251,6 +252,14 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
     }
     options.standard = LenientNumber::read(parser.value(kStandard));
     options.tolerance = LenientNumber::read(parser.value(kTolerance));
+    for (const auto& [name, value] :
+         {std::pair{kStandard, options.standard}, std::pair{kTolerance, options.tolerance}}) {
+        // An infinite tolerance would pass every image.
+        if (!std::isfinite(value)) {
+            return usageError(
+                QStringLiteral("--%1 %2: not a finite number").arg(name, parser.value(name)));
+        }
+    }
     if (parser.isSet(kRecipe)) {
         if (parser.isSet(kCircle) || parser.isSet(kStandard) || parser.isSet(kTolerance)) {
             return usageError(

@@ -2,6 +2,7 @@
 
 // Standard library
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -49,7 +50,8 @@ void report(std::FILE* stream, const QString& message) {
     std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stream);
 }
 
-// As the window records: its station and image settings, with the database of --record.
+// As the window records: its station and image settings, with the database of --record
+// (read when the options were).
 RecordConfig recordConfig(const QString& urlText) {
     QSettings settings(QCoreApplication::organizationName(), QStringLiteral("Gavrel"));
     RecordConfig config = RecordSettings(settings).config();
@@ -57,6 +59,27 @@ RecordConfig recordConfig(const QString& urlText) {
     config.archiveFolder = RecordLocations::archiveFolderFor(config.url);
     return config;
 }
+
+// Rows measured but not shown yet: each input waits for the record of its last row.
+struct WaitingInput {
+    qint64 ticket = 0;
+    MeasuredInput measured;
+};
+
+// Inputs measured ahead of their records being kept; past this the measuring waits.
+constexpr std::size_t kMostWaiting = 256;
+
+// The inputs until the run is told to stop: a run whose records cannot be kept reads no more.
+class StoppableInputs : public InputSource {
+public:
+    StoppableInputs(InputSource& inputs, const std::atomic<bool>& stop)
+        : inputs_(inputs), stop_(stop) {}
+    std::optional<MeasureInput> next() override { return stop_ ? std::nullopt : inputs_.next(); }
+
+private:
+    InputSource& inputs_;
+    const std::atomic<bool>& stop_;
+};
 
 } // namespace
 
@@ -76,7 +99,13 @@ int MeasureRun::exec() {
     }
     std::optional<RowRecorder> recorder;
     if (!options_.database.isEmpty()) {
-        recorder.emplace(recordConfig(options_.database), options_.recipeName);
+        const RecordConfig config = recordConfig(options_.database);
+        QString error;
+        if (!RowRecorder::canEverWrite(config, &error)) {
+            report(streams_.errors, QStringLiteral("the record cannot be kept: %1").arg(error));
+            return kSomeError;
+        }
+        recorder.emplace(config, options_.recipeName);
     }
     const OutputFormat format = options_.format.value_or(
         streams_.outputIsTerminal ? OutputFormat::Table : OutputFormat::Csv);
@@ -111,8 +140,9 @@ int MeasureRun::exec() {
     bool anyNg = false;
     bool anyError = false;
     bool anyRow = false;
-    writer->begin();
-    MeasurePipeline(options_).run(*inputs, [&](MeasuredInput&& measured) {
+    std::atomic<bool> recordLost = false;
+    std::deque<WaitingInput> waiting;
+    auto show = [&](const MeasuredInput& measured) {
         // The bar shares the terminal with messages, and with the rows when they go there too.
         if (progress && (streams_.outputIsTerminal || !measured.failure.isEmpty())) {
             progress->clear();
@@ -123,9 +153,6 @@ int MeasureRun::exec() {
                    measured.rows.empty()
                        ? measured.failure
                        : measured.rows.front().source + QStringLiteral(": ") + measured.failure);
-        }
-        if (recorder) {
-            recorder->record(measured);
         }
         for (const MeasurementRow& row : measured.rows) {
             writer->write(row);
@@ -141,16 +168,51 @@ int MeasureRun::exec() {
         if (progress) {
             progress->advance();
         }
+    };
+    // Shows the inputs whose records are kept, in order; with `all`, waits for every one.
+    auto showKept = [&](bool all) {
+        while (!waiting.empty() && !recordLost) {
+            const qint64 ticket = waiting.front().ticket;
+            if (recorder && !recorder->isKept(ticket)) {
+                if (!all && waiting.size() < kMostWaiting && !recorder->hasFailed(ticket)) {
+                    return;
+                }
+                if (!recorder->waitUntilKept(ticket, std::chrono::minutes(2))) {
+                    // Nothing shown says a record exists that is not kept.
+                    recordLost = true;
+                    std::fflush(streams_.output);
+                    report(streams_.errors,
+                           QStringLiteral("the record could not be kept, so the run stops: %1")
+                               .arg(recorder->failure()));
+                    waiting.clear();
+                    return;
+                }
+            }
+            show(waiting.front().measured);
+            waiting.pop_front();
+        }
+    };
+    writer->begin();
+    StoppableInputs stoppable(*inputs, recordLost);
+    MeasurePipeline(options_).run(stoppable, [&](MeasuredInput&& measured) {
+        if (recordLost) {
+            return;
+        }
+        const qint64 ticket = recorder ? recorder->record(measured) : 0;
+        measured.image.reset();
+        waiting.push_back({ticket, std::move(measured)});
+        showKept(false);
     });
+    showKept(true);
     stopCounting = true;
     if (progress) {
         progress->finish();
     }
     std::fflush(streams_.output);
-    if (recorder && !recorder->finish(streams_.errors)) {
+    if (recorder && (!recorder->finish(streams_.errors) || recordLost)) {
         anyError = true;
     }
-    if (!writer->ok()) {
+    if (std::fflush(streams_.output) != 0 || !writer->ok()) {
         report(streams_.errors, QStringLiteral("the output could not be written"));
         return kSomeError;
     }

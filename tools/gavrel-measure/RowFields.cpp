@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 
 namespace RowFields {
 
@@ -26,7 +27,10 @@ std::string verdict(RowVerdict verdict) {
     return "ERROR";
 }
 
-std::string csv(const std::string& text) {
+std::string csv(const std::string& field) {
+    const bool formula = !field.empty() &&
+                         std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
+    const std::string text = formula ? "'" + field : field;
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
         return text;
     }

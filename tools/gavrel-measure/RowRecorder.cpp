@@ -10,6 +10,7 @@
 // Ours
 #include "InspectionRecord.h"
 #include "MeasurePipeline.h"
+#include "RecordDatabase.h"
 #include "RecordStore.h"
 
 namespace {
@@ -28,9 +29,38 @@ RowRecorder::RowRecorder(const RecordConfig& config, QString recipe)
 
 RowRecorder::~RowRecorder() = default;
 
-void RowRecorder::record(const MeasuredInput& measured) {
+bool RowRecorder::canEverWrite(const RecordConfig& config, QString* error) {
+    RecordDatabase probe(config.url, QStringLiteral("probe"));
+    probe.setKeyFolder(config.keyFolder);
+    if (probe.open() || !probe.lastErrorLasts()) {
+        return true;
+    }
+    if (error) {
+        *error = QStringLiteral("%1: %2").arg(config.url.toDisplayString(), probe.lastError());
+    }
+    return false;
+}
+
+bool RowRecorder::isKept(qint64 ticket) const {
+    return store_->isKept(ticket);
+}
+
+bool RowRecorder::hasFailed(qint64 ticket) const {
+    return store_->hasFailed(ticket);
+}
+
+bool RowRecorder::waitUntilKept(qint64 ticket, std::chrono::milliseconds timeout) const {
+    return store_->waitUntilKept(ticket, timeout);
+}
+
+QString RowRecorder::failure() const {
+    return store_->failure();
+}
+
+qint64 RowRecorder::record(const MeasuredInput& measured) {
+    qint64 ticket = 0;
     if (!measured.image) {
-        return;
+        return ticket;
     }
     const JudgedImage& image = *measured.image;
     // The circles of one image are one part.
@@ -66,8 +96,9 @@ void RowRecorder::record(const MeasuredInput& measured) {
             r.imageWidth = image.width;
             r.imageHeight = image.height;
         }
-        store_->record(std::move(r));
+        ticket = store_->submit(std::move(r));
     }
+    return ticket;
 }
 
 bool RowRecorder::finish(std::FILE* errors) {

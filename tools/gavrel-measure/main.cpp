@@ -2,6 +2,7 @@
 
 // Standard library
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -16,8 +17,30 @@
 #include "GavrelVersion.h"
 #include "MeasureOptions.h"
 #include "MeasureRun.h"
-#include "SettingsHome.h"
 #include "ReportCommand.h"
+#include "SettingsHome.h"
+
+namespace {
+
+// Overwrites the password of a database URL among the arguments, once they are read, so that
+// other users' `ps` shows no password. (~/.pgpass or PGPASSWORD keep it off the
+// command line altogether.)
+void hidePasswords(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        char* scheme = std::strstr(argv[i], "://");
+        if (!scheme) {
+            continue;
+        }
+        char* const start = scheme + 3;
+        char* const at = std::strrchr(start, '@');
+        char* const colon = at ? static_cast<char*>(std::memchr(start, ':', at - start)) : nullptr;
+        if (colon) {
+            std::memset(colon + 1, 'x', static_cast<std::size_t>(at - colon - 1));
+        }
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
 #ifdef __GLIBC__
@@ -30,6 +53,9 @@ int main(int argc, char** argv) {
     const std::unique_ptr<QCoreApplication> app =
         ReportCommand::wanted(argc, argv) ? ReportCommand::application(argc, argv)
                                           : std::make_unique<QCoreApplication>(argc, argv);
+    // Qt reads argv again on every call: take the arguments before the passwords are hidden.
+    const QStringList arguments = QCoreApplication::arguments();
+    hidePasswords(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("gavrel-measure"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(gavrel::kVersion));
     // The window's settings (station, images kept), read where the window keeps them.
@@ -37,7 +63,7 @@ int main(int argc, char** argv) {
 
     const auto cores = static_cast<int>(std::thread::hardware_concurrency());
     const MeasureCommandLine::Outcome outcome =
-        MeasureCommandLine::parse(QCoreApplication::arguments(), cores > 0 ? cores : 1);
+        MeasureCommandLine::parse(arguments, cores > 0 ? cores : 1);
     if (!outcome.options) {
         const QByteArray text = outcome.message.toUtf8();
         std::FILE* stream = outcome.messageIsError ? stderr : stdout;
