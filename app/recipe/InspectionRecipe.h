@@ -13,6 +13,7 @@ struct InspectionRecipe {
     double standard = 128.0;
     double tolerance = 20.0;
     QString cameraConfigFile; // absolute path of a video configuration file; empty: none
+    int slot = 0;             // the number a PLC selects it by, 1 to 65535; 0: none
 
     bool operator==(const InspectionRecipe& other) const = default;
 };

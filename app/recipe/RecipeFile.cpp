@@ -121,6 +121,14 @@ ReadResult parse(const QByteArray& bytes, const QString& folder) {
     if (const QString path = camera.toString(); !path.isEmpty()) {
         recipe.cameraConfigFile = QDir::cleanPath(QDir(folder).absoluteFilePath(path));
     }
+    // The line's number for the recipe (product changeover); absent: none.
+    if (const QJsonValue slot = root.value(QStringLiteral("slot")); !slot.isUndefined()) {
+        const auto number = wholeNumber(slot, 1, 65535);
+        if (!number) {
+            return failure(outOfRange("slot", 1, QStringLiteral("65535")));
+        }
+        recipe.slot = *number;
+    }
     return ReadResult{recipe, QString()};
 }
 
@@ -134,6 +142,9 @@ QByteArray serialize(const InspectionRecipe& recipe, const QString& folder) {
                                                       {QStringLiteral("r"), recipe.radius}});
     root.insert(QStringLiteral("standard"), recipe.standard);
     root.insert(QStringLiteral("tolerance"), recipe.tolerance);
+    if (recipe.slot > 0) {
+        root.insert(QStringLiteral("slot"), recipe.slot);
+    }
     if (!recipe.cameraConfigFile.isEmpty()) {
         root.insert(QStringLiteral("camera"),
                     QDir(folder).relativeFilePath(recipe.cameraConfigFile));
