@@ -387,7 +387,8 @@ bool ModbusServer::answer(Connection& connection, const std::uint8_t* frame, int
     {
         const std::lock_guard lock(mutex_);
         modbus_set_socket(context_, connection.fd);
-        if (frame[6] != settings_.unitId) {
+        // 0 and 255 mean "no unit" on Modbus TCP; any other unit is someone else's.
+        if (frame[6] != settings_.unitId && frame[6] != 0 && frame[6] != 0xFF) {
             sent =
                 modbus_reply_exception(context_, request.data(), MODBUS_EXCEPTION_GATEWAY_TARGET);
         } else {
