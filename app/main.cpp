@@ -12,6 +12,7 @@
 #include "CommandLine.h"
 #include "GavrelVersion.h"
 #include "InspectionRecorder.h"
+#include "LineMenu.h"
 #include "MessageBox.h"
 #include "PelmintBinding.h"
 #include "ProcessSignals.h"
@@ -96,6 +97,7 @@ int main(int argc, char** argv) {
     RecordMenu recordMenu(mainWindow, records, settings);
     InspectionRecorder recorder(&records);
     mainWindow.setRecorder(&recorder);
+    LineMenu lineMenu(mainWindow, settings);
     mainWindow.Form_Load();
     // The program ends when its last window has gone.
     return app.exec();

@@ -4,14 +4,18 @@
 set -eu
 unit="$1"
 program="$2"
+manual="$3"
 if ! command -v systemd-analyze >/dev/null; then
     echo "systemd-analyze is not installed"
     exit 77
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# The program as built stands in for the installed one.
+# The program and its manual page as built stand in for the installed ones.
 sed "s|/usr/bin/gavrel-station|$program|" "$unit" >"$work/gavrel-station.service"
+mkdir -p "$work/man/man1"
+cp "$manual" "$work/man/man1/"
+export MANPATH="$work/man"
 systemd-analyze verify "$work/gavrel-station.service"
 rating=$(systemd-analyze security --offline=true "$work/gavrel-station.service" | tail -1)
 echo "$rating"
