@@ -116,11 +116,18 @@ bool LineLink::trigger() {
 }
 
 void LineLink::publish(const Judgement& judgement, bool lineJudgement) {
-    if (gate_.mode() == TriggerGate::Mode::Triggered && !lineJudgement) {
+    const bool triggered = gate_.mode() == TriggerGate::Mode::Triggered;
+    if (triggered && !lineJudgement) {
         return;
     }
+    if (triggered) {
+        // The gate opens as the result appears: a PLC that sees the new sequence number can
+        // trigger again at once.
+        gate_.finished();
+    }
     if (server_) {
-        server_->publish(LineRegisters::encode(judgement));
+        refreshStatus();
+        server_->publish(LineRegisters::encode(judgement), status_);
     }
     if (publisher_) {
         const QDateTime local = judgement.judgedAt.toLocalTime();
@@ -168,6 +175,13 @@ void LineLink::setError(LineRegisters::Fault error) {
 }
 
 void LineLink::pushStatus() {
+    refreshStatus();
+    if (server_) {
+        server_->setStatus(status_);
+    }
+}
+
+void LineLink::refreshStatus() {
     status_.busy = gate_.busy();
     status_.refusedTriggers =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(gate_.refused(), 0xFFFFFFFFu));

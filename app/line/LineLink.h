@@ -74,6 +74,7 @@ signals:
 private:
     bool takeTrigger();
     void pushStatus();
+    void refreshStatus();
 
     LineSettings settings_;
     TriggerGate gate_;

@@ -190,8 +190,9 @@ void ModbusServer::stop() {
     clients_ = 0;
 }
 
-void ModbusServer::publish(const LineRegisters::Result& result) {
+void ModbusServer::publish(const LineRegisters::Result& result, const Status& status) {
     const std::lock_guard lock(mutex_);
+    status_ = status;
     result_ = result;
     resultValid_ = true;
     applyStatusLocked();

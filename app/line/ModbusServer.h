@@ -68,8 +68,9 @@ public:
     int port() const { return boundPort_; }
     int clientCount() const { return clients_.load(); }
 
-    // A judgement's registers, all at once.
-    void publish(const LineRegisters::Result& result);
+    // A judgement's registers, all at once, with the status that goes with it (busy ends
+    // with the triggered judgement's result, not before or after it).
+    void publish(const LineRegisters::Result& result, const Status& status);
     void setStatus(const Status& status);
     // What the holding register says now (the PLC may have written it).
     int selectedSlot() const;

@@ -123,10 +123,9 @@ TEST(ModbusServer, ServesTheMapAndTakesTriggersAndRecipeSlots) {
     status.recipeSlot = 3;
     status.refusedTriggers = 0x12345;
     status.droppedMessages = 70000;
-    f.server.setStatus(status);
     Result result = resultFor(0x10002);
     result.circleOk[0] = result.circleOk[15] = true;
-    f.server.publish(result);
+    f.server.publish(result, status);
 
     Client client(f.server.port());
     ASSERT_TRUE(client.connect());
@@ -195,8 +194,8 @@ TEST(ModbusServer, ResultsChangeOnlyTogetherWithTheSequenceOverAThousandTriggers
         while (!done) {
             if (f.triggers.load() > judged) {
                 ++judged;
-                f.server.publish(resultFor(++sequence));
                 status.busy = false;
+                f.server.publish(resultFor(++sequence), status);
             }
             status.refusedTriggers++;
             f.server.setStatus(status);
@@ -207,6 +206,7 @@ TEST(ModbusServer, ResultsChangeOnlyTogetherWithTheSequenceOverAThousandTriggers
     ASSERT_TRUE(client.connect());
     std::uint32_t last = 0;
     int mixed = 0;
+    int busyAfterResult = 0;
     for (int i = 0; i < 1000; ++i) {
         ASSERT_EQ(modbus_write_bit(client.ctx, kTriggerCoil, 1), 1);
         std::uint16_t r[kInputRegisterCount];
@@ -218,6 +218,10 @@ TEST(ModbusServer, ResultsChangeOnlyTogetherWithTheSequenceOverAThousandTriggers
             sequence = (std::uint32_t{r[0]} << 16) | r[1];
         }
         ASSERT_EQ(sequence, last + 1) << "trigger " << i;
+        // Busy ends with the result: a PLC may trigger again as soon as it sees it.
+        std::uint8_t busy = 1;
+        ASSERT_EQ(modbus_read_input_bits(client.ctx, Busy, 1, &busy), 1);
+        busyAfterResult += busy;
         for (int k = VerdictCode; k < kResultRegisterCount; ++k) {
             if (k != ErrorCode && r[k] != static_cast<std::uint16_t>(sequence * 7 + k)) {
                 ++mixed;
@@ -228,6 +232,7 @@ TEST(ModbusServer, ResultsChangeOnlyTogetherWithTheSequenceOverAThousandTriggers
     done = true;
     judge.join();
     EXPECT_EQ(mixed, 0);
+    EXPECT_EQ(busyAfterResult, 0);
 }
 
 TEST(ModbusServer, AnswersBadRequestsWithTheProtocolsExceptions) {
@@ -403,7 +408,7 @@ TEST(ModbusServer, MbpollReadsTheMapAndWritesTheTrigger) {
     }
     Fixture f;
     ASSERT_TRUE(f.started);
-    f.server.publish(resultFor(0x30004));
+    f.server.publish(resultFor(0x30004), {});
     const QString port = QString::number(f.server.port());
     QProcess read;
     // -0: addresses as on the wire; -t 3: input registers; -1: once.
