@@ -239,7 +239,7 @@ void continuous(long judgements, int brokerPort) {
     station.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     station.start(QStringLiteral(GAVREL_STATION_PROGRAM),
                   {"--config", stationConfig(dir, "continuous", port, brokerPort)});
-    if (!waitForPort(port)) {
+    if (!station.waitForStarted(5000) || !waitForPort(port)) {
         std::printf("continuous: the station did not start\n");
         return;
     }
@@ -278,14 +278,19 @@ int main(int argc, char* argv[]) {
     const int triggers = argc > 1 ? std::atoi(argv[1]) : 1000;
     const long judgements = argc > 2 ? std::atol(argv[2]) : 3600;
     mosquitto_lib_init();
-    testutils::MosquittoBroker broker;
+    // As a plant's broker should be set for prompt delivery.
+    testutils::MosquittoBroker broker(QStringLiteral("set_tcp_nodelay true\n"));
     if (!broker.running()) {
         std::printf("no broker\n");
         return 1;
     }
-    triggerToResult(triggers, broker.port());
+    if (triggers > 0) {
+        triggerToResult(triggers, broker.port());
+    }
     judgementToMessage(broker.port());
-    continuous(judgements, broker.port());
+    if (judgements > 0) {
+        continuous(judgements, broker.port());
+    }
     mosquitto_lib_cleanup();
     return 0;
 }

@@ -124,6 +124,8 @@ bool MqttPublisher::start(QString* error) {
     mosquitto_publish_callback_set(client_, &MqttPublisher::onPublish);
     mosquitto_message_callback_set(client_, &MqttPublisher::onMessage);
     mosquitto_max_inflight_messages_set(client_, kWindow);
+    // A judgement is one small packet: sent at once, not held back to join the next.
+    mosquitto_int_option(client_, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_reconnect_delay_set(client_, 1, 4, true);
     const QByteArray state = stateTopic().toUtf8();
     mosquitto_will_set(client_, state.constData(), 7, "offline", 1, true);

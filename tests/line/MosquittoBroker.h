@@ -53,8 +53,8 @@ public:
     }
     static bool installed() { return QFile::exists(program()); }
 
-    // `tlsLines`: listener options for TLS (cafile, certfile, keyfile), or none.
-    explicit MosquittoBroker(const QString& tlsLines = QString()) : port_(freeLoopbackPort()) {
+    // `extraLines`: more options for the listener (TLS's cafile, certfile, keyfile...).
+    explicit MosquittoBroker(const QString& extraLines = QString()) : port_(freeLoopbackPort()) {
         const passwd* me = ::getpwuid(::geteuid());
         QFile conf(dir_.filePath(QStringLiteral("mosquitto.conf")));
         if (!conf.open(QIODevice::WriteOnly)) {
@@ -69,7 +69,7 @@ public:
                                   "max_queued_messages 100000\n%4")
                        .arg(QString::fromLocal8Bit(me ? me->pw_name : "root"))
                        .arg(port_)
-                       .arg(dir_.path(), tlsLines)
+                       .arg(dir_.path(), extraLines)
                        .toUtf8());
         conf.close();
         start();
