@@ -263,3 +263,26 @@ TEST(GavrelStation, ReReadsItsConfigurationOnSighupAndStopsOnSigtermWithinTwoSec
     EXPECT_EQ(station.process.exitCode(), 0);
     EXPECT_TRUE(station.logs("stopped"));
 }
+
+TEST(GavrelStation, ACameraThatFailsIsToldOnceAndTriedAgainWhileThePlcHearsIt) {
+    StationFolder folder;
+    writeFile(folder.path("camera.ini"), "[Video]\nPipeline=no-such-element-in-gstreamer\n");
+    const int modbusPort = testutils::freeLoopbackPort();
+    Station station(
+        folder.config(QStringLiteral("[modbus]\nenabled=true\nport=%1\n").arg(modbusPort)));
+    ASSERT_TRUE(station.logs("camera")) << station.log.toStdString();
+    // Two retries later (every 2 s) it still runs and has said it once.
+    station.logs("never said", 4500ms);
+    EXPECT_EQ(station.process.state(), QProcess::Running);
+    EXPECT_EQ(station.log.count("failed"), 1) << station.log.toStdString();
+    modbus_t* plc = modbus_new_tcp("127.0.0.1", modbusPort);
+    ASSERT_EQ(modbus_connect(plc), 0);
+    std::uint8_t bits[LineRegisters::kDiscreteInputCount];
+    ASSERT_EQ(modbus_read_input_bits(plc, 0, LineRegisters::kDiscreteInputCount, bits),
+              LineRegisters::kDiscreteInputCount);
+    EXPECT_EQ(bits[LineRegisters::CameraOk], 0);
+    EXPECT_EQ(bits[LineRegisters::Ready], 0);
+    EXPECT_EQ(bits[LineRegisters::Error], 1);
+    modbus_close(plc);
+    modbus_free(plc);
+}

@@ -163,6 +163,7 @@ void Station::openCamera() {
         return;
     }
     cameraOk_ = true;
+    failedStatus_ = KeshVideo::Ok;
     say(QStringLiteral("camera %1 open").arg(cameraFile_));
     line_->setCameraOk(true);
     line_->setReady(true);
@@ -188,13 +189,15 @@ void Station::cameraFailed(int status) {
     if (video_.isOpen()) {
         video_.close();
     }
-    if (cameraOk_ || !cameraRetry_.isActive()) {
+    // Said once per change: a camera that stays away is tried again quietly.
+    if (cameraOk_ || failedStatus_ != status) {
         say(QStringLiteral("camera %1 failed (status %2)%3; trying again")
                 .arg(cameraFile_)
                 .arg(status)
                 .arg(video_.statusText().isEmpty() ? QString()
                                                    : QStringLiteral(": ") + video_.statusText()));
     }
+    failedStatus_ = status;
     cameraOk_ = false;
     if (line_) {
         line_->setCameraOk(false);

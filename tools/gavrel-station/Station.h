@@ -66,5 +66,6 @@ private:
     LiveFeed* feed_ = nullptr;
     QTimer cameraRetry_;
     bool cameraOk_ = false;
+    int failedStatus_ = KeshVideo::Ok; // the failure last told, while the camera is away
     RecordState::Kind recordKind_ = RecordState::Kind::Ok;
 };
