@@ -5,6 +5,7 @@
 
 // Standard library
 #include <algorithm>
+#include <string>
 #include <vector>
 
 // Qt
@@ -12,9 +13,12 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QWidget>
 
 // Ours
+#include "CircleListPanel.h"
+#include "RecipeFile.h"
 #include "Services.h"
 #include "frmMain.h"
 
@@ -114,6 +118,22 @@ void BM_DragStep(benchmark::State& state) {
         pixels[i] = static_cast<std::uint8_t>(i * 31);
     }
     window.KeshDisplayEx1->showImage(window.KeshImage1);
+    // A part of several circles: every one is measured and judged at each step.
+    const int circles = static_cast<int>(state.range(0));
+    if (circles > 1) {
+        InspectionRecipe recipe;
+        recipe.circles.clear();
+        for (int i = 0; i < circles; ++i) {
+            recipe.circles.push_back(
+                {QString::number(i + 1), 40 + (i % 4) * 120, 40 + (i / 4) * 110, 30, 128, 20});
+        }
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("part.gavrel-recipe"));
+        if (!RecipeFile::write(path, recipe).isEmpty() || !window.openRecipe(path)) {
+            state.SkipWithError("the recipe could not be used");
+            return;
+        }
+    }
     QCoreApplication::processEvents();
     QWidget* viewport = window.KeshDisplayEx1->viewport();
 
@@ -126,7 +146,8 @@ void BM_DragStep(benchmark::State& state) {
         state.SkipWithError("a message box was shown during the drag");
     }
     report(state, paints);
-    state.SetLabel("512 x 480, radius 50");
+    state.SetLabel(circles > 1 ? "512 x 480, " + std::to_string(circles) + " circles"
+                               : std::string("512 x 480, radius 50"));
 }
 
 void configure(benchmark::internal::Benchmark* b) {
@@ -140,7 +161,7 @@ void configure(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_MinimalImageWidget)->Apply(configure);
-BENCHMARK(BM_DragStep)->Apply(configure);
+BENCHMARK(BM_DragStep)->Arg(1)->Arg(16)->Apply(configure);
 
 } // namespace
 

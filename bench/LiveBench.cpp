@@ -4,6 +4,7 @@
 
 // Standard library
 #include <chrono>
+#include <string>
 
 // Qt
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 // Ours
+#include "RecipeFile.h"
 #include "Services.h"
 #include "frmMain.h"
 
@@ -70,6 +72,21 @@ void BM_LiveTestPattern(benchmark::State& state) {
         state.SkipWithError("the test pattern did not open");
         return;
     }
+    // A part of several circles: every frame measures and judges each of them.
+    const int circles = static_cast<int>(state.range(1));
+    if (circles > 1) {
+        InspectionRecipe recipe;
+        recipe.circles.clear();
+        for (int i = 0; i < circles; ++i) {
+            recipe.circles.push_back(
+                {QString::number(i + 1), 40 + (i % 4) * 120, 40 + (i / 4) * 110, 30, 128, 20});
+        }
+        const QString path = folder.filePath(QStringLiteral("part.gavrel-recipe"));
+        if (!RecipeFile::write(path, recipe).isEmpty() || !window.openRecipe(path)) {
+            state.SkipWithError("the recipe could not be used");
+            return;
+        }
+    }
     const auto seconds = std::chrono::seconds(state.range(0));
     double fps = 0;
     double latency = 0;
@@ -94,11 +111,12 @@ void BM_LiveTestPattern(benchmark::State& state) {
     state.counters["fps"] = fps;
     state.counters["verdict_ms_median"] = latency;
     state.counters["cpu_cores"] = cores;
-    state.SetLabel("640 x 480 at 60 fps");
+    state.SetLabel("640 x 480 at 60 fps, " + std::to_string(circles) + " circle(s)");
 }
 
 BENCHMARK(BM_LiveTestPattern)
-    ->Arg(5)
+    ->Args({5, 1})
+    ->Args({5, 16})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(3)

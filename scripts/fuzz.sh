@@ -8,6 +8,8 @@ export LC_ALL=C.UTF-8
 unset LANGUAGE
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# The fuzzer is built within the test tree, so it needs the test frameworks too.
+"$root/scripts/setup.sh" toolchain build test fuzz line
 build_dir="$root/build-fuzz"
 seconds=60
 while [ $# -gt 0 ]; do

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Debian packages, checks them with lintian, installs them into a fresh Debian 12
-# root and works there as a new user would: start Gavrel under Xvfb, open a sample image and
-# save it into the user's picture folder.
+# Makes the source package, builds the binary packages from it inside a clean Debian 12 root
+# that has only build-essential and the declared Build-Depends (as a build daemon would, so a
+# missing Build-Depends fails here), checks them with lintian, installs them into another fresh
+# Debian 12 root and works there as a new user would: the package's own tests
+# (debian/tests), Gavrel started under Xvfb to open a sample image and save it into the user's
+# picture folder, a TIFF measured, and a record kept in PostgreSQL once its driver is there.
 #   scripts/package-test.sh [OUT_DIR]      the packages are left in OUT_DIR when given
 # Runs as root. Kept between runs, outside the checkout (GAVREL_PACKAGE_CACHE, by default
 # /var/cache/gavrel-package-test): the base root, the downloaded packages and the compiler cache.
 # GAVREL_PACKAGE_REUSE=1 tests the packages of the previous run again without building.
+# The Debian archive is the one this machine's apt uses; GAVREL_DEBIAN_MIRROR and
+# GAVREL_DEBIAN_SECURITY_MIRROR override it.
 set -euo pipefail
 # Japanese window titles and file names need a UTF-8 locale, whatever the caller has.
 export LC_ALL=C.UTF-8
@@ -13,46 +18,127 @@ unset LANGUAGE
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache=${GAVREL_PACKAGE_CACHE:-/var/cache/gavrel-package-test}
-mirror=${GAVREL_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-security_mirror=${GAVREL_DEBIAN_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
+suite=bookworm
 base_max_age_days=7
+# The build user's id, fixed so that the compiler cache kept between runs stays its own.
+builder_uid=2000
 say() { echo "package: $*"; }
 fail() {
   echo "package: $*" >&2
   exit 1
 }
 
+# The machine's own apt sources, as "URI SUITE" lines: one-line sources.list files and deb822
+# .sources files, binary entries only.
+apt_sources() {
+  local file
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -r "$file" ] || continue
+    sed -E 's/#.*//; s/\[[^]]*\]//' "$file" | awk '$1 == "deb" && NF >= 3 { print $2, $3 }'
+  done
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [ -r "$file" ] || continue
+    awk '
+      function flush(  n, m, i, j, u, s) {
+        if (types ~ /(^|[ \t])deb([ \t]|$)/ && enabled != "no") {
+          n = split(uris, u); m = split(suites, s)
+          for (i = 1; i <= n; i++) for (j = 1; j <= m; j++) print u[i], s[j]
+        }
+        types = uris = suites = last = ""; enabled = "yes"
+      }
+      BEGIN { enabled = "yes" }
+      /^#/ { next }
+      /^[ \t]*$/ { flush(); next }
+      /^[^ \t][^:]*:/ {
+        last = tolower(substr($0, 1, index($0, ":") - 1)); value = substr($0, index($0, ":") + 1)
+        if (last == "types") types = value
+        else if (last == "uris") uris = value
+        else if (last == "suites") suites = value
+        else if (last == "enabled") enabled = tolower(value)
+        gsub(/[ \t]/, "", enabled)
+        next
+      }
+      /^[ \t]/ { if (last == "uris") uris = uris " " $0; else if (last == "suites") suites = suites " " $0 }
+      END { flush() }' "$file"
+  done
+}
+# The first archive of the machine that serves the suite.
+mirror_for() { apt_sources | awk -v suite="$1" '$2 == suite { print $1; exit }'; }
+
+# Mounts what a chroot needs; only ever called inside the private mount namespace.
+prepare_root() { # root folder
+  mount -t proc proc "$1/proc"
+  mount --rbind /dev "$1/dev"
+  mount --bind "$cache/archives" "$1/var/cache/apt/archives"
+  cp /etc/resolv.conf "$1/etc/resolv.conf"
+}
+# apt-get install in a root, from the package lists of the base root and, when they are stale,
+# from fresh ones.
+root_install() { # root folder, log file, apt-get arguments...
+  local sysroot=$1 log=$2
+  shift 2
+  local install_cmd=(apt-get -y --no-install-recommends -o Dpkg::Use-Pty=0
+    -o APT::Keep-Downloaded-Packages=true -o Dpkg::Options::=--force-unsafe-io)
+  in_dir() { chroot "$sysroot" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C.UTF-8 \
+    DEBIAN_FRONTEND=noninteractive sh -c 'cd /tmp && "$@"' sh "$@"; }
+  if ! in_dir "${install_cmd[@]}" "$@" >>"$log" 2>&1; then
+    say "cached package lists are stale: updating"
+    (in_dir apt-get update && in_dir "${install_cmd[@]}" "$@") >>"$log" 2>&1 || {
+      tail -n 40 "$log" >&2
+      fail "apt-get ${*:1:3}... failed in the clean root"
+    }
+  fi
+}
+
+# --- inside a private mount namespace: the build from the source package ------------------
+if [ "${1:-}" = --build-in-root ]; then
+  work=$2
+  sysroot=$work/build-root
+  dsc=$3
+  prepare_root "$sysroot"
+  mkdir -p "$sysroot/ccache"
+  mount --bind "$cache/ccache" "$sysroot/ccache"
+  in_root() { chroot "$sysroot" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C.UTF-8 "$@"; }
+  say "installing build-essential and the declared Build-Depends"
+  # ccache only wraps the compiler: it brings no header or library a Build-Depends could lack.
+  root_install "$sysroot" "$work/build-deps.log" install build-essential ccache
+  root_install "$sysroot" "$work/build-deps.log" build-dep "/build/$dsc"
+  in_root useradd --uid "$builder_uid" --create-home --shell /bin/sh builder
+  chown -R "$builder_uid:$builder_uid" "$sysroot/build" "$sysroot/ccache"
+  say "building from $dsc inside the clean root ($SECONDS s)"
+  # debhelper names the compiler to CMake by its full name; the launcher puts ccache before it.
+  chroot --userspec="$builder_uid:$builder_uid" "$sysroot" env -i PATH=/usr/bin:/bin \
+    HOME=/home/builder LC_ALL=C.UTF-8 CCACHE_DIR=/ccache CCACHE_BASEDIR=/build \
+    CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache \
+    DEB_BUILD_OPTIONS="parallel=$(nproc)" sh -c \
+    'cd /build && dpkg-source -x "$1" source >/dev/null && cd source && dpkg-buildpackage -b -us -uc' \
+    sh "$dsc" >"$work/build.log" 2>&1 || {
+    tail -n 40 "$work/build.log" >&2
+    fail "dpkg-buildpackage failed in the clean root (see the Build-Depends in debian/control)"
+  }
+  exit 0
+fi
+
 # --- inside a private mount namespace: the clean-root walk --------------------------------
 if [ "${1:-}" = --in-root ]; then
   work=$2
   sysroot=$work/root
   display=$3
+  pg_port=$4
   started=0
-  mount -t proc proc "$sysroot/proc"
-  mount --rbind /dev "$sysroot/dev"
+  prepare_root "$sysroot"
   mkdir -p "$sysroot/tmp/.X11-unix"
   mount --bind /tmp/.X11-unix "$sysroot/tmp/.X11-unix"
-  mount --bind "$cache/archives" "$sysroot/var/cache/apt/archives"
-  cp /etc/resolv.conf "$sysroot/etc/resolv.conf"
   in_root() { chroot "$sysroot" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C.UTF-8 "$@"; }
   as_user() {
     chroot --userspec=inspector:inspector "$sysroot" env -i PATH=/usr/bin:/bin HOME=/home/inspector \
       USER=inspector LANG=C.UTF-8 DISPLAY=":$display" QT_QPA_PLATFORM=xcb "$@"
   }
 
+  # Without Recommends: what Depends declares must be enough for everything but PostgreSQL.
   say "installing into a fresh Debian 12 root"
-  mapfile -t debs < <(cd "$sysroot/tmp/debs" && ls ./*.deb)
-  install_cmd=(apt-get install -y --no-install-recommends -o Dpkg::Use-Pty=0
-    -o APT::Keep-Downloaded-Packages=true -o Dpkg::Options::=--force-unsafe-io)
-  if ! (cd "$sysroot/tmp/debs" && in_root sh -c 'cd /tmp/debs && "$@"' sh "${install_cmd[@]}" "${debs[@]}") \
-    >"$work/apt.log" 2>&1; then
-    say "cached package lists are stale: updating"
-    (in_root apt-get update && in_root sh -c 'cd /tmp/debs && "$@"' sh "${install_cmd[@]}" "${debs[@]}") \
-      >>"$work/apt.log" 2>&1 || {
-      cat "$work/apt.log" >&2
-      fail "apt-get install of the packages failed"
-    }
-  fi
+  mapfile -t debs < <(cd "$sysroot/tmp/debs" && ls ./*.deb | sed 's|^\./|/tmp/debs/|')
+  root_install "$sysroot" "$work/apt.log" install "${debs[@]}"
   grep -q 'libPelmint\.so\.1 ' <<<"$(in_root ldconfig -p)" || fail "libPelmint.so.1 is not in the library cache"
   say "installed ($((SECONDS - started)) s)"
   in_root useradd --create-home --shell /bin/sh inspector
@@ -68,10 +154,33 @@ if [ "${1:-}" = --in-root ]; then
     fail "without a display Gavrel exits with $code and says: $(cat "$work/nodisplay.err")"
   say "options: $(tr '\n' ' ' <<<"$version"); without a display: $(cat "$work/nodisplay.err")"
 
-  mean=$(as_user python3 -c 'import numpy, pelmint; print(pelmint.circle_area_average(numpy.full((480, 512), 128, numpy.uint8), 100, 100, 50))') ||
-    fail "the pelmint Python module does not work"
-  [ "$mean" = 128.0 ] || fail "pelmint.circle_area_average of a flat 128 image is $mean"
-  say "python3-pelmint measures a flat 128 image as $mean"
+  # The package's own tests: the programs on a BMP and a TIFF, the Python module and its metadata.
+  cp "$root/debian/tests/programs" "$sysroot/tmp/programs-test"
+  as_user env -u DISPLAY sh /tmp/programs-test >"$work/programs.log" 2>&1 || {
+    cat "$work/programs.log" >&2
+    fail "debian/tests/programs failed in the clean root"
+  }
+  sed 's/^/package:   /' "$work/programs.log"
+
+  # PostgreSQL is recommended, not required: without the driver the record says what to install;
+  # with it, a record goes into a throwaway server of the user's own on loopback.
+  url=postgresql://inspector@127.0.0.1:$pg_port/postgres
+  # The row waits in the spool, and the next run delivers it.
+  said=$(as_user env -u DISPLAY gavrel-measure --record "$url" /usr/share/gavrel/images/flat-128_512x480_grey8.bmp 2>&1 >/dev/null || true)
+  grep -q 'install libqt6sql6-psql' <<<"$said" || fail "without the PostgreSQL driver gavrel-measure says: $said"
+  say "without the driver: $(tail -n 1 <<<"$said")"
+  root_install "$sysroot" "$work/apt.log" install libqt6sql6-psql postgresql-15
+  as_user sh -c 'set -e; /usr/lib/postgresql/15/bin/initdb -D "$HOME/pg" -A trust -U inspector >/dev/null
+    /usr/lib/postgresql/15/bin/pg_ctl -D "$HOME/pg" -l "$HOME/pg.log" -w \
+      -o "-c listen_addresses=127.0.0.1 -p $1 -k /tmp" start >/dev/null' sh "$pg_port" ||
+    fail "the throwaway PostgreSQL server did not start"
+  stop_postgres() { as_user /usr/lib/postgresql/15/bin/pg_ctl -D /home/inspector/pg -m fast stop >/dev/null 2>&1 || true; }
+  trap stop_postgres EXIT
+  as_user env -u DISPLAY gavrel-measure --record "$url" /usr/share/gavrel/images/flat-128_512x480_grey8.bmp \
+    >"$work/record.out" 2>&1 || { cat "$work/record.out" >&2; fail "gavrel-measure --record $url failed"; }
+  exported=$(as_user env -u DISPLAY gavrel-measure --export "$url") || fail "gavrel-measure --export $url failed"
+  grep -q 'flat-128_512x480_grey8\.bmp' <<<"$exported" || fail "the PostgreSQL record holds: $exported"
+  say "recorded into PostgreSQL and exported: $(tail -n 1 <<<"$exported")"
 
   # --- the window, driven from outside like an operator ---
   export DISPLAY=":$display"
@@ -144,13 +253,6 @@ if [ "${1:-}" = --in-root ]; then
   [ "${differing%% *}" = 0 ] || fail "the saved image differs from the opened one in $differing pixels"
   say "saved the opened image into the picture folder as inspector"
 
-  if [ -x "$sysroot/usr/bin/gavrel-measure" ]; then
-    sample=/usr/share/gavrel/images/flat-128_512x480_grey8.bmp
-    rows=$(as_user gavrel-measure --format csv "$sample") || fail "gavrel-measure failed on $sample"
-    grep -q "^$sample,100,100,50,.*,128,20,OK," <<<"$rows" || fail "gavrel-measure says: $rows"
-    say "gavrel-measure: $(tail -n 1 <<<"$rows")"
-  fi
-
   wmctrl -i -c "$main"
   code=0
   wait "$app_pid" || code=$?
@@ -158,15 +260,16 @@ if [ "${1:-}" = --in-root ]; then
   exit 0
 fi
 
-# --- build ---------------------------------------------------------------------------------
-[ "$(id -u)" -eq 0 ] || fail "runs as root (it builds a root to install into)"
+# --- the base root ---------------------------------------------------------------------------
+[ "$(id -u)" -eq 0 ] || fail "runs as root (it builds the roots to build and install in)"
+"$root/scripts/setup.sh" package window
 out=${1:-}
 mkdir -p "$cache/archives/partial" "$cache/ccache"
 work=$(mktemp -d "${TMPDIR:-/tmp}/gavrel-package-XXXXXX")
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  # The root's mounts live in the namespace of the child that made them, gone once it ended.
+  # The roots' mounts live in the namespace of the child that made them, gone once it ended.
   if grep -q " $work/" /proc/mounts; then
     echo "package: mounts left under $work; not removing it" >&2
   else
@@ -176,27 +279,49 @@ cleanup() {
 trap cleanup EXIT
 started=$SECONDS
 
-# A fixed folder outside the checkout, so that the compiler cache finds its earlier work.
+base=$cache/$suite-base.tar
+if [ ! -s "$base" ] || [ -n "$(find "$base" -mtime +"$base_max_age_days")" ]; then
+  mirror=${GAVREL_DEBIAN_MIRROR:-$(mirror_for "$suite")}
+  security_mirror=${GAVREL_DEBIAN_SECURITY_MIRROR:-$(mirror_for "$suite-security")}
+  [ -n "$mirror" ] && [ -n "$security_mirror" ] ||
+    fail "this machine's apt sources name no archive for $suite and $suite-security: set GAVREL_DEBIAN_MIRROR and GAVREL_DEBIAN_SECURITY_MIRROR"
+  say "making the Debian 12 base root from $mirror (cached in $cache)"
+  mmdebstrap --variant=apt --include=passwd --skip=cleanup/apt/lists \
+    "$suite" "$work/base.tar" \
+    "deb $mirror $suite main" "deb $mirror $suite-updates main" \
+    "deb $security_mirror $suite-security main" >"$work/mmdebstrap.log" 2>&1 || {
+    tail -n 20 "$work/mmdebstrap.log" >&2
+    fail "mmdebstrap failed"
+  }
+  mv "$work/base.tar" "$base"
+fi
+
+# --- build: the source package on the host, the binary packages inside a clean root ----------
 stage=$cache/build
 version=$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)
-source=$stage/gavrel-$version
 if [ "${GAVREL_PACKAGE_REUSE:-}" = 1 ] && ls "$stage"/*.changes >/dev/null 2>&1; then
   say "reusing the packages in $stage"
 else
   rm -rf "$stage"
-  mkdir -p "$source"
-  (cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$source")
-  say "building the packages of $version"
-  if ! (cd "$source" && PATH=/usr/lib/ccache:$PATH CCACHE_DIR=$cache/ccache CCACHE_BASEDIR=$stage \
-    dpkg-buildpackage -b -us -uc) >"$work/build.log" 2>&1; then
-    tail -n 40 "$work/build.log" >&2
-    fail "dpkg-buildpackage failed"
-  fi
+  mkdir -p "$stage/gavrel-$version"
+  (cd "$root" && git ls-files -z --cached --others --exclude-standard |
+    xargs -0 cp --parents -t "$stage/gavrel-$version")
+  (cd "$stage" && dpkg-source -b "gavrel-$version" >/dev/null) || fail "dpkg-source -b failed"
+  rm -rf "$stage/gavrel-$version"
+  dsc=gavrel_$version.dsc
+  say "unpacking the base root to build $dsc in ($((SECONDS - started)) s)"
+  mkdir -p "$work/build-root"
+  tar -C "$work/build-root" -xf "$base"
+  mkdir -p "$work/build-root/build"
+  cp "$stage/$dsc" "$stage"/gavrel_"$version".tar.* "$work/build-root/build/"
+  SECONDS=$((SECONDS - started)) unshare --mount --propagation private "$0" --build-in-root "$work" "$dsc" ||
+    fail "the build in the clean root failed"
+  cp "$work/build-root/build"/*.deb "$work/build-root/build"/*.changes "$work/build-root/build"/*.buildinfo "$stage/"
+  rm -rf "$work/build-root"
 fi
 changes=$(ls "$stage"/gavrel_"$version"_*.changes)
 mapfile -t debs < <(ls "$stage"/*.deb)
-say "built $(cd "$stage" && ls ./*.deb | sed 's|^\./||' | tr '\n' ' ')"
-
+say "built $(cd "$stage" && ls ./*.deb | sed 's|^\./||' | tr '\n' ' ')($((SECONDS - started)) s)"
 # --- contents ----------------------------------------------------------------------------------
 contents() { dpkg-deb -c "$stage/$1"_"$version"_*.deb | awk '{print $6}' | sed 's|^\./|/|'; }
 expect() { # package pattern...
@@ -209,13 +334,16 @@ expect() { # package pattern...
 expect libpelmint1 '^/usr/lib/[^/]+/libPelmint\.so\.1$'
 expect libpelmint-dev '^/usr/include/pelmint\.h$' '^/usr/lib/[^/]+/libPelmint\.so$' \
   '/cmake/Pelmint/PelmintConfig\.cmake$' '/pkgconfig/pelmint\.pc$'
-expect python3-pelmint '^/usr/lib/python3/dist-packages/pelmint/__init__\.py$'
+expect python3-pelmint '^/usr/lib/python3/dist-packages/pelmint/__init__\.py$' \
+  '^/usr/lib/python3/dist-packages/pelmint-[0-9.]+\.dist-info/METADATA$'
 expect gavrel '^/usr/bin/Gavrel$' '^/usr/share/gavrel/images/[^/]+\.bmp$' \
   '^/usr/share/gavrel/video/[^/]+\.ini$' '^/usr/share/man/man1/Gavrel\.1\.gz$' \
-  '^/usr/share/doc/gavrel/copyright$' '^/usr/share/applications/gavrel\.desktop$'
+  '^/usr/share/doc/gavrel/copyright$' '^/usr/share/applications/gavrel\.desktop$' \
+  '^/usr/share/doc/gavrel/README\.md$' '^/usr/share/metainfo/org\.gavrel\.gavrel\.metainfo\.xml$' \
+  '^/usr/share/mime/packages/gavrel\.xml$' '^/usr/share/man/man1/gavrel-measure\.1\.gz$'
 for package in libpelmint1 libpelmint-dev gavrel python3-pelmint; do
   stray=$(contents "$package" | grep -E '^/usr/lib/' |
-    grep -v -E '/$|/libPelmint\.so|/cmake/Pelmint/|/pkgconfig/|^/usr/lib/python3/dist-packages/pelmint/' || true)
+    grep -v -E '/$|/libPelmint\.so|/cmake/Pelmint/|/pkgconfig/|^/usr/lib/python3/dist-packages/pelmint(/|-[0-9.]+\.dist-info/)' || true)
   [ -z "$stray" ] || fail "$package puts other files under /usr/lib: $stray"
 done
 [ "$(dpkg-deb -f "$(ls "$stage"/libpelmint1_*.deb)" Package)" = libpelmint1 ] || fail "no libpelmint1"
@@ -226,26 +354,16 @@ lintian --fail-on error,warning --display-info --tag-display-limit 0 "$changes" 
   fail "lintian reports errors or warnings"
 [ -n "$out" ] && mkdir -p "$out" && cp "${debs[@]}" "$changes" "$out/"
 
-# --- the clean root --------------------------------------------------------------------------
-base=$cache/bookworm-base.tar
-if [ ! -s "$base" ] || [ -n "$(find "$base" -mtime +"$base_max_age_days")" ]; then
-  say "making the Debian 12 base root (cached in $cache)"
-  mmdebstrap --variant=apt --include=passwd --skip=cleanup/apt/lists \
-    bookworm "$work/base.tar" \
-    "deb $mirror bookworm main" "deb $mirror bookworm-updates main" \
-    "deb $security_mirror bookworm-security main" >"$work/mmdebstrap.log" 2>&1 || {
-    tail -n 20 "$work/mmdebstrap.log" >&2
-    fail "mmdebstrap failed"
-  }
-  mv "$work/base.tar" "$base"
-fi
-say "unpacking the base root ($((SECONDS - started)) s)"
+# --- the clean root to install in ------------------------------------------------------------
+say "unpacking the base root to install in ($((SECONDS - started)) s)"
 mkdir "$work/root"
 tar -C "$work/root" -xf "$base"
 mkdir -p "$work/root/tmp/debs"
 for deb in "${debs[@]}"; do
   case "$deb" in *-dbgsym_*) ;; *) cp "$deb" "$work/root/tmp/debs/" ;; esac
 done
+# A free loopback port for the root's throwaway PostgreSQL server.
+pg_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
@@ -256,6 +374,6 @@ DISPLAY=":$display" openbox >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do DISPLAY=":$display" wmctrl -m >/dev/null 2>&1 && break; sleep 0.05; done
 
-SECONDS=$((SECONDS - started)) unshare --mount --propagation private "$0" --in-root "$work" "$display" ||
+SECONDS=$((SECONDS - started)) unshare --mount --propagation private "$0" --in-root "$work" "$display" "$pg_port" ||
   fail "the clean-root walk failed"
 say "passed in $((SECONDS - started)) s"

@@ -1,10 +1,46 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in scripts/packages.txt that are missing.
+# Installs the missing Debian packages of the named groups of scripts/packages.txt.
+#   scripts/setup.sh GROUP...        e.g. scripts/setup.sh build run
+#   scripts/setup.sh --all           every group (so does no group at all)
+#   scripts/setup.sh --list GROUP... prints the groups' packages, installs nothing
 # Runs as root, or through sudo otherwise.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$here/packages.txt")
+list="$here/packages.txt"
+only_list=0
+groups=()
+for argument in "$@"; do
+  case "$argument" in
+    --list) only_list=1 ;;
+    --all) mapfile -t -O "${#groups[@]}" groups < <(sed -n -E 's/^\[([^]]+)\]\s*$/\1/p' "$list") ;;
+    -*) echo "setup: unknown option $argument" >&2; exit 2 ;;
+    *) groups+=("$argument") ;;
+  esac
+done
+# Without group names, every group, as before the list had groups.
+[ ${#groups[@]} -gt 0 ] || mapfile -t groups < <(sed -n -E 's/^\[([^]]+)\]\s*$/\1/p' "$list")
+
+# The packages of one group: the lines after its "[name]" up to the next group.
+group_packages() {
+  awk -v want="$1" '
+    /^[[:space:]]*(#|$)/ { next }
+    /^\[[^]]+\][[:space:]]*$/ { name = $0; gsub(/^\[|\][[:space:]]*$/, "", name); in_group = (name == want); found = found || in_group; next }
+    in_group { print $1 }
+    END { exit found ? 0 : 3 }' "$list"
+}
+
+wanted=()
+for group in "${groups[@]}"; do
+  packages=$(group_packages "$group") || { echo "setup: no group [$group] in $list" >&2; exit 2; }
+  mapfile -t -O "${#wanted[@]}" wanted <<<"$packages"
+done
+mapfile -t wanted < <(printf '%s\n' "${wanted[@]}" | sed '/^$/d' | sort -u)
+
+if [ "$only_list" = 1 ]; then
+  printf '%s\n' "${wanted[@]}"
+  exit 0
+fi
 
 missing=()
 for pkg in "${wanted[@]}"; do

@@ -7,6 +7,7 @@ set -euo pipefail
 export LC_ALL=C.UTF-8
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+"$root/scripts/setup.sh" toolchain windows
 work=${1:-$root/build-windows}
 exports=(CircleAreaAverage CircleAreaStatistics PelmintVersion)
 fail=0

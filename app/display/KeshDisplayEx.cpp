@@ -114,7 +114,7 @@ void KeshDisplayEx::showImage(const KeshImage& image) {
 void KeshDisplayEx::clearFigures() {
     QRect drawn;
     for (const Figure& figure : figures_) {
-        drawn |= figure.rim.bounds();
+        drawn |= figure.bounds();
     }
     if (!figures_.empty()) {
         lastRim_ = std::move(figures_.back().rim);
@@ -136,12 +136,98 @@ void KeshDisplayEx::drawCircle(const CircleFigure& circle) {
         return;
     }
     // A drag moves the circle without resizing it: its rim is then the last one moved.
-    Figure figure{*centerX, *centerY, *radius, figureColor_,
+    Figure figure{*centerX,
+                  *centerY,
+                  *radius,
+                  figureColor_,
                   lastRim_ && lastRim_->radius() == *radius
                       ? lastRim_->movedTo(*centerX, *centerY, imageRect())
-                      : DiscRim(*centerX, *centerY, *radius, imageRect())};
-    updateImageArea(figure.rim.bounds());
+                      : DiscRim(*centerX, *centerY, *radius, imageRect()),
+                  std::nullopt,
+                  QString(),
+                  QRect()};
+    decorate(figure, figureLabel_, figureEmphasised_);
+    updateImageArea(figure.bounds());
     figures_.push_back(std::move(figure));
+}
+
+void KeshDisplayEx::setFigureLabel(const QString& label, bool emphasised) {
+    figureLabel_ = label;
+    figureEmphasised_ = emphasised;
+}
+
+void KeshDisplayEx::setMarks(const std::vector<CircleMark>& marks) {
+    QRect changed;
+    for (const Figure& mark : marks_) {
+        changed |= mark.bounds();
+    }
+    marks_.clear();
+    for (const CircleMark& mark : marks) {
+        if (mark.radius < 0) {
+            continue;
+        }
+        Figure figure{mark.centerX,
+                      mark.centerY,
+                      mark.radius,
+                      mark.color,
+                      DiscRim(mark.centerX, mark.centerY, mark.radius, imageRect()),
+                      std::nullopt,
+                      QString(),
+                      QRect()};
+        decorate(figure, mark.label, mark.emphasised);
+        changed |= figure.bounds();
+        marks_.push_back(std::move(figure));
+    }
+    updateImageArea(changed);
+}
+
+// The name sits just outside the circle's upper right, kept on the image.
+void KeshDisplayEx::decorate(Figure& figure, const QString& label, bool emphasised) const {
+    if (emphasised) {
+        figure.outerRim = DiscRim(figure.centerX, figure.centerY, figure.radius + 1, imageRect());
+    }
+    figure.label = label;
+    if (label.isEmpty()) {
+        return;
+    }
+    const QSize size = fontMetrics().size(Qt::TextSingleLine, label) + QSize(4, 0);
+    const int reach = static_cast<int>(std::lround(figure.radius * 0.71));
+    QRect rect(QPoint(figure.centerX + reach + 2, figure.centerY - reach - size.height()), size);
+    const QRect image = imageRect();
+    rect.moveLeft(std::clamp(rect.left(), 0, std::max(0, image.right() - rect.width())));
+    rect.moveTop(std::clamp(rect.top(), 0, std::max(0, image.bottom() - rect.height())));
+    figure.labelRect = rect;
+}
+
+QRect KeshDisplayEx::Figure::bounds() const {
+    QRect all = rim.bounds() | labelRect;
+    if (outerRim) {
+        all |= outerRim->bounds();
+    }
+    return all;
+}
+
+void KeshDisplayEx::composeRims(const Figure& figure, const QRect& exposedInImage, uchar* bits,
+                                qsizetype stride) const {
+    const QRgb colour = figure.color.rgb();
+    for (const DiscRim* rim : {&figure.rim, figure.outerRim ? &*figure.outerRim : nullptr}) {
+        if (rim == nullptr || !rim->bounds().intersects(exposedInImage)) {
+            continue;
+        }
+        const auto& spans = rim->spans();
+        auto span = std::lower_bound(spans.begin(), spans.end(), exposedInImage.top(),
+                                     [](const DiscRim::Span& s, int row) { return s.y < row; });
+        for (; span != spans.end() && span->y <= exposedInImage.bottom(); ++span) {
+            const int x0 = std::max(span->x0, exposedInImage.left());
+            const int x1 = std::min(span->x1, exposedInImage.right());
+            if (x0 <= x1) {
+                auto* row =
+                    reinterpret_cast<QRgb*>(bits + (span->y - exposedInImage.top()) * stride);
+                std::fill(row + (x0 - exposedInImage.left()),
+                          row + (x1 - exposedInImage.left() + 1), colour);
+            }
+        }
+    }
 }
 
 QSize KeshDisplayEx::sizeHint() const {
@@ -170,10 +256,11 @@ void KeshDisplayEx::paintEvent(QPaintEvent* event) {
         return;
     }
     const QRect exposedInImage = imagePart.translated(offset);
-    const bool figuresExposed =
-        std::any_of(figures_.begin(), figures_.end(), [&](const Figure& figure) {
-            return figure.rim.bounds().intersects(exposedInImage);
-        });
+    const auto exposes = [&](const Figure& figure) {
+        return figure.bounds().intersects(exposedInImage);
+    };
+    const bool figuresExposed = std::any_of(figures_.begin(), figures_.end(), exposes) ||
+                                std::any_of(marks_.begin(), marks_.end(), exposes);
     if (!figuresExposed) {
         painter.drawImage(imagePart.topLeft(), image_, exposedInImage);
         return;
@@ -194,26 +281,25 @@ void KeshDisplayEx::paintEvent(QPaintEvent* event) {
                           width * static_cast<qsizetype>(sizeof(QRgb)), QImage::Format_RGB32);
     auto* const composedBits = reinterpret_cast<uchar*>(composition_.data());
     const qsizetype composedStride = width * static_cast<qsizetype>(sizeof(QRgb));
-    for (const Figure& figure : figures_) {
-        if (!figure.rim.bounds().intersects(exposedInImage)) {
-            continue;
-        }
-        const QRgb colour = figure.color.rgb();
-        const auto& spans = figure.rim.spans();
-        auto span = std::lower_bound(spans.begin(), spans.end(), exposedInImage.top(),
-                                     [](const DiscRim::Span& s, int row) { return s.y < row; });
-        for (; span != spans.end() && span->y <= exposedInImage.bottom(); ++span) {
-            const int x0 = std::max(span->x0, exposedInImage.left());
-            const int x1 = std::min(span->x1, exposedInImage.right());
-            if (x0 <= x1) {
-                auto* row = reinterpret_cast<QRgb*>(
-                    composedBits + (span->y - exposedInImage.top()) * composedStride);
-                std::fill(row + (x0 - exposedInImage.left()),
-                          row + (x1 - exposedInImage.left() + 1), colour);
-            }
+    for (const std::vector<Figure>* layer : {&marks_, &figures_}) {
+        for (const Figure& figure : *layer) {
+            composeRims(figure, exposedInImage, composedBits, composedStride);
         }
     }
     painter.drawImage(imagePart.topLeft(), composed);
+    // Names on a white ground, so that they read on any image.
+    for (const std::vector<Figure>* layer : {&marks_, &figures_}) {
+        for (const Figure& figure : *layer) {
+            if (figure.label.isEmpty() || !figure.labelRect.intersects(exposedInImage)) {
+                continue;
+            }
+            const QRect onViewport = figure.labelRect.translated(-offset);
+            painter.setClipRect(imagePart);
+            painter.fillRect(onViewport, Qt::white);
+            painter.setPen(figure.color);
+            painter.drawText(onViewport, Qt::AlignCenter, figure.label);
+        }
+    }
 }
 
 void KeshDisplayEx::resizeEvent(QResizeEvent* event) {

@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QImage>
 #include <QRgb>
+#include <QString>
 #include <QVector>
 
 // Ours
@@ -39,6 +40,21 @@ public:
     void clearFigures();
     void setFigureColor(quint32 windowsColor); // red in the low byte
     void drawCircle(const CircleFigure& circle);
+
+    // Further circles of a part, drawn under the figures and kept until set again: each
+    // rim in its colour with its name beside it, an emphasised one with a second rim just
+    // outside.
+    struct CircleMark {
+        int centerX = 0;
+        int centerY = 0;
+        int radius = 0;
+        QColor color;
+        QString label;
+        bool emphasised = false;
+    };
+    void setMarks(const std::vector<CircleMark>& marks);
+    // The name and emphasis of the figures drawn from now on (none by default).
+    void setFigureLabel(const QString& label, bool emphasised);
 
     QSize sizeHint() const override;
 
@@ -79,7 +95,14 @@ private:
         int radius;
         QColor color;
         DiscRim rim;
+        std::optional<DiscRim> outerRim; // emphasis
+        QString label;
+        QRect labelRect; // in image pixels
+        QRect bounds() const;
     };
+    void decorate(Figure& figure, const QString& label, bool emphasised) const;
+    void composeRims(const Figure& figure, const QRect& exposedInImage, uchar* bits,
+                     qsizetype stride) const;
 
     QPoint scrollOffset() const;
     QPoint imagePosition(const QPointF& viewportPosition) const;
@@ -91,6 +114,9 @@ private:
     QImage image_;                  // converted once per showImage(), drawn on every paint
     std::vector<QRgb> composition_; // the exposed part with the figures, kept between paints
     std::vector<Figure> figures_;
+    std::vector<Figure> marks_;
+    QString figureLabel_;
+    bool figureEmphasised_ = false;
     std::optional<DiscRim> lastRim_; // of the last figure cleared
     QRect pendingArea_;              // asked to be repainted, in viewport coordinates
     QColor figureColor_;

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
@@ -22,7 +23,8 @@ namespace RecipeFile {
 namespace {
 
 const QString kFormat = QStringLiteral("gavrel-recipe");
-constexpr int kVersion = 1;
+constexpr int kVersionOneCircle = 1;
+constexpr int kVersionCircles = 2;
 // A circle lies on the working image and is no smaller than a drag can make it.
 constexpr int kImageWidth = InspectionFormat::kWidth;
 constexpr int kImageHeight = InspectionFormat::kHeight;
@@ -44,9 +46,51 @@ std::optional<int> wholeNumber(const QJsonValue& value, int lowest, int highest)
     return static_cast<int>(number);
 }
 
-QString outOfRange(const char* key, int lowest, const QString& highest) {
+QString outOfRange(const QString& key, int lowest, const QString& highest) {
     return QCoreApplication::translate("RecipeFile", "「%1」が %2～%3 の整数ではありません。")
-        .arg(QLatin1String(key), QString::number(lowest), highest);
+        .arg(key, QString::number(lowest), highest);
+}
+
+} // namespace
+
+namespace {
+
+// One circle of version 2, or the whole version 1 file, whose circle sits in "circle" and
+// whose limits sit beside it. `where` names the object in messages ("circles[2].").
+std::optional<RecipeCircle> readCircle(const QJsonObject& object, const QJsonObject& place,
+                                       const QString& where, QString& error) {
+    RecipeCircle circle;
+    const auto key = [&](const char* name) {
+        return where + QLatin1String(name);
+    };
+    const auto x = wholeNumber(place.value(QStringLiteral("x")), 0, kImageWidth - 1);
+    const auto y = wholeNumber(place.value(QStringLiteral("y")), 0, kImageHeight - 1);
+    const int largest = std::numeric_limits<int>::max();
+    const auto r = wholeNumber(place.value(QStringLiteral("r")), kMinimumRadius, largest);
+    if (!x) {
+        error = outOfRange(key("x"), 0, QString::number(kImageWidth - 1));
+    } else if (!y) {
+        error = outOfRange(key("y"), 0, QString::number(kImageHeight - 1));
+    } else if (!r) {
+        error = outOfRange(key("r"), kMinimumRadius, QString::number(largest));
+    }
+    if (!error.isEmpty()) {
+        return std::nullopt;
+    }
+    circle.centreX = *x;
+    circle.centreY = *y;
+    circle.radius = *r;
+    for (auto [name, target] :
+         {std::pair{"standard", &circle.standard}, std::pair{"tolerance", &circle.tolerance}}) {
+        const QJsonValue value = object.value(QLatin1String(name));
+        if (!value.isDouble() || !std::isfinite(value.toDouble())) {
+            error = QCoreApplication::translate("RecipeFile", "「%1」が有限の数値ではありません。")
+                        .arg(where + QLatin1String(name));
+            return std::nullopt;
+        }
+        *target = value.toDouble();
+    }
+    return circle;
 }
 
 } // namespace
@@ -73,7 +117,8 @@ ReadResult parse(const QByteArray& bytes, const QString& folder) {
         return failure(
             QCoreApplication::translate("RecipeFile", "Gavrel のレシピではありません。"));
     }
-    if (root.value(QStringLiteral("version")).toInt(-1) != kVersion) {
+    const int version = root.value(QStringLiteral("version")).toInt(-1);
+    if (version != kVersionOneCircle && version != kVersionCircles) {
         return failure(QCoreApplication::translate("RecipeFile", "対応していない版のレシピです。"));
     }
 
@@ -85,32 +130,49 @@ ReadResult parse(const QByteArray& bytes, const QString& folder) {
     }
     recipe.name = name.toString();
 
-    const QJsonObject circle = root.value(QStringLiteral("circle")).toObject();
-    const auto x = wholeNumber(circle.value(QStringLiteral("x")), 0, kImageWidth - 1);
-    if (!x) {
-        return failure(outOfRange("circle.x", 0, QString::number(kImageWidth - 1)));
-    }
-    const auto y = wholeNumber(circle.value(QStringLiteral("y")), 0, kImageHeight - 1);
-    if (!y) {
-        return failure(outOfRange("circle.y", 0, QString::number(kImageHeight - 1)));
-    }
-    const int largest = std::numeric_limits<int>::max();
-    const auto r = wholeNumber(circle.value(QStringLiteral("r")), kMinimumRadius, largest);
-    if (!r) {
-        return failure(outOfRange("circle.r", kMinimumRadius, QString::number(largest)));
-    }
-    recipe.centreX = *x;
-    recipe.centreY = *y;
-    recipe.radius = *r;
-
-    for (auto [key, target] :
-         {std::pair{"standard", &recipe.standard}, std::pair{"tolerance", &recipe.tolerance}}) {
-        const QJsonValue value = root.value(QLatin1String(key));
-        if (!value.isDouble()) {
-            return failure(QCoreApplication::translate("RecipeFile", "「%1」が数値ではありません。")
-                               .arg(QLatin1String(key)));
+    QString error;
+    recipe.circles.clear();
+    if (version == kVersionOneCircle) {
+        const auto circle =
+            readCircle(root, root.value(QStringLiteral("circle")).toObject(), QString(), error);
+        if (!circle) {
+            return failure(error.replace(QStringLiteral("「x"), QStringLiteral("「circle.x"))
+                               .replace(QStringLiteral("「y"), QStringLiteral("「circle.y"))
+                               .replace(QStringLiteral("「r"), QStringLiteral("「circle.r")));
         }
-        *target = value.toDouble();
+        recipe.circles.push_back(*circle);
+    } else {
+        const QJsonValue circles = root.value(QStringLiteral("circles"));
+        if (!circles.isArray() || circles.toArray().isEmpty() ||
+            circles.toArray().size() > InspectionRecipe::kMaxCircles) {
+            return failure(QCoreApplication::translate(
+                               "RecipeFile", "「circles」が 1～%1 個の円の配列ではありません。")
+                               .arg(InspectionRecipe::kMaxCircles));
+        }
+        const QJsonArray list = circles.toArray();
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            const QString where = QStringLiteral("circles[%1].").arg(i);
+            const QJsonObject object = list.at(i).toObject();
+            const QJsonValue circleName = object.value(QStringLiteral("name"));
+            if (!circleName.isString() || circleName.toString().trimmed().isEmpty()) {
+                return failure(QCoreApplication::translate("RecipeFile",
+                                                           "「%1」が空でない文字列ではありません。")
+                                   .arg(where + QStringLiteral("name")));
+            }
+            auto circle = readCircle(object, object, where, error);
+            if (!circle) {
+                return failure(error);
+            }
+            circle->name = circleName.toString().trimmed();
+            for (const RecipeCircle& earlier : recipe.circles) {
+                if (earlier.name == circle->name) {
+                    return failure(QCoreApplication::translate("RecipeFile",
+                                                               "円の名前「%1」が重複しています。")
+                                       .arg(circle->name));
+                }
+            }
+            recipe.circles.push_back(*circle);
+        }
     }
 
     const QJsonValue camera = root.value(QStringLiteral("camera"));
@@ -125,7 +187,7 @@ ReadResult parse(const QByteArray& bytes, const QString& folder) {
     if (const QJsonValue slot = root.value(QStringLiteral("slot")); !slot.isUndefined()) {
         const auto number = wholeNumber(slot, 1, 65535);
         if (!number) {
-            return failure(outOfRange("slot", 1, QStringLiteral("65535")));
+            return failure(outOfRange(QStringLiteral("slot"), 1, QStringLiteral("65535")));
         }
         recipe.slot = *number;
     }
@@ -135,13 +197,30 @@ ReadResult parse(const QByteArray& bytes, const QString& folder) {
 QByteArray serialize(const InspectionRecipe& recipe, const QString& folder) {
     QJsonObject root;
     root.insert(QStringLiteral("format"), kFormat);
-    root.insert(QStringLiteral("version"), kVersion);
+    // One circle under its default name is written as every earlier version reads it.
+    const bool oneCircle =
+        recipe.circles.size() == 1 && recipe.circles[0].name == RecipeCircle{}.name;
+    root.insert(QStringLiteral("version"), oneCircle ? kVersionOneCircle : kVersionCircles);
     root.insert(QStringLiteral("name"), recipe.name);
-    root.insert(QStringLiteral("circle"), QJsonObject{{QStringLiteral("x"), recipe.centreX},
-                                                      {QStringLiteral("y"), recipe.centreY},
-                                                      {QStringLiteral("r"), recipe.radius}});
-    root.insert(QStringLiteral("standard"), recipe.standard);
-    root.insert(QStringLiteral("tolerance"), recipe.tolerance);
+    if (oneCircle) {
+        const RecipeCircle& circle = recipe.circles[0];
+        root.insert(QStringLiteral("circle"), QJsonObject{{QStringLiteral("x"), circle.centreX},
+                                                          {QStringLiteral("y"), circle.centreY},
+                                                          {QStringLiteral("r"), circle.radius}});
+        root.insert(QStringLiteral("standard"), circle.standard);
+        root.insert(QStringLiteral("tolerance"), circle.tolerance);
+    } else {
+        QJsonArray circles;
+        for (const RecipeCircle& circle : recipe.circles) {
+            circles.append(QJsonObject{{QStringLiteral("name"), circle.name},
+                                       {QStringLiteral("x"), circle.centreX},
+                                       {QStringLiteral("y"), circle.centreY},
+                                       {QStringLiteral("r"), circle.radius},
+                                       {QStringLiteral("standard"), circle.standard},
+                                       {QStringLiteral("tolerance"), circle.tolerance}});
+        }
+        root.insert(QStringLiteral("circles"), circles);
+    }
     if (recipe.slot > 0) {
         root.insert(QStringLiteral("slot"), recipe.slot);
     }
@@ -170,9 +249,11 @@ ReadResult read(const QString& path) {
 }
 
 QString write(const QString& path, const InspectionRecipe& recipe) {
-    if (!std::isfinite(recipe.standard) || !std::isfinite(recipe.tolerance)) {
-        return QCoreApplication::translate("RecipeFile",
-                                           "基準濃度値と許容差は有限の数値でなければなりません。");
+    for (const RecipeCircle& circle : recipe.circles) {
+        if (!std::isfinite(circle.standard) || !std::isfinite(circle.tolerance)) {
+            return QCoreApplication::translate(
+                "RecipeFile", "基準濃度値と許容差は有限の数値でなければなりません。");
+        }
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {

@@ -56,7 +56,12 @@ bool RecordDatabase::open() {
         return true;
     }
     if (!QSqlDatabase::isDriverAvailable(url_.driverName())) {
-        return fail(QStringLiteral("The Qt SQL driver %1 is not installed").arg(url_.driverName()));
+        // Said in the words of the package that brings the driver, for whoever has to install it.
+        const bool sqlite = url_.kind() == DatabaseUrl::Kind::Sqlite;
+        return fail(QStringLiteral("The %1 driver is not installed: install %2")
+                        .arg(sqlite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL"),
+                             sqlite ? QStringLiteral("libqt6sql6-sqlite")
+                                    : QStringLiteral("libqt6sql6-psql")));
     }
     if (!database_.isValid()) {
         database_ = QSqlDatabase::addDatabase(url_.driverName(), connectionName_);

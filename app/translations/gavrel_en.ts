@@ -1,6 +1,45 @@
 <?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>AboutGavrel</name>
+    <message>
+        <source>（読み込めません）</source>
+        <translation>(cannot be loaded)</translation>
+    </message>
+    <message>
+        <source>ライセンス: MIT (Expat)</source>
+        <translation>Licence: MIT (Expat)</translation>
+    </message>
+    <message>
+        <source>マニュアル: インストールされていません</source>
+        <translation>Manual: not installed</translation>
+    </message>
+    <message>
+        <source>マニュアル: %1</source>
+        <translation>Manual: %1</translation>
+    </message>
+    <message>
+        <source>端末では man Gavrel、man gavrel-measure</source>
+        <translation>In a terminal: man Gavrel, man gavrel-measure</translation>
+    </message>
+    <message>
+        <source>マニュアル(&amp;M)…</source>
+        <translation>&amp;Manual…</translation>
+    </message>
+    <message>
+        <source>マニュアルを開けませんでした。探した場所:</source>
+        <translation>The manual could not be opened. Looked for:</translation>
+    </message>
+    <message>
+        <source>端末では man Gavrel</source>
+        <translation>In a terminal: man Gavrel</translation>
+    </message>
+    <message>
+        <source>マニュアル</source>
+        <translation>Manual</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>オプションの一覧を表示して終了します。</source>
@@ -19,8 +58,12 @@
         <translation>Inspection program that measures and judges the mean density inside a circle</translation>
     </message>
     <message>
-        <source>引数は受け付けません: %1</source>
-        <translation>Arguments are not accepted: %1</translation>
+        <source>検査レシピ FILE で始めます（--recipe と同じ）。</source>
+        <translation>Start with the inspection recipe FILE (as --recipe).</translation>
+    </message>
+    <message>
+        <source>レシピは一つだけ指定できます: %1</source>
+        <translation>Only one recipe can be given: %1</translation>
     </message>
     <message>
         <source>（読み込めません）</source>
@@ -100,8 +143,8 @@
         <translation>Record OK</translation>
     </message>
     <message>
-        <source>記録</source>
-        <translation>Record</translation>
+        <source>記録(&amp;R)</source>
+        <translation>&amp;Record</translation>
     </message>
     <message>
         <source>測定記録…</source>
@@ -259,7 +302,7 @@
     </message>
     <message>
         <source>中心Ｘ</source>
-        <translation>Centre X</translation>
+        <translation>X</translation>
     </message>
     <message>
         <source>Label5</source>
@@ -267,7 +310,7 @@
     </message>
     <message>
         <source>中心Ｙ</source>
-        <translation>Centre Y</translation>
+        <translation>Y</translation>
     </message>
     <message>
         <source>Label6</source>

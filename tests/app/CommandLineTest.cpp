@@ -23,7 +23,10 @@ TEST(CommandLineTest, ReadsTheOptionsAndRefusesEverythingElse) {
           Case{{"--recipe", "line 3.ini"}, A::OpenWindow, "line 3.ini"},
           Case{{"--recipe=a.ini"}, A::OpenWindow, "a.ini"}, Case{{"--recipe"}, A::Refuse, {}},
           Case{{"--bogus"}, A::Refuse, {}}, Case{{"-x"}, A::Refuse, {}},
-          Case{{"picture.bmp"}, A::Refuse, {}}, Case{{"--version=2"}, A::Refuse, {}}}) {
+          Case{{"line 3.gavrel-recipe"}, A::OpenWindow, "line 3.gavrel-recipe"},
+          Case{{"a.gavrel-recipe", "b.gavrel-recipe"}, A::Refuse, {}},
+          Case{{"--recipe", "a.gavrel-recipe", "b.gavrel-recipe"}, A::Refuse, {}},
+          Case{{"--version=2"}, A::Refuse, {}}}) {
         CommandLine commandLine;
         const QStringList arguments = QStringList{"Gavrel"} + c.arguments;
         EXPECT_EQ(commandLine.read(arguments), c.action) << arguments.join(' ').toStdString();

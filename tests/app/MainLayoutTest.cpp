@@ -202,6 +202,36 @@ TEST(MainLayoutTest, WindowMatchesTheDesignBeforeItIsShown) {
     }
 }
 
+TEST(MainLayoutTest, TheStatusLineNeverLiesOverTheFixedControls) {
+    frmMain window(fakes::services(std::make_shared<fakes::MessageRecorder>()));
+    window.show();
+    QWidget* area = probe::child<QWidget>(window, "cmdGrab")->parentWidget();
+    const int saveBottom = probe::child<QWidget>(window, "cmdSaveImage")->geometry().bottom() + 1;
+    const int menu = window.menuBar()->sizeHint().height();
+    const int status = window.statusLine()->sizeHint().height();
+    struct Case {
+        int height;
+        bool statusShown;
+    };
+    const Case cases[] = {
+        {199, false},
+        {menu + saveBottom + status - 1, false},
+        {menu + saveBottom + status, true},
+        {900, true},
+        {300, false},
+    };
+    for (const Case& c : cases) {
+        window.resize(window.width(), c.height);
+        EXPECT_EQ(window.statusLine()->isVisible(), c.statusShown) << c.height;
+        if (c.statusShown) {
+            EXPECT_GT(window.statusLine()->geometry().top(),
+                      area->geometry().top() + saveBottom - 1);
+        } else {
+            EXPECT_EQ(area->geometry().bottom(), window.height() - 1) << c.height;
+        }
+    }
+}
+
 TEST(MainLayoutTest, DisplayAndHelpLineFollowRealResizes) {
     const std::shared_ptr<fakes::MessageRecorder> messages =
         std::make_shared<fakes::MessageRecorder>();

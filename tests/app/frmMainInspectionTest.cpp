@@ -230,11 +230,7 @@ TEST_F(frmMainInspectionTest, ADamagedRecipeIsExplainedAndChangesNothing) {
 
 TEST_F(frmMainInspectionTest, StartUpWithARecipe) {
     InspectionRecipe recipe;
-    recipe.centreX = 200;
-    recipe.centreY = 150;
-    recipe.radius = 20;
-    recipe.standard = 90;
-    recipe.tolerance = 5;
+    recipe.circles = {{QStringLiteral("1"), 200, 150, 20, 90, 5}};
     struct Case {
         const char* what;
         QString camera;

@@ -243,7 +243,7 @@ TEST_F(frmMainTest, HelpMenuShowsTheVersionAndOtherMenusGoBeforeIt) {
     const QString before = text("txtAverageDensity");
     help[0]->trigger();
     ASSERT_EQ(messages->records().size(), 1u);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Gavrel \\d+\\.\\d+\\.\\d+$"))
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Gavrel \\d+\\.\\d+\\.\\d+\r\nPelmint "))
                     .match(messages->records()[0].text)
                     .hasMatch())
         << messages->records()[0].text.toStdString();

@@ -6,6 +6,8 @@
 // Standard library
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <random>
@@ -251,6 +253,29 @@ Circle randomCircle(std::mt19937& random, int32_t width, int32_t height) {
         c.centreY = pick(random, -reach, height + reach);
     }
     return c;
+}
+
+// The tests below run only the paths this machine can run; this one names them and the others,
+// so that a green run is read for what it is (.ci/run prints its line).
+TEST(DiscAverageTest, SummingPathsOfThisMachine) {
+    const SumPath widening[] = {SumPath::Scalar, SumPath::Sse2, SumPath::Avx2, SumPath::Avx512,
+                                SumPath::Avx512Dot};
+    std::string ran, notRun;
+    for (const SumPath path : widening) {
+        std::string& list = pelmint::isSupported(path) ? ran : notRun;
+        list += (list.empty() ? "" : ", ") + std::string(pathName(path));
+    }
+    std::printf("Pelmint summing paths run: %s; not on this machine: %s\n", ran.c_str(),
+                notRun.empty() ? "none" : notRun.c_str());
+    RecordProperty("paths_run", ran);
+    RecordProperty("paths_not_run", notRun);
+    // The byte loop runs everywhere, and each wider path needs the narrower one's instructions.
+    EXPECT_TRUE(pelmint::isSupported(SumPath::Scalar));
+    for (size_t i = 1; i < std::size(widening); ++i) {
+        if (pelmint::isSupported(widening[i])) {
+            EXPECT_TRUE(pelmint::isSupported(widening[i - 1])) << pathName(widening[i]);
+        }
+    }
 }
 
 TEST(DiscAverageTest, EveryPathMatchesThePlainLoopOnRandomCircles) {

@@ -95,3 +95,13 @@ def test_coordinates_outside_32_bits_are_rejected():
 
 def test_version_is_the_library_version():
     assert pelmint.version() >= 10100
+
+
+def test_distribution_metadata_names_the_library_version():
+    # What pip list and importlib.metadata read from the installed dist-info folder.
+    import importlib.metadata
+
+    number = pelmint.version()
+    expected = f"{number // 10000}.{number // 100 % 100}.{number % 100}"
+    assert importlib.metadata.version("pelmint") == expected
+    assert "numpy" in (importlib.metadata.requires("pelmint") or [])

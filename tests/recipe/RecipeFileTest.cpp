@@ -13,13 +13,22 @@ namespace {
 InspectionRecipe sample(const QString& camera) {
     InspectionRecipe recipe;
     recipe.name = QStringLiteral("ワッシャ M8");
-    recipe.centreX = 511;
-    recipe.centreY = 0;
-    recipe.radius = 3;
-    recipe.standard = 97.5;
-    recipe.tolerance = 12.25;
+    recipe.circles = {{QStringLiteral("1"), 511, 0, 3, 97.5, 12.25}};
     recipe.cameraConfigFile = camera;
     return recipe;
+}
+
+InspectionRecipe bracket() {
+    InspectionRecipe recipe;
+    recipe.name = QStringLiteral("bracket");
+    recipe.circles = {{QStringLiteral("hole A"), 100, 100, 20, 30, 10},
+                      {QStringLiteral("hole B"), 400, 100, 20, 30.5, 10},
+                      {QStringLiteral("印字"), 256, 400, 60, 200, 25.25}};
+    return recipe;
+}
+
+QByteArray circlesWith(const QByteArray& circles) {
+    return "{\"format\":\"gavrel-recipe\",\"version\":2,\"circles\":" + circles + "}";
 }
 
 QByteArray recipeWith(const QByteArray& circle, const QByteArray& rest = {}) {
@@ -42,6 +51,39 @@ TEST(RecipeFileTest, RoundTripKeepsEveryFieldAndTheCameraNextToTheRecipe) {
                     .contains("\"camera\": \"cams/usb.ini\""));
 }
 
+TEST(RecipeFileTest, OneCircleIsWrittenAsVersionOneAndSeveralAsVersionTwo) {
+    testutils::Sandbox sandbox;
+    const struct {
+        InspectionRecipe recipe;
+        const char* version;
+    } cases[] = {
+        {sample(QString()), "\"version\": 1"},
+        {bracket(), "\"version\": 2"},
+        // One circle with a name of its own needs the newer form to keep it.
+        {[] {
+             InspectionRecipe one = bracket();
+             one.circles.resize(1);
+             return one;
+         }(),
+         "\"version\": 2"},
+    };
+    for (const auto& c : cases) {
+        const QString path = sandbox.filePath(QStringLiteral("r.gavrel-recipe"));
+        ASSERT_EQ(RecipeFile::write(path, c.recipe), QString());
+        const QByteArray bytes = testutils::readAll(path);
+        EXPECT_TRUE(bytes.contains(c.version)) << bytes.toStdString();
+        const RecipeFile::ReadResult back = RecipeFile::read(path);
+        ASSERT_TRUE(back.recipe) << back.error.toStdString();
+        EXPECT_EQ(*back.recipe, c.recipe);
+    }
+    // A version 1 file reads back and is written again byte for byte.
+    const QByteArray v1 = RecipeFile::serialize(sample(QString()), sandbox.path());
+    EXPECT_FALSE(v1.contains("circles"));
+    const RecipeFile::ReadResult read = RecipeFile::parse(v1, sandbox.path());
+    ASSERT_TRUE(read.recipe);
+    EXPECT_EQ(RecipeFile::serialize(*read.recipe, sandbox.path()), v1);
+}
+
 TEST(RecipeFileTest, DamagedOrForeignFilesAreRefusedWithAReason) {
     struct Case {
         const char* what;
@@ -55,7 +97,31 @@ TEST(RecipeFileTest, DamagedOrForeignFilesAreRefusedWithAReason) {
         {"array", "[1,2]", "レシピではありません"},
         {"other program", "{\"format\":\"other\",\"version\":1}", "レシピではありません"},
         {"later version",
-         "{\"format\":\"gavrel-recipe\",\"version\":2,\"circle\":{\"x\":1,\"y\":1,\"r\":5}}", "版"},
+         "{\"format\":\"gavrel-recipe\",\"version\":3,\"circle\":{\"x\":1,\"y\":1,\"r\":5}}", "版"},
+        {"version 2 without circles",
+         "{\"format\":\"gavrel-recipe\",\"version\":2,\"circle\":{\"x\":1,\"y\":1,\"r\":5}}",
+         "circles"},
+        {"version 2, no circle", circlesWith("[]"), "circles"},
+        {"version 2, 33 circles", circlesWith("[" + QByteArray("{},").repeated(32) + "{}]"),
+         "circles"},
+        {"version 2, a circle without a name",
+         circlesWith("[{\"x\":1,\"y\":2,\"r\":5,\"standard\":1,\"tolerance\":1}]"),
+         "circles[0].name"},
+        {"version 2, the second circle off the image",
+         circlesWith("[{\"name\":\"a\",\"x\":1,\"y\":2,\"r\":5,\"standard\":1,\"tolerance\":1},"
+                     "{\"name\":\"b\",\"x\":512,\"y\":2,\"r\":5,\"standard\":1,\"tolerance\":1}]"),
+         "circles[1].x"},
+        {"version 2, a tolerance missing",
+         circlesWith("[{\"name\":\"a\",\"x\":1,\"y\":2,\"r\":5,\"standard\":1}]"),
+         "circles[0].tolerance"},
+        {"version 2, an infinite standard",
+         circlesWith(
+             "[{\"name\":\"a\",\"x\":1,\"y\":2,\"r\":5,\"standard\":1e999,\"tolerance\":1}]"),
+         "JSON"}, // Qt reads no number beyond the double range
+        {"version 2, two circles of one name",
+         circlesWith("[{\"name\":\"a\",\"x\":1,\"y\":2,\"r\":5,\"standard\":1,\"tolerance\":1},"
+                     "{\"name\":\" a \",\"x\":3,\"y\":2,\"r\":5,\"standard\":1,\"tolerance\":1}]"),
+         "重複"},
         {"no circle", "{\"format\":\"gavrel-recipe\",\"version\":1}", "circle.x"},
         {"x too large", recipeWith("{\"x\":512,\"y\":2,\"r\":5}"), "circle.x"},
         {"y negative", recipeWith("{\"x\":1,\"y\":-1,\"r\":5}"), "circle.y"},
@@ -83,7 +149,9 @@ TEST(RecipeFileTest, BoundaryCirclesAndOptionalFieldsAreAccepted) {
     const RecipeFile::ReadResult result =
         RecipeFile::parse(recipeWith("{\"x\":0,\"y\":479,\"r\":3}", ",\"camera\":null"), "/x");
     ASSERT_TRUE(result.recipe) << result.error.toStdString();
-    EXPECT_EQ(result.recipe->centreY, 479);
+    ASSERT_EQ(result.recipe->circles.size(), 1u);
+    EXPECT_EQ(result.recipe->circles[0].centreY, 479);
+    EXPECT_EQ(result.recipe->circles[0].name, QStringLiteral("1"));
     EXPECT_TRUE(result.recipe->name.isEmpty());
     EXPECT_TRUE(result.recipe->cameraConfigFile.isEmpty());
 }
@@ -95,7 +163,7 @@ TEST(RecipeFileTest, MissingUnreadableAndUnwritableFilesAreReported) {
 
     const QString kept = sandbox.write(QStringLiteral("kept.gavrel-recipe"), "old");
     InspectionRecipe notFinite = sample(QString());
-    notFinite.standard = std::numeric_limits<double>::infinity();
+    notFinite.circles[0].standard = std::numeric_limits<double>::infinity();
     EXPECT_NE(RecipeFile::write(kept, notFinite), QString());
     EXPECT_NE(RecipeFile::write(sandbox.filePath(QStringLiteral("no/such/dir/r")), sample({})),
               QString());

@@ -22,8 +22,14 @@
 #include <gtest/gtest.h>
 
 // Ours
+#include "Inspection.h"
+#include "JudgementRules.h"
 #include "KeshFileAccess.h"
 #include "KeshImage.h"
+#include "KeshPerformanceCounter.h"
+#include "PelmintBinding.h"
+#include "ProgramFolder.h"
+#include "RecipeFile.h"
 #include "ShippedSamples.h"
 #include "testutils.h"
 
@@ -390,6 +396,96 @@ TEST(GavrelMeasureTest, CameraFramesAreMeasured) {
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_EQ(missing.lines().size(), 2); // a camera that does not open gives one row
     EXPECT_TRUE(missing.errors.contains("(ErrCode=1)")) << missing.errors.toStdString();
+}
+
+// The rows of the shipped samples, as this program has always written them, byte for byte.
+TEST(GavrelMeasureTest, SampleRowsAreUnchangedByteForByte) {
+    const QString samples = QStringLiteral(GAVREL_SOURCE_DIR "/samples/images");
+    const struct {
+        QStringList arguments;
+        const char* expected;
+    } cases[] = {
+        {{"--circle", "100,100,50", "--circle", "0,0,3", "--circle", "256,240,200", "--standard",
+          "120", "--tolerance", "30", samples},
+         "sample-images.csv"},
+        {{"--format", "jsonl", "--circle", "300,200,40", samples}, "sample-images.jsonl"},
+    };
+    for (const auto& c : cases) {
+        QFile expected(QStringLiteral(GAVREL_SOURCE_DIR "/tests/tools/data/") +
+                       QString::fromLatin1(c.expected));
+        ASSERT_TRUE(expected.open(QIODevice::ReadOnly)) << c.expected;
+        ProgramRun run = runMeasure(c.arguments);
+        EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString();
+        EXPECT_EQ(run.output.replace(samples.toUtf8(), "@SAMPLES@").toStdString(),
+                  expected.readAll().toStdString())
+            << c.expected;
+    }
+}
+
+// A recipe's circles are judged each against its own limits and together as one part, with
+// the same results as the window's inspection of the same image.
+TEST(GavrelMeasureTest, ARecipeJudgesEveryImageAsOnePart) {
+    testutils::Sandbox sandbox;
+    const QString disc =
+        shipped::image(QStringLiteral("disc-200-at-100-100-radius-60-on-50_512x480_grey8.bmp"));
+    InspectionRecipe recipe;
+    recipe.name = QStringLiteral("washer");
+    recipe.circles = {{QStringLiteral("centre"), 100, 100, 30, 200, 5},
+                      {QStringLiteral("ground, far"), 400, 300, 40, 50, 5},
+                      {QStringLiteral("rim"), 100, 100, 80, 150, 10}};
+    const QString recipeFile = sandbox.filePath(QStringLiteral("washer.gavrel-recipe"));
+    ASSERT_EQ(RecipeFile::write(recipeFile, recipe), QString());
+
+    ProgramRun run = runMeasure({"--recipe", recipeFile, disc});
+    EXPECT_EQ(run.exitCode, 1) << run.errors.toStdString(); // the rim is NG, so the part is
+    const QList<QByteArray> lines = run.lines();
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[0].endsWith(",verdict,converted,circle,part_verdict"));
+    const QByteArray expectedEnds[] = {",OK,false,centre,NG", ",OK,false,\"ground, far\",NG",
+                                       ",NG,false,rim,NG"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(lines[i + 1].endsWith(expectedEnds[i])) << lines[i + 1].toStdString();
+    }
+
+    // The window's inspection of the same image makes the same judgements.
+    KeshImage image;
+    KeshFileAccess file;
+    file.setFileName(disc);
+    file.read(image);
+    ASSERT_EQ(file.errorCode(), 0);
+    PelmintBinding pelmint(ProgramFolder::path());
+    Inspection inspection(pelmint, image);
+    std::vector<CircleSetting> circles;
+    for (const RecipeCircle& circle : recipe.circles) {
+        CircleSetting setting;
+        setting.name = circle.name;
+        setting.figure.setCenterX(circle.centreX);
+        setting.figure.setCenterY(circle.centreY);
+        setting.figure.setRadius(circle.radius);
+        setting.standard = circle.standard;
+        setting.tolerance = circle.tolerance;
+        circles.push_back(setting);
+    }
+    inspection.setCircles(circles);
+    KeshPerformanceCounter timer;
+    const Judgement& judged = inspection.measure(timer);
+    EXPECT_EQ(judged.partVerdict(), Verdict::NG);
+    for (int i = 0; i < 3; ++i) {
+        const QList<QByteArray> fields = lines[i + 1].split(',');
+        EXPECT_EQ(fields[5].toDouble(), judged.circles[i].mean);
+        EXPECT_TRUE(lines[i + 1].contains(
+            "," + JudgementRules::verdictText(judged.circles[i].verdict).toUtf8() + ",false"));
+    }
+
+    // Every part OK: exit 0; with --circle beside --recipe: wrong usage.
+    recipe.circles.pop_back();
+    ASSERT_EQ(RecipeFile::write(recipeFile, recipe), QString());
+    EXPECT_EQ(runMeasure({"--recipe", recipeFile, "--format", "jsonl", disc}).exitCode, 0);
+    EXPECT_EQ(runMeasure({"--recipe", recipeFile, "--circle", "1,1,5", disc}).exitCode, 64);
+    const ProgramRun broken =
+        runMeasure({"--recipe", sandbox.filePath("none.gavrel-recipe"), disc});
+    EXPECT_EQ(broken.exitCode, 64);
+    EXPECT_TRUE(broken.errors.contains("--recipe")) << broken.errors.toStdString();
 }
 
 TEST(GavrelMeasureTest, NeedsNoWidgets) {

@@ -15,8 +15,9 @@ MeasurementRow rowFor(const QString& source, const InspectionCircle& circle,
     MeasurementRow row;
     row.source = source;
     row.circle = circle;
-    row.standard = options.standard;
-    row.tolerance = options.tolerance;
+    row.standard = circle.standard.value_or(options.standard);
+    row.tolerance = circle.tolerance.value_or(options.tolerance);
+    row.circleName = circle.name;
     return row;
 }
 
@@ -28,10 +29,13 @@ std::vector<MeasurementRow> measure(const QString& source, const KeshImage& imag
                                     const MeasureOptions& options) {
     std::vector<MeasurementRow> rows;
     rows.reserve(options.circles.size());
-    CircleSetting setting;
-    setting.standard = options.standard;
-    setting.tolerance = options.tolerance;
+    std::vector<CircleJudgement> judgements;
+    judgements.reserve(options.circles.size());
     for (const InspectionCircle& circle : options.circles) {
+        CircleSetting setting;
+        setting.name = circle.name;
+        setting.standard = circle.standard.value_or(options.standard);
+        setting.tolerance = circle.tolerance.value_or(options.tolerance);
         MeasurementRow row = rowFor(source, circle, options);
         row.converted = converted;
         const MeasuredCircle measured{circle.centreX, circle.centreY, circle.radius};
@@ -64,6 +68,12 @@ std::vector<MeasurementRow> measure(const QString& source, const KeshImage& imag
             break;
         }
         rows.push_back(std::move(row));
+        judgements.push_back(judged);
+    }
+    const RowVerdict part =
+        JudgementRules::partVerdict(judgements) == Verdict::OK ? RowVerdict::OK : RowVerdict::NG;
+    for (MeasurementRow& row : rows) {
+        row.partVerdict = part;
     }
     return rows;
 }

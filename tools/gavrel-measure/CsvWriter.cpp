@@ -5,7 +5,10 @@
 #include "RowFields.h"
 
 void CsvWriter::begin() {
-    put("source,cx,cy,r,count,mean,stddev,min,max,standard,tolerance,verdict,converted\n");
+    put(partColumns() ? "source,cx,cy,r,count,mean,stddev,min,max,standard,tolerance,verdict,"
+                        "converted,circle,part_verdict\n"
+                      : "source,cx,cy,r,count,mean,stddev,min,max,standard,tolerance,verdict,"
+                        "converted\n");
 }
 
 void CsvWriter::write(const MeasurementRow& row) {
@@ -25,6 +28,10 @@ void CsvWriter::write(const MeasurementRow& row) {
             RowFields::verdict(row.verdict) + ',';
     if (row.statistics) {
         line += row.converted ? "true" : "false";
+    }
+    if (partColumns()) {
+        line += ',' + RowFields::csv(row.circleName.toStdString()) + ',' +
+                RowFields::verdict(row.partVerdict);
     }
     line += '\n';
     put(line);

@@ -35,7 +35,11 @@ void JsonLinesWriter::write(const MeasurementRow& row) {
     line += ",\"standard\":" + jsonNumber(row.standard) +
             ",\"tolerance\":" + jsonNumber(row.tolerance) +
             ",\"verdict\":" + RowFields::json(RowFields::verdict(row.verdict)) +
-            ",\"converted\":" + (row.statistics ? (row.converted ? "true" : "false") : "null") +
-            "}\n";
+            ",\"converted\":" + (row.statistics ? (row.converted ? "true" : "false") : "null");
+    if (partColumns()) {
+        line += ",\"circle\":" + RowFields::json(row.circleName.toStdString()) +
+                ",\"part_verdict\":" + RowFields::json(RowFields::verdict(row.partVerdict));
+    }
+    line += "}\n";
     put(line);
 }

@@ -13,6 +13,7 @@
 #include "DatabaseUrl.h"
 #include "InspectionFormat.h"
 #include "LenientNumber.h"
+#include "RecipeFile.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ const QString kRecursive = QStringLiteral("recursive");
 const QString kCamera = QStringLiteral("camera");
 const QString kFrames = QStringLiteral("frames");
 const QString kRecord = QStringLiteral("record");
+const QString kRecipe = QStringLiteral("recipe");
 const QString kExport = QStringLiteral("export");
 const QString kVerify = QStringLiteral("verify");
 const QString kSince = QStringLiteral("since");
@@ -114,6 +116,11 @@ void describe(QCommandLineParser& parser) {
         {kRecursive, QStringLiteral("Measure the images of subfolders too.")},
         {kCamera, QStringLiteral("Measure frames of the camera this video configuration names."),
          QStringLiteral("FILE.ini")},
+        {kRecipe,
+         QStringLiteral("Measure the circles of this recipe, each against its own standard and "
+                        "tolerance; adds the columns circle and part_verdict, and the exit "
+                        "status follows the parts. Without images, its camera is used."),
+         QStringLiteral("FILE.gavrel-recipe")},
         {kFrames, QStringLiteral("Frames to take from the camera (default 1)."),
          QStringLiteral("N"), QStringLiteral("1")},
         {kRecord,
@@ -211,11 +218,34 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
         }
         options.circles.push_back(*circle);
     }
-    if (options.circles.empty()) {
-        options.circles.push_back(InspectionCircle{100, 100, 50});
-    }
     options.standard = LenientNumber::read(parser.value(kStandard));
     options.tolerance = LenientNumber::read(parser.value(kTolerance));
+    if (parser.isSet(kRecipe)) {
+        if (parser.isSet(kCircle) || parser.isSet(kStandard) || parser.isSet(kTolerance)) {
+            return usageError(
+                QStringLiteral("--recipe sets the circles and limits: give no --circle, "
+                               "--standard or --tolerance with it"));
+        }
+        options.recipeFile = parser.value(kRecipe);
+        const RecipeFile::ReadResult recipe = RecipeFile::read(options.recipeFile);
+        if (!recipe.recipe) {
+            return usageError(
+                QStringLiteral("--recipe %1: %2").arg(options.recipeFile, recipe.error));
+        }
+        options.recipeName = recipe.recipe->name;
+        for (const RecipeCircle& circle : recipe.recipe->circles) {
+            options.circles.push_back(InspectionCircle{circle.centreX, circle.centreY,
+                                                       circle.radius, circle.name, circle.standard,
+                                                       circle.tolerance});
+        }
+        if (!parser.isSet(kCamera) && parser.positionalArguments().isEmpty() &&
+            !recipe.recipe->cameraConfigFile.isEmpty()) {
+            options.cameraConfig = recipe.recipe->cameraConfigFile;
+        }
+    }
+    if (options.circles.empty()) {
+        options.circles.push_back(InspectionCircle{100, 100, 50, {}, {}, {}});
+    }
 
     if (parser.isSet(kFormat)) {
         options.format = readFormat(parser.value(kFormat));
@@ -236,10 +266,13 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
     }
     options.recursive = parser.isSet(kRecursive);
     options.paths = parser.positionalArguments();
-    options.cameraConfig = parser.value(kCamera);
+    if (parser.isSet(kCamera) || options.cameraConfig.isEmpty()) {
+        options.cameraConfig = parser.value(kCamera);
+    }
+    const bool camera = parser.isSet(kCamera) || !options.cameraConfig.isEmpty();
 
     if (parser.isSet(kFrames)) {
-        if (!parser.isSet(kCamera)) {
+        if (!camera) {
             return usageError(QStringLiteral("--frames needs --camera"));
         }
         const std::optional<int> frames = readCount(parser.value(kFrames), 1, kMaxFrames);
@@ -256,7 +289,7 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
     if (parser.isSet(kCamera) && !options.paths.isEmpty()) {
         return usageError(QStringLiteral("give either --camera or paths, not both"));
     }
-    if (!parser.isSet(kCamera) && options.paths.isEmpty()) {
+    if (!camera && options.paths.isEmpty()) {
         return usageError(QStringLiteral("no image, folder or --camera given"));
     }
     return Outcome{std::move(options), 0, {}, false};
@@ -274,7 +307,7 @@ std::optional<InspectionCircle> readCircle(const QString& text) {
     if (!x || !y || !r) {
         return std::nullopt;
     }
-    return InspectionCircle{*x, *y, *r};
+    return InspectionCircle{*x, *y, *r, {}, {}, {}};
 }
 
 } // namespace MeasureCommandLine

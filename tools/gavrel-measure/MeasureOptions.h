@@ -17,6 +17,10 @@ struct InspectionCircle {
     int centreX = 0;
     int centreY = 0;
     int radius = 0;
+    // A recipe's circles carry their names and limits; --circle ones take the run's.
+    QString name;
+    std::optional<double> standard;
+    std::optional<double> tolerance;
     bool operator==(const InspectionCircle&) const = default;
 };
 
@@ -30,6 +34,10 @@ struct MeasureOptions {
     bool recursive = false;
     QStringList paths;
     QString cameraConfig; // a video configuration file instead of paths
+    // --recipe: the circles and limits come from this recipe, and every image is one part
+    // judged OK only when each of its circles is.
+    QString recipeFile;
+    QString recipeName;
     int frames = 1;
 
     // The inspection record: rows go into `database` when recording; --export and --verify

@@ -73,11 +73,13 @@ int MeasureRun::exec() {
     }
     std::optional<RowRecorder> recorder;
     if (!options_.database.isEmpty()) {
-        recorder.emplace(recordConfig(options_.database));
+        recorder.emplace(recordConfig(options_.database), options_.recipeName);
     }
     const OutputFormat format = options_.format.value_or(
         streams_.outputIsTerminal ? OutputFormat::Table : OutputFormat::Csv);
     const std::unique_ptr<RowWriter> writer = writerFor(format, streams_.output);
+    const bool parts = !options_.recipeFile.isEmpty();
+    writer->setPartColumns(parts);
 
     std::unique_ptr<InputSource> inputs;
     if (options_.cameraConfig.isEmpty()) {
@@ -125,8 +127,10 @@ int MeasureRun::exec() {
         for (const MeasurementRow& row : measured.rows) {
             writer->write(row);
             anyRow = true;
-            anyNg = anyNg || row.verdict == RowVerdict::NG;
-            anyError = anyError || row.verdict == RowVerdict::Error;
+            // With a recipe the part's verdict counts: a refused circle makes its part NG.
+            const RowVerdict verdict = parts ? row.partVerdict : row.verdict;
+            anyNg = anyNg || verdict == RowVerdict::NG;
+            anyError = anyError || verdict == RowVerdict::Error;
         }
         if (streams_.outputIsTerminal) {
             std::fflush(streams_.output);

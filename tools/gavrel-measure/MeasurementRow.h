@@ -30,5 +30,8 @@ struct MeasurementRow {
     double tolerance = 0.0;
     RowVerdict verdict = RowVerdict::Error;
     bool converted = false;
+    // With a recipe: the circle's name and the verdict of the part (the image) it belongs to.
+    QString circleName;
+    RowVerdict partVerdict = RowVerdict::Error;
     std::int64_t elapsedUs = 0; // the library's time for this circle
 };

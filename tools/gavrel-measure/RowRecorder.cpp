@@ -5,6 +5,7 @@
 
 // Qt
 #include <QCoreApplication>
+#include <QUuid>
 
 // Ours
 #include "InspectionRecord.h"
@@ -22,8 +23,8 @@ void report(std::FILE* stream, const QString& message) {
 
 } // namespace
 
-RowRecorder::RowRecorder(const RecordConfig& config)
-    : config_(config), store_(std::make_unique<RecordStore>(config)) {}
+RowRecorder::RowRecorder(const RecordConfig& config, QString recipe)
+    : config_(config), recipe_(std::move(recipe)), store_(std::make_unique<RecordStore>(config)) {}
 
 RowRecorder::~RowRecorder() = default;
 
@@ -32,6 +33,8 @@ void RowRecorder::record(const MeasuredInput& measured) {
         return;
     }
     const JudgedImage& image = *measured.image;
+    // The circles of one image are one part.
+    const QString part = QUuid::createUuid().toString(QUuid::WithoutBraces);
     for (const MeasurementRow& row : measured.rows) {
         if (!row.statistics || row.verdict == RowVerdict::Error) {
             continue;
@@ -52,6 +55,11 @@ void RowRecorder::record(const MeasuredInput& measured) {
         r.tolerance = row.tolerance;
         r.verdict = row.verdict == RowVerdict::OK ? QStringLiteral("OK") : QStringLiteral("NG");
         r.elapsedUs = row.elapsedUs;
+        r.recipe = recipe_;
+        r.inspectionUuid = part;
+        r.circleName = row.circleName;
+        r.partVerdict =
+            row.partVerdict == RowVerdict::OK ? QStringLiteral("OK") : QStringLiteral("NG");
         // Shared, not copied; the writer archives what it is asked to keep.
         if (row.verdict == RowVerdict::NG || config_.keepOkImages) {
             r.pixels = image.pixels;

@@ -15,7 +15,8 @@ struct MeasuredInput;
 // (or by Gavrel's next start).
 class RowRecorder {
 public:
-    explicit RowRecorder(const RecordConfig& config);
+    // `recipe` names the set-up the rows were judged under ("" for none).
+    explicit RowRecorder(const RecordConfig& config, QString recipe = {});
     ~RowRecorder();
     RowRecorder(const RowRecorder&) = delete;
     RowRecorder& operator=(const RowRecorder&) = delete;
@@ -29,5 +30,6 @@ public:
 
 private:
     RecordConfig config_;
+    QString recipe_;
     std::unique_ptr<RecordStore> store_;
 };

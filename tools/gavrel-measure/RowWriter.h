@@ -14,6 +14,8 @@ public:
     RowWriter(const RowWriter&) = delete;
     RowWriter& operator=(const RowWriter&) = delete;
 
+    // The columns circle and part_verdict follow the others (a recipe's run).
+    void setPartColumns(bool on) { partColumns_ = on; }
     virtual void begin() {}
     virtual void write(const MeasurementRow& row) = 0;
 
@@ -21,8 +23,10 @@ public:
     bool ok() const { return std::ferror(stream_) == 0; }
 
 protected:
+    bool partColumns() const { return partColumns_; }
     void put(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream_); }
 
 private:
     std::FILE* stream_;
+    bool partColumns_ = false;
 };

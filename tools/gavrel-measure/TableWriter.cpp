@@ -35,8 +35,12 @@ std::string line(const std::array<std::string, 13>& cells) {
 } // namespace
 
 void TableWriter::begin() {
+    std::string source = "source";
+    if (partColumns()) {
+        source = "part  circle  " + source;
+    }
     put(line({"verdict", "cx", "cy", "r", "count", "mean", "stddev", "min", "max", "standard",
-              "tolerance", "converted", "source"}));
+              "tolerance", "converted", source}));
 }
 
 void TableWriter::write(const MeasurementRow& row) {
@@ -60,5 +64,11 @@ void TableWriter::write(const MeasurementRow& row) {
     cells[9] = RowFields::number(row.standard);
     cells[10] = RowFields::number(row.tolerance);
     cells[12] = row.source.toStdString();
+    if (partColumns()) {
+        // The part's verdict and the circle's name before the source, which may be long.
+        std::string part = RowFields::verdict(row.partVerdict);
+        part.resize(std::max<std::size_t>(part.size(), 4), ' ');
+        cells[12] = part + "  " + row.circleName.toStdString() + "  " + cells[12];
+    }
     put(line(cells));
 }

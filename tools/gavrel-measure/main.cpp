@@ -15,6 +15,7 @@
 #include "GavrelVersion.h"
 #include "MeasureOptions.h"
 #include "MeasureRun.h"
+#include "SettingsHome.h"
 
 int main(int argc, char** argv) {
 #ifdef __GLIBC__
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("gavrel-measure"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(gavrel::kVersion));
+    // The window's settings (station, images kept), read where the window keeps them.
+    SettingsHome::use();
 
     const auto cores = static_cast<int>(std::thread::hardware_concurrency());
     const MeasureCommandLine::Outcome outcome =

@@ -21,15 +21,20 @@ namespace {
 
 constexpr std::chrono::seconds kCameraRetry{2};
 
-CircleSetting circleOf(const InspectionRecipe& recipe) {
-    CircleSetting circle;
-    circle.name = QStringLiteral("1");
-    circle.figure.setCenterX(recipe.centreX);
-    circle.figure.setCenterY(recipe.centreY);
-    circle.figure.setRadius(recipe.radius);
-    circle.standard = recipe.standard;
-    circle.tolerance = recipe.tolerance;
-    return circle;
+// The recipe's circles as the inspection takes them, as the window applies a recipe.
+std::vector<CircleSetting> circlesOf(const InspectionRecipe& recipe) {
+    std::vector<CircleSetting> circles;
+    for (const RecipeCircle& place : recipe.circles) {
+        CircleSetting circle;
+        circle.name = place.name;
+        circle.figure.setCenterX(place.centreX);
+        circle.figure.setCenterY(place.centreY);
+        circle.figure.setRadius(place.radius);
+        circle.standard = place.standard;
+        circle.tolerance = place.tolerance;
+        circles.push_back(std::move(circle));
+    }
+    return circles;
 }
 
 } // namespace
@@ -52,7 +57,7 @@ bool Station::loadRecipe(const QString& path, QString* error) {
         return false;
     }
     recipe_ = *read.recipe;
-    inspection_.setCircles({circleOf(recipe_)});
+    inspection_.setCircles(circlesOf(recipe_));
     inspection_.setRecipeName(recipe_.name);
     return true;
 }

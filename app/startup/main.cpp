@@ -5,13 +5,17 @@
 // Qt
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFont>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 
 // Ours
+#include "AboutGavrel.h"
 #include "CommandLine.h"
+#include "DesktopIdentity.h"
 #include "GavrelVersion.h"
 #include "InspectionRecorder.h"
+#include "InterfaceFont.h"
 #include "LineMenu.h"
 #include "MessageBox.h"
 #include "PelmintBinding.h"
@@ -22,6 +26,7 @@
 #include "RecordSettings.h"
 #include "RecordStore.h"
 #include "Services.h"
+#include "SettingsHome.h"
 #include "Translations.h"
 #include "WindowSystemGuard.h"
 #include "frmMain.h"
@@ -72,12 +77,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     guard.reset();
     nameTheApplication();
+    SettingsHome::use();
+    DesktopIdentity::apply(ProgramFolder::path());
     Translations::install(QLocale(), Translations::folderOfThisProgram());
     // The fixed layouts were drawn for a compact user-interface font; at 11 pixels the
     // longest captions (the chooser's check box, the help line) fit their boxes.
-    QFont font = QApplication::font();
-    font.setPixelSize(11);
-    QApplication::setFont(font);
+    QApplication::setFont(InterfaceFont::compact(QApplication::font()));
 
     Services services;
     frmMain mainWindow(services);
@@ -95,6 +100,9 @@ int main(int argc, char** argv) {
     QSettings settings;
     RecordStore records(RecordSettings(settings).config());
     RecordMenu recordMenu(mainWindow, records, settings);
+    // ヘルプ stays the last menu.
+    AboutGavrel::addManualEntry(*mainWindow.menuBar()->actions().constLast()->menu(),
+                                *services.messages, services.programFolder);
     InspectionRecorder recorder(&records);
     mainWindow.setRecorder(&recorder);
     LineMenu lineMenu(mainWindow, settings);

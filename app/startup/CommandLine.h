@@ -19,7 +19,7 @@ public:
     // `arguments` starts with the program's name, as QCoreApplication::arguments() does.
     Action read(const QStringList& arguments);
 
-    // The inspection recipe to start with (--recipe FILE), or empty.
+    // The inspection recipe to start with (--recipe FILE, or FILE alone), or empty.
     QString recipePath() const;
     // Why the arguments were refused, one line.
     const QString& refusal() const { return refusal_; }

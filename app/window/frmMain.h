@@ -26,6 +26,7 @@
 
 class InspectionRecorder;
 class LiveFeed;
+class CircleListPanel;
 class PixelReadout;
 class QAction;
 class QLabel;
@@ -63,6 +64,12 @@ public:
     QAction* liveAction() const { return liveAction_; }
     QAction* openRecipeAction() const { return openRecipeAction_; }
     QAction* saveRecipeAction() const { return saveRecipeAction_; }
+    // 円を追加 (at the pointer when it is over the image, else at the image's centre) and
+    // 円を削除 (the selected circle, never the last).
+    QAction* addCircleAction() const { return addCircleAction_; }
+    QAction* removeCircleAction() const { return removeCircleAction_; }
+    // Every circle with its result; shown while there is more than one.
+    CircleListPanel* circlePanel() const { return circlePanel_; }
     // For the status line: the pixel under the pointer, and the live rate and delay.
     QLabel* pointerReadout() const;
     QLabel* liveReadout() const { return liveReadout_; }
@@ -119,6 +126,15 @@ private:
     void nudgeCircle(int dx, int dy, int dRadius);
     void showPointer(int x, int y, int grey);
     void applyRecipe(const InspectionRecipe& recipe);
+    // Several circles: the one the drags, keys and boxes act on.
+    void selectCircle(int index);
+    bool selectCircleAt(int x, int y);
+    void addCircle();
+    void removeCircle();
+    void editCircle(int index, const QString& name, double standard, double tolerance);
+    // The set of circles changed: the other circles' marks, the list and its visibility.
+    void circlesChanged();
+    void showCirclePanel();
     void chooseAndOpenRecipe();
     void chooseAndSaveRecipe();
     void setLive(bool on);
@@ -140,6 +156,7 @@ private:
     Ui::frmMain& ui;
     // The form's widgets keep their designed positions inside this area under the menu bar.
     QWidget* inspectionArea_;
+    int fixedControlsBottom_ = 0; // within the area
     QMenuBar* menuBar_;
     QMenu* helpMenu_;
     QStatusBar* statusLine_;
@@ -164,6 +181,10 @@ private:
     QAction* liveAction_ = nullptr;
     QAction* openRecipeAction_ = nullptr;
     QAction* saveRecipeAction_ = nullptr;
+    QAction* addCircleAction_ = nullptr;
+    QAction* removeCircleAction_ = nullptr;
+    CircleListPanel* circlePanel_ = nullptr;
+    QTimer circlePanelRefresh_; // the list follows a drag at a screen's pace, not every step
     PixelReadout* pointerReadout_ = nullptr;
     QLabel* liveReadout_ = nullptr;
     std::optional<InspectionRecipe> startupRecipe_;

@@ -18,7 +18,7 @@ RecordMenu::RecordMenu(frmMain& window, RecordStore& store, QSettings& settings)
           new QLabel(QCoreApplication::translate("RecordMenu", "記録 OK"), window.statusLine())) {
     indicator_->setObjectName(QStringLiteral("lblRecordState"));
     window_.statusLine()->addPermanentWidget(indicator_);
-    QMenu* menu = window_.addMenu(QCoreApplication::translate("RecordMenu", "記録"));
+    QMenu* menu = window_.addMenu(QCoreApplication::translate("RecordMenu", "記録(&R)"));
     menu->addAction(QCoreApplication::translate("RecordMenu", "測定記録…"), this,
                     [this] { showRecords(); });
     menu->addAction(QCoreApplication::translate("RecordMenu", "CSV書き出し…"), this,

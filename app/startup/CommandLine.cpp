@@ -14,6 +14,10 @@ CommandLine::CommandLine()
     parser_.addOption(help_);
     parser_.addOption(version_);
     parser_.addOption(recipe_);
+    // How a file manager opens a recipe: Exec=Gavrel %f.
+    parser_.addPositionalArgument(QStringLiteral("FILE"),
+                                  tr("検査レシピ FILE で始めます（--recipe と同じ）。"),
+                                  QStringLiteral("[FILE]"));
 }
 
 CommandLine::Action CommandLine::read(const QStringList& arguments) {
@@ -22,8 +26,9 @@ CommandLine::Action CommandLine::read(const QStringList& arguments) {
         refusal_ = parser_.errorText();
         return Action::Refuse;
     }
-    if (!parser_.positionalArguments().isEmpty()) {
-        refusal_ = tr("引数は受け付けません: %1").arg(parser_.positionalArguments().join(u' '));
+    const QStringList files = parser_.positionalArguments();
+    if (files.size() > 1 || (!files.isEmpty() && parser_.isSet(recipe_))) {
+        refusal_ = tr("レシピは一つだけ指定できます: %1").arg(files.join(u' '));
         return Action::Refuse;
     }
     if (parser_.isSet(help_)) {
@@ -36,7 +41,8 @@ CommandLine::Action CommandLine::read(const QStringList& arguments) {
 }
 
 QString CommandLine::recipePath() const {
-    return parser_.value(recipe_);
+    const QStringList files = parser_.positionalArguments();
+    return files.isEmpty() ? parser_.value(recipe_) : files.first();
 }
 
 QString CommandLine::helpText() const {

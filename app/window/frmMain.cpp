@@ -10,22 +10,27 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMoveEvent>
 #include <QPalette>
+#include <QScrollBar>
 #include <QStatusBar>
 
 // Ours
+#include "AboutGavrel.h"
 #include "CircleDrag.h"
+#include "CircleListPanel.h"
+#include "CircleSelection.h"
 #include "ErrorTitle.h"
-#include "GavrelVersion.h"
 #include "HandlerGuard.h"
 #include "InspectionFormat.h"
 #include "InspectionRecorder.h"
 #include "Int32Rounding.h"
+#include "JudgementRules.h"
 #include "LenientNumber.h"
 #include "LiveFeed.h"
 #include "MainLayout.h"
@@ -84,6 +89,23 @@ QString chooseWithDialog(const Services& services, QWidget* parent) {
     return chooser.strVideoConfFilePath;
 }
 
+// The first circle is blue; further ones take these in turn.
+quint32 circleColour(int index) {
+    static constexpr QRgb kFurther[] = {qRgb(220, 0, 220), qRgb(230, 120, 0),  qRgb(0, 150, 0),
+                                        qRgb(0, 150, 200), qRgb(140, 60, 255), qRgb(170, 90, 0),
+                                        qRgb(120, 120, 0), qRgb(255, 60, 140)};
+    if (index == 0) {
+        return CircleFigure::kBlue;
+    }
+    const QRgb colour = kFurther[(index - 1) % std::size(kFurther)];
+    return static_cast<quint32>(qRed(colour)) | static_cast<quint32>(qGreen(colour)) << 8 |
+           static_cast<quint32>(qBlue(colour)) << 16; // red in the low byte
+}
+
+QColor toColour(quint32 windowsColour) {
+    return QColor(windowsColour & 0xFF, (windowsColour >> 8) & 0xFF, (windowsColour >> 16) & 0xFF);
+}
+
 void paintLabel(QLabel* label, QPalette::ColorRole role, const QColor& colour) {
     QPalette palette = label->palette();
     palette.setColor(role, colour);
@@ -110,6 +132,13 @@ frmMain::frmMain(Services services, QWidget* parent)
       statusLine_(new QStatusBar(this)), services_(std::move(services)),
       inspection_(*services_.pelmint, KeshImage1) {
     ui.setupUi(inspectionArea_);
+    // The display and its help line follow the window; everything else stays where designed.
+    for (const QWidget* control :
+         inspectionArea_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (control != ui.KeshDisplayEx1 && control != ui.Label5) {
+            fixedControlsBottom_ = std::max(fixedControlsBottom_, control->geometry().bottom() + 1);
+        }
+    }
     setWindowTitle(inspectionArea_->windowTitle());
     menuBar_->setNativeMenuBar(false);
     resize(inspectionArea_->width(), inspectionArea_->height() + barsHeight());
@@ -225,6 +254,51 @@ void frmMain::createInspectionCommands() {
     inspection->addAction(openRecipeAction_);
     inspection->addAction(saveRecipeAction_);
 
+    addCircleAction_ = new QAction(QCoreApplication::translate("frmMain", "円を追加(&A)"), this);
+    addCircleAction_->setObjectName(QStringLiteral("actAddCircle"));
+    addCircleAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    connect(addCircleAction_, &QAction::triggered, this,
+            [this] { HandlerGuard::run(*services_.messages, [this] { addCircle(); }); });
+    removeCircleAction_ = new QAction(QCoreApplication::translate("frmMain", "円を削除(&D)"), this);
+    removeCircleAction_->setObjectName(QStringLiteral("actRemoveCircle"));
+    removeCircleAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    removeCircleAction_->setEnabled(false);
+    connect(removeCircleAction_, &QAction::triggered, this,
+            [this] { HandlerGuard::run(*services_.messages, [this] { removeCircle(); }); });
+    auto* listAction = new QAction(QCoreApplication::translate("frmMain", "円の一覧(&C)"), this);
+    listAction->setObjectName(QStringLiteral("actCircleList"));
+    connect(listAction, &QAction::triggered, this, [this] { showCirclePanel(); });
+    inspection->addSeparator();
+    inspection->addAction(addCircleAction_);
+    inspection->addAction(removeCircleAction_);
+    inspection->addAction(listAction);
+    addAction(addCircleAction_);
+    addAction(removeCircleAction_);
+
+    // A window of its own beside the inspection window, so that the designed layout stays.
+    circlePanel_ = new CircleListPanel(this);
+    circlePanel_->setWindowFlag(Qt::Tool);
+    circlePanel_->setObjectName(QStringLiteral("frmCircles"));
+    connect(circlePanel_, &CircleListPanel::circleChosen, this, [this](int index) {
+        HandlerGuard::run(*services_.messages, [&] {
+            selectCircle(index);
+            MeasureCircle();
+        });
+    });
+    connect(circlePanel_, &CircleListPanel::circleEdited, this,
+            [this](int index, const QString& name, double standard, double tolerance) {
+                HandlerGuard::run(*services_.messages,
+                                  [&] { editCircle(index, name, standard, tolerance); });
+            });
+    circlePanelRefresh_.setSingleShot(true);
+    circlePanelRefresh_.setInterval(50);
+    connect(&circlePanelRefresh_, &QTimer::timeout, this, [this] {
+        if (circlePanel_->isVisible()) {
+            circlePanel_->showCircles(inspection_.circles(), inspection_.selectedIndex(),
+                                      inspection_.last());
+        }
+    });
+
     pointerReadout_ = new PixelReadout(
         QCoreApplication::translate("frmMain", "X %1  Y %2  濃度 %3"), statusLine_);
     pointerReadout_->setObjectName(QStringLiteral("lblPointer"));
@@ -232,11 +306,16 @@ void frmMain::createInspectionCommands() {
     liveReadout_->setObjectName(QStringLiteral("lblLive"));
     statusLine_->addWidget(pointerReadout_);
     statusLine_->addPermanentWidget(liveReadout_);
+    // Each readout as wide as its longest text in the language shown.
+    const QString widest[] = {
+        QCoreApplication::translate("frmMain", "X 511  Y 479  濃度 255  "),
+        QCoreApplication::translate("frmMain", "ライブ %1 fps  取込→判定 %2 ms").arg(99).arg(999) +
+            QStringLiteral("  ")};
+    int i = 0;
     for (QLabel* readout : {static_cast<QLabel*>(pointerReadout_), liveReadout_}) {
         // A fixed size (the height the status line gives it) keeps a changing text from
         // laying out and repainting the whole status line again.
-        readout->setFixedSize(readout->fontMetrics().horizontalAdvance(QCoreApplication::translate(
-                                  "frmMain", "X 511  Y 479  濃度 255  ")),
+        readout->setFixedSize(readout->fontMetrics().horizontalAdvance(widest[i++]),
                               readout->height());
         readout->setAutoFillBackground(true);
     }
@@ -272,7 +351,8 @@ QMenu* frmMain::addMenu(const QString& title) {
 }
 
 void frmMain::showVersion() {
-    services_.messages->show(QStringLiteral("Gavrel ") + QString::fromLatin1(gavrel::kVersion),
+    services_.messages->show(AboutGavrel::text(services_.pelmint->version(),
+                                               AboutGavrel::manualPath(services_.programFolder)),
                              MessageBox::Information,
                              QCoreApplication::translate("frmMain", "バージョン情報"));
 }
@@ -284,10 +364,15 @@ int frmMain::barsHeight() const {
 void frmMain::placeBars() {
     const int menuHeight = menuBar_->sizeHint().height();
     const int statusHeight = statusLine_->sizeHint().height();
+    // The status line never lies over the form's fixed controls: in a window too short for
+    // both, it gives way until the window is tall enough again.
+    const bool statusFits = height() - menuHeight - statusHeight >= fixedControlsBottom_;
+    const int statusSpace = statusFits ? statusHeight : 0;
     menuBar_->setGeometry(0, 0, width(), menuHeight);
     inspectionArea_->setGeometry(0, menuHeight, width(),
-                                 std::max(height() - menuHeight - statusHeight, 0));
+                                 std::max(height() - menuHeight - statusSpace, 0));
     statusLine_->setGeometry(0, height() - statusHeight, width(), statusHeight);
+    statusLine_->setVisible(statusFits);
 }
 
 void frmMain::Form_Load() {
@@ -513,6 +598,13 @@ frmFileSave& frmMain::fileSaveDialog() {
 }
 
 void frmMain::KeshDisplayEx1_MouseDown(int button, int /*shift*/, int x, int y) {
+    // A press on another circle of the part selects it where it is; drags then act on it.
+    if (selectCircleAt(x, y)) {
+        objDragStart.setX(x);
+        objDragStart.setY(y);
+        MeasureCircle();
+        return;
+    }
     if (button & KeshDisplayEx::LeftButton) {
         moveCircleCentre(x, y);
         MeasureCircle();
@@ -577,8 +669,10 @@ void frmMain::MeasureCircle() {
 
 void frmMain::measureOnce() {
     const CircleFigure& circle = objCircle();
+    const bool several = inspection_.circleCount() > 1;
     KeshDisplayEx1->clearFigures();
-    KeshDisplayEx1->setFigureColor(CircleFigure::kBlue);
+    KeshDisplayEx1->setFigureColor(circleColour(inspection_.selectedIndex()));
+    KeshDisplayEx1->setFigureLabel(several ? inspection_.selected().name : QString(), several);
     KeshDisplayEx1->drawCircle(circle);
 
     const double values[] = {circle.centerX(), circle.centerY(), circle.radius()};
@@ -601,6 +695,9 @@ void frmMain::measureOnce() {
         JudgeDensity(judged);
     }
     showText(ui.txtExecuteTime, NumberFormat::fixed(judged.elapsedMs, 2) + QStringLiteral("ms"));
+    if (several && !circlePanelRefresh_.isActive()) {
+        circlePanelRefresh_.start();
+    }
 }
 
 // Shows the inspection's verdict; caption and colours go together, so an unchanged verdict
@@ -625,6 +722,9 @@ void frmMain::settle(SettleRule::Event event) {
     if (settled->record && recorder_) {
         recorder_->record(settled->judgement);
     }
+    if (circlePanel_->isVisible()) {
+        circlePanelRefresh_.start(); // with the settled judgement's spread
+    }
     emit judgementSettled(settled->judgement, settled->record);
 }
 
@@ -644,12 +744,22 @@ void frmMain::showPointer(int x, int y, int grey) {
 }
 
 void frmMain::applyRecipe(const InspectionRecipe& recipe) {
-    objCircle().setCenterX(recipe.centreX);
-    objCircle().setCenterY(recipe.centreY);
-    objCircle().setRadius(recipe.radius);
-    ui.txtStandard->setText(NumberFormat::general(recipe.standard));
-    ui.txtTolerance->setText(NumberFormat::general(recipe.tolerance));
+    std::vector<CircleSetting> circles;
+    for (const RecipeCircle& circle : recipe.circles) {
+        CircleSetting setting;
+        setting.name = circle.name;
+        setting.figure.setCenterX(circle.centreX);
+        setting.figure.setCenterY(circle.centreY);
+        setting.figure.setRadius(circle.radius);
+        setting.standard = circle.standard;
+        setting.tolerance = circle.tolerance;
+        circles.push_back(setting);
+    }
+    inspection_.setCircles(std::move(circles));
     inspection_.setRecipeName(recipe.name);
+    ui.txtStandard->setText(NumberFormat::general(inspection_.selected().standard));
+    ui.txtTolerance->setText(NumberFormat::general(inspection_.selected().tolerance));
+    circlesChanged();
 }
 
 bool frmMain::openRecipe(const QString& path) {
@@ -671,11 +781,17 @@ bool frmMain::saveRecipe(const QString& path) {
     InspectionRecipe recipe;
     recipe.name = inspection_.recipeName().isEmpty() ? QFileInfo(target).completeBaseName()
                                                      : inspection_.recipeName();
-    recipe.centreX = Int32Rounding::toNearestEven(objCircle().centerX());
-    recipe.centreY = Int32Rounding::toNearestEven(objCircle().centerY());
-    recipe.radius = Int32Rounding::toNearestEven(objCircle().radius());
-    recipe.standard = LenientNumber::read(ui.txtStandard->text());
-    recipe.tolerance = LenientNumber::read(ui.txtTolerance->text());
+    // The boxes as typed count for the selected circle, as they would at the next measurement.
+    recipe.circles.clear();
+    for (int i = 0; i < inspection_.circleCount(); ++i) {
+        const CircleSetting& setting = inspection_.circle(i);
+        const MeasuredCircle at = JudgementRules::measuredCircle(setting.figure);
+        const bool selected = i == inspection_.selectedIndex();
+        recipe.circles.push_back(
+            {setting.name, at.centreX, at.centreY, at.radius,
+             selected ? LenientNumber::read(ui.txtStandard->text()) : setting.standard,
+             selected ? LenientNumber::read(ui.txtTolerance->text()) : setting.tolerance});
+    }
     if (blnVideoReady) {
         recipe.cameraConfigFile = QFileInfo(strConfFilePath).absoluteFilePath();
     }
@@ -709,6 +825,124 @@ void frmMain::chooseAndSaveRecipe() {
     if (!path.isEmpty()) {
         saveRecipe(path);
     }
+}
+
+void frmMain::selectCircle(int index) {
+    if (index == inspection_.selectedIndex() || index < 0 || index >= inspection_.circleCount()) {
+        return;
+    }
+    inspection_.select(index);
+    const CircleSetting& selected = inspection_.selected();
+    ui.txtStandard->setText(NumberFormat::general(selected.standard));
+    ui.txtTolerance->setText(NumberFormat::general(selected.tolerance));
+    circlesChanged();
+}
+
+bool frmMain::selectCircleAt(int x, int y) {
+    if (inspection_.circleCount() < 2) {
+        return false;
+    }
+    const int hit = CircleSelection::circleAt(inspection_.circles(), x, y);
+    if (hit < 0 || hit == inspection_.selectedIndex()) {
+        return false;
+    }
+    selectCircle(hit);
+    return true;
+}
+
+void frmMain::addCircle() {
+    CircleSetting circle;
+    // At the pointer when it is over the image (a shortcut pressed there), else at the centre.
+    const QPoint pointer = KeshDisplayEx1->viewport()->mapFromGlobal(QCursor::pos()) +
+                           QPoint(KeshDisplayEx1->horizontalScrollBar()->value(),
+                                  KeshDisplayEx1->verticalScrollBar()->value());
+    const bool overImage = KeshDisplayEx1->viewport()->rect().contains(
+                               KeshDisplayEx1->viewport()->mapFromGlobal(QCursor::pos())) &&
+                           QRect(0, 0, KeshImage1.width(), KeshImage1.height()).contains(pointer);
+    const CircleDrag::Centre centre =
+        overImage ? CircleDrag::clampCentre(pointer.x(), pointer.y(), KeshImage1.width(),
+                                            KeshImage1.height())
+                  : CircleDrag::clampCentre(KeshImage1.width() / 2, KeshImage1.height() / 2,
+                                            KeshImage1.width(), KeshImage1.height());
+    circle.figure.setCenterX(centre.x);
+    circle.figure.setCenterY(centre.y);
+    circle.figure.setRadius(kInitialRadius);
+    // The limits as applied to the circle selected so far.
+    inspection_.applyTypedLimits(ui.txtStandard->text(), ui.txtTolerance->text());
+    circle.standard = inspection_.selected().standard;
+    circle.tolerance = inspection_.selected().tolerance;
+    if (!inspection_.addCircle(circle)) {
+        return;
+    }
+    circlesChanged();
+    showCirclePanel();
+    MeasureCircle();
+}
+
+void frmMain::removeCircle() {
+    if (!inspection_.removeCircle(inspection_.selectedIndex())) {
+        return;
+    }
+    const CircleSetting& selected = inspection_.selected();
+    ui.txtStandard->setText(NumberFormat::general(selected.standard));
+    ui.txtTolerance->setText(NumberFormat::general(selected.tolerance));
+    circlesChanged();
+    MeasureCircle();
+}
+
+void frmMain::editCircle(int index, const QString& name, double standard, double tolerance) {
+    if (index < 0 || index >= inspection_.circleCount()) {
+        return;
+    }
+    CircleSetting& circle = inspection_.circle(index);
+    const bool nameTaken = std::any_of(
+        inspection_.circles().begin(), inspection_.circles().end(),
+        [&](const CircleSetting& other) { return &other != &circle && other.name == name; });
+    if (!name.isEmpty() && !nameTaken) {
+        circle.name = name;
+    }
+    circle.standard = standard;
+    circle.tolerance = tolerance;
+    if (index == inspection_.selectedIndex()) {
+        ui.txtStandard->setText(NumberFormat::general(standard));
+        ui.txtTolerance->setText(NumberFormat::general(tolerance));
+    }
+    circlesChanged();
+    MeasureCircle();
+}
+
+void frmMain::circlesChanged() {
+    std::vector<KeshDisplayEx::CircleMark> marks;
+    const bool several = inspection_.circleCount() > 1;
+    for (int i = 0; several && i < inspection_.circleCount(); ++i) {
+        if (i == inspection_.selectedIndex()) {
+            continue; // drawn as the figure, which follows the drags
+        }
+        const MeasuredCircle at = JudgementRules::measuredCircle(inspection_.circle(i).figure);
+        marks.push_back({at.centreX, at.centreY, at.radius, toColour(circleColour(i)),
+                         inspection_.circle(i).name, false});
+    }
+    KeshDisplayEx1->setMarks(marks);
+    removeCircleAction_->setEnabled(several);
+    addCircleAction_->setEnabled(inspection_.circleCount() < Inspection::kMaxCircles);
+    if (!several) {
+        circlePanel_->hide();
+    } else if (isVisible()) {
+        showCirclePanel();
+    }
+}
+
+void frmMain::showCirclePanel() {
+    if (inspection_.circleCount() < 2) {
+        return;
+    }
+    if (!circlePanel_->isVisible()) {
+        circlePanel_->resize(560, 120 + 24 * std::min(inspection_.circleCount(), 12));
+        circlePanel_->move(frameGeometry().topRight() + QPoint(8, 0));
+        circlePanel_->show();
+    }
+    circlePanel_->showCircles(inspection_.circles(), inspection_.selectedIndex(),
+                              inspection_.last());
 }
 
 void frmMain::setLive(bool on) {
