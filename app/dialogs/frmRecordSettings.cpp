@@ -1,6 +1,7 @@
 #include "frmRecordSettings.h"
 
 // Ours
+#include "DatabaseProbe.h"
 #include "DatabaseUrl.h"
 #include "RecordLocations.h"
 #include "RecordSettings.h"
@@ -24,9 +25,22 @@ frmRecordSettings::~frmRecordSettings() = default;
 void frmRecordSettings::cmdOK_Click() {
     const QString url = ui->txtDatabaseUrl->text().trimmed();
     QString error;
-    if (!url.isEmpty() && !DatabaseUrl::parse(url, &error)) {
+    const std::optional<DatabaseUrl> parsed =
+        url.isEmpty() ? std::nullopt : DatabaseUrl::parse(url, &error);
+    if (!url.isEmpty() && !parsed) {
         ui->lblError->setText(error);
         return;
+    }
+    // Tried before it is taken; a second OK keeps an unreachable URL (records wait in the
+    // spool until it answers).
+    if (parsed && url != triedAndRefused_) {
+        const DatabaseProbe::Result tried = DatabaseProbe::tryUrl(*parsed);
+        if (!tried.reachable) {
+            triedAndRefused_ = url;
+            ui->lblError->setText(
+                tr("%1\nこのまま保存するにはもう一度OKを押してください").arg(tried.message));
+            return;
+        }
     }
     settings_.setDatabaseUrlText(url);
     settings_.setStationOverride(ui->txtStation->text());

@@ -12,7 +12,8 @@ class frmRecordSettings;
 }
 
 // 記録の設定: where the record is kept, the station's name and whether OK images are kept.
-// OK stores a readable setting and closes; a URL that cannot be read is said at once.
+// OK tries the URL, then stores a readable setting and closes; a URL that cannot be read or
+// reached is said at once.
 class frmRecordSettings : public QDialog {
     Q_OBJECT
 
@@ -25,4 +26,5 @@ private:
 
     std::unique_ptr<Ui::frmRecordSettings> ui;
     RecordSettings& settings_;
+    QString triedAndRefused_;
 };

@@ -35,6 +35,12 @@ QString RecordFilter::whereClause() const {
     if (!source.isEmpty()) {
         parts << QStringLiteral("source LIKE ? ESCAPE '\\'");
     }
+    if (!recipe.isEmpty()) {
+        parts << QStringLiteral("recipe = ?");
+    }
+    if (!circle.isEmpty()) {
+        parts << QStringLiteral("circle_name = ?");
+    }
     return parts.isEmpty() ? QString()
                            : QStringLiteral(" WHERE ") + parts.join(QStringLiteral(" AND "));
 }
@@ -55,6 +61,12 @@ QVariantList RecordFilter::values() const {
     }
     if (!source.isEmpty()) {
         list << likePattern(source);
+    }
+    if (!recipe.isEmpty()) {
+        list << recipe;
+    }
+    if (!circle.isEmpty()) {
+        list << circle;
     }
     return list;
 }

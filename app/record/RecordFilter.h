@@ -15,6 +15,8 @@ struct RecordFilter {
     QString verdict; // "OK", "NG" or empty
     QString station;
     QString source; // part of the source's text
+    QString recipe; // the recipe's name, exactly
+    QString circle; // the circle's name within its recipe, exactly
 
     // " WHERE …" (or empty) with its values in order.
     QString whereClause() const;

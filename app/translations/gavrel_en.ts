@@ -135,6 +135,22 @@
         <source>書込みに失敗しました（%1）。</source>
         <translation>Writing failed (%1).</translation>
     </message>
+    <message>
+        <source>「%1」が有限の数値ではありません。</source>
+        <translation>"%1" is not a finite number.</translation>
+    </message>
+    <message>
+        <source>「circles」が 1～%1 個の円の配列ではありません。</source>
+        <translation>"circles" is not a list of 1 to %1 circles.</translation>
+    </message>
+    <message>
+        <source>「%1」が空でない文字列ではありません。</source>
+        <translation>"%1" is not a non-empty text.</translation>
+    </message>
+    <message>
+        <source>円の名前「%1」が重複しています。</source>
+        <translation>The circle name "%1" is used twice.</translation>
+    </message>
 </context>
 <context>
     <name>RecordMenu</name>
@@ -208,6 +224,34 @@
     <message>
         <source>記録の鎖</source>
         <translation>Record chain</translation>
+    </message>
+    <message>
+        <source>レシピ</source>
+        <translation>Recipe</translation>
+    </message>
+    <message>
+        <source>円</source>
+        <translation>Circle</translation>
+    </message>
+    <message>
+        <source>標準偏差</source>
+        <translation>Std. deviation</translation>
+    </message>
+    <message>
+        <source>最小</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>最大</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>基準濃度</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>許容差</source>
+        <translation>Tolerance</translation>
     </message>
 </context>
 <context>
@@ -496,6 +540,18 @@
         <source>ライブ %1 fps  取込→判定 %2 ms</source>
         <translation>Live %1 fps  capture→judgement %2 ms</translation>
     </message>
+    <message>
+        <source>円を追加(&amp;A)</source>
+        <translation>&amp;Add circle</translation>
+    </message>
+    <message>
+        <source>円を削除(&amp;D)</source>
+        <translation>&amp;Delete circle</translation>
+    </message>
+    <message>
+        <source>円の一覧(&amp;C)</source>
+        <translation>&amp;Circle list</translation>
+    </message>
 </context>
 <context>
     <name>frmMeasurementRecord</name>
@@ -563,6 +619,70 @@
         <source>書き出せません: %1</source>
         <translation>Cannot export: %1</translation>
     </message>
+    <message>
+        <source>レポート…</source>
+        <translation>Report…</translation>
+    </message>
+    <message>
+        <source>レシピ</source>
+        <translation>Recipe</translation>
+    </message>
+    <message>
+        <source>円</source>
+        <translation>Circle</translation>
+    </message>
+    <message>
+        <source>表示をリセット</source>
+        <translation>Reset view</translation>
+    </message>
+    <message>
+        <source>ホイール・＋／−で拡大縮小、左ドラッグで範囲拡大、右ドラッグ・矢印キーで移動、ダブルクリック・Homeで元に戻す</source>
+        <translation>Wheel or + / − to zoom, left drag to zoom to a rectangle, right drag or the arrow keys to pan, double click or Home to reset</translation>
+    </message>
+    <message>
+        <source>推移</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>工程能力</source>
+        <translation>Capability</translation>
+    </message>
+    <message>
+        <source>記録を読めません: %1</source>
+        <translation>Cannot read the record: %1</translation>
+    </message>
+    <message>
+        <source>最新の %1 件（全 %2 件）</source>
+        <translation>The newest %1 of %2 records</translation>
+    </message>
+    <message>
+        <source>全 %1 件</source>
+        <translation>All %1 records</translation>
+    </message>
+    <message>
+        <source>平均濃度</source>
+        <translation>Mean density</translation>
+    </message>
+    <message>
+        <source>上限 (USL)</source>
+        <translation>Upper limit (USL)</translation>
+    </message>
+    <message>
+        <source>下限 (LSL)</source>
+        <translation>Lower limit (LSL)</translation>
+    </message>
+    <message>
+        <source>レポート</source>
+        <translation>Report</translation>
+    </message>
+    <message>
+        <source>レポートを書き出しました: %1</source>
+        <translation>Report written: %1</translation>
+    </message>
+    <message>
+        <source>レポートを書き出せません: %1</source>
+        <translation>Cannot write the report: %1</translation>
+    </message>
 </context>
 <context>
     <name>frmRecordSettings</name>
@@ -593,6 +713,12 @@
     <message>
         <source>キャンセル</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1
+このまま保存するにはもう一度OKを押してください</source>
+        <translation>%1
+Press OK again to keep it anyway</translation>
     </message>
 </context>
 <context>
@@ -632,6 +758,461 @@
     <message>
         <source>レシピ</source>
         <translation>Recipe</translation>
+    </message>
+</context>
+<context>
+    <name>CapabilityPane</name>
+    <message>
+        <source>基準期間として固定</source>
+        <translation>Freeze as baseline</translation>
+    </message>
+    <message>
+        <source>限界値の組</source>
+        <translation>Limits</translation>
+    </message>
+    <message>
+        <source>%1　%2件</source>
+        <translation>%1   %2 records</translation>
+    </message>
+    <message>
+        <source>固定を解除</source>
+        <translation>Release the baseline</translation>
+    </message>
+    <message>
+        <source>管理限界: 固定した基準期間</source>
+        <translation>Control limits: the frozen baseline</translation>
+    </message>
+    <message>
+        <source>管理限界: 表示中のデータ</source>
+        <translation>Control limits: the records shown</translation>
+    </message>
+    <message>
+        <source>管理図 — (%1)</source>
+        <translation>Control chart — (%1)</translation>
+    </message>
+    <message>
+        <source>規則%1:</source>
+        <translation>Rule %1:</translation>
+    </message>
+    <message>
+        <source>個々の値 (I)</source>
+        <translation>Individuals (I)</translation>
+    </message>
+    <message>
+        <source>値</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>中心線</source>
+        <translation>Centre line</translation>
+    </message>
+    <message>
+        <source>UCL/LCL</source>
+        <translation>UCL/LCL</translation>
+    </message>
+    <message>
+        <source>規則%1</source>
+        <translation>Rule %1</translation>
+    </message>
+    <message>
+        <source>記録の順</source>
+        <translation>Record order</translation>
+    </message>
+    <message>
+        <source>濃度</source>
+        <translation>Density</translation>
+    </message>
+    <message>
+        <source>移動範囲 (MR)</source>
+        <translation>Moving range (MR)</translation>
+    </message>
+    <message>
+        <source>MR</source>
+        <translation>MR</translation>
+    </message>
+    <message>
+        <source>MR̄</source>
+        <translation>MR̄</translation>
+    </message>
+    <message>
+        <source>UCL</source>
+        <translation>UCL</translation>
+    </message>
+    <message>
+        <source>移動範囲</source>
+        <translation>Moving range</translation>
+    </message>
+    <message>
+        <source>ヒストグラム</source>
+        <translation>Histogram</translation>
+    </message>
+    <message>
+        <source>件数</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>度数</source>
+        <translation>Frequency</translation>
+    </message>
+    <message>
+        <source>正規分布</source>
+        <translation>Normal curve</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>Mean</translation>
+    </message>
+</context>
+<context>
+    <name>CapabilityText</name>
+    <message>
+        <source>基準濃度 ± 許容差</source>
+        <translation>Standard ± tolerance</translation>
+    </message>
+    <message>
+        <source>歩留まり (%)</source>
+        <translation>Yield (%)</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>標準偏差 (全体)</source>
+        <translation>Std. deviation (overall)</translation>
+    </message>
+    <message>
+        <source>標準偏差 (群内)</source>
+        <translation>Std. deviation (within)</translation>
+    </message>
+    <message>
+        <source>Cpk 95%信頼区間</source>
+        <translation>Cpk 95% confidence interval</translation>
+    </message>
+    <message>
+        <source>限界 %1 ± %2：件数 %3　　OK %4　　NG %5　　歩留まり %6%　　平均濃度 %7　　標準偏差 %8</source>
+        <translation>Limits %1 ± %2: count %3    OK %4    NG %5    yield %6%    mean density %7    std. deviation %8</translation>
+    </message>
+    <message>
+        <source>該当する記録はありません</source>
+        <translation>No records match</translation>
+    </message>
+    <message>
+        <source>限界値の組ごとの集計（%1組）</source>
+        <translation>Summary per group of equal limits (%1 groups)</translation>
+    </message>
+    <message>
+        <source>規則違反なし</source>
+        <translation>No rule broken</translation>
+    </message>
+    <message>
+        <source>規則%1 ×%2</source>
+        <translation>rule %1 ×%2</translation>
+    </message>
+</context>
+<context>
+    <name>CapabilityReport</name>
+    <message>
+        <source>限界値の組 %1: %2</source>
+        <translation>Limits %1: %2</translation>
+    </message>
+    <message>
+        <source>管理限界</source>
+        <translation>Control limits</translation>
+    </message>
+    <message>
+        <source>固定した基準期間</source>
+        <translation>the frozen baseline</translation>
+    </message>
+    <message>
+        <source>表示中のデータ</source>
+        <translation>the records shown</translation>
+    </message>
+    <message>
+        <source>規則違反</source>
+        <translation>Rule breaks</translation>
+    </message>
+    <message>
+        <source>NG画像（新しい順、最大%1件）</source>
+        <translation>NG images (newest first, at most %1)</translation>
+    </message>
+    <message>
+        <source>保存されたNG画像はありません</source>
+        <translation>No NG image is archived</translation>
+    </message>
+    <message>
+        <source>画像がありません</source>
+        <translation>No image</translation>
+    </message>
+    <message>
+        <source>期間: %1 から %2 まで</source>
+        <translation>Period: %1 to %2</translation>
+    </message>
+    <message>
+        <source>最初</source>
+        <translation>the first</translation>
+    </message>
+    <message>
+        <source>最後</source>
+        <translation>the last</translation>
+    </message>
+    <message>
+        <source>すべての記録</source>
+        <translation>All records</translation>
+    </message>
+    <message>
+        <source>測定記録 レポート</source>
+        <translation>Measurement record report</translation>
+    </message>
+    <message>
+        <source>PDFを書き始められません</source>
+        <translation>Cannot start the PDF</translation>
+    </message>
+    <message>
+        <source>作成日時</source>
+        <translation>Written</translation>
+    </message>
+    <message>
+        <source>データベース</source>
+        <translation>Database</translation>
+    </message>
+    <message>
+        <source>条件</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>件数</source>
+        <translation>Records</translation>
+    </message>
+    <message>
+        <source>PDFを書き終えられません</source>
+        <translation>Cannot finish the PDF</translation>
+    </message>
+    <message>
+        <source>判定: %1</source>
+        <translation>Judgement: %1</translation>
+    </message>
+    <message>
+        <source>ステーション: %1</source>
+        <translation>Station: %1</translation>
+    </message>
+    <message>
+        <source>レシピ: %1</source>
+        <translation>Recipe: %1</translation>
+    </message>
+    <message>
+        <source>円: %1</source>
+        <translation>Circle: %1</translation>
+    </message>
+    <message>
+        <source>ソースに含む: %1</source>
+        <translation>Source contains: %1</translation>
+    </message>
+    <message>
+        <source>%1 規則%2: %3</source>
+        <translation>%1 rule %2: %3</translation>
+    </message>
+    <message>
+        <source>記号</source>
+        <translation>Marks</translation>
+    </message>
+</context>
+<context>
+    <name>CapabilityPainting</name>
+    <message>
+        <source>個々の値 (I) 管理図</source>
+        <translation>Individuals (I) chart</translation>
+    </message>
+    <message>
+        <source>CL %1</source>
+        <translation>CL %1</translation>
+    </message>
+    <message>
+        <source>UCL %1</source>
+        <translation>UCL %1</translation>
+    </message>
+    <message>
+        <source>LCL %1</source>
+        <translation>LCL %1</translation>
+    </message>
+    <message>
+        <source>移動範囲 (MR) 管理図</source>
+        <translation>Moving range (MR) chart</translation>
+    </message>
+    <message>
+        <source>MR̄ %1</source>
+        <translation>MR̄ %1</translation>
+    </message>
+    <message>
+        <source>ヒストグラム — (記録がない)</source>
+        <translation>Histogram — (no records)</translation>
+    </message>
+    <message>
+        <source>ヒストグラム</source>
+        <translation>Histogram</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>Mean</translation>
+    </message>
+</context>
+<context>
+    <name>ControlChartRules</name>
+    <message>
+        <source>2件以上必要</source>
+        <translation>needs 2 records or more</translation>
+    </message>
+    <message>
+        <source>ばらつきがゼロ</source>
+        <translation>no spread</translation>
+    </message>
+    <message>
+        <source>3σを超えた点</source>
+        <translation>a point beyond 3σ</translation>
+    </message>
+    <message>
+        <source>3点中2点が同じ側の2σ超</source>
+        <translation>2 of 3 beyond 2σ on one side</translation>
+    </message>
+    <message>
+        <source>5点中4点が同じ側の1σ超</source>
+        <translation>4 of 5 beyond 1σ on one side</translation>
+    </message>
+    <message>
+        <source>8点連続で中心線の同じ側</source>
+        <translation>8 in a row on one side of the centre line</translation>
+    </message>
+</context>
+<context>
+    <name>ProcessCapability</name>
+    <message>
+        <source>ばらつきがゼロ</source>
+        <translation>no spread</translation>
+    </message>
+    <message>
+        <source>記録がない</source>
+        <translation>no records</translation>
+    </message>
+    <message>
+        <source>2件以上必要</source>
+        <translation>needs 2 records or more</translation>
+    </message>
+    <message>
+        <source>許容差がゼロ以下</source>
+        <translation>tolerance zero or less</translation>
+    </message>
+    <message>
+        <source>信頼区間には%1件以上必要</source>
+        <translation>the interval needs %1 records or more</translation>
+    </message>
+</context>
+<context>
+    <name>DatabaseProbe</name>
+    <message>
+        <source>フォルダ %1 に記録を作れません（フォルダがないか、書き込めません）</source>
+        <translation>Cannot make a record in the folder %1 (it does not exist or cannot be written)</translation>
+    </message>
+    <message>
+        <source>新しい記録を作ります: %1</source>
+        <translation>A new record will be made: %1</translation>
+    </message>
+    <message>
+        <source>%1 はファイルではありません</source>
+        <translation>%1 is not a file</translation>
+    </message>
+    <message>
+        <source>%1 を読み書きできません（権限がありません）</source>
+        <translation>Cannot read and write %1 (no permission)</translation>
+    </message>
+    <message>
+        <source>接続できました: %1</source>
+        <translation>Connected: %1</translation>
+    </message>
+    <message>
+        <source>PostgreSQL のドライバがインストールされていません: libqt6sql6-psql をインストールしてください</source>
+        <translation>The PostgreSQL driver is not installed: install libqt6sql6-psql</translation>
+    </message>
+    <message>
+        <source>SQLite のドライバがインストールされていません: libqt6sql6-sqlite をインストールしてください</source>
+        <translation>The SQLite driver is not installed: install libqt6sql6-sqlite</translation>
+    </message>
+    <message>
+        <source>サーバがユーザ %1 のパスワードを拒否しました</source>
+        <translation>The server refused the password of user %1</translation>
+    </message>
+    <message>
+        <source>サーバにデータベース %1 がありません</source>
+        <translation>The server has no database %1</translation>
+    </message>
+    <message>
+        <source>サーバ %1:%2 に接続できません（サーバが動いているか、アドレスとポートを確かめてください）</source>
+        <translation>The server %1:%2 is not reachable (check that it runs, and its address and port)</translation>
+    </message>
+    <message>
+        <source>%1 は記録のデータベースとして開けません</source>
+        <translation>%1 cannot be opened as a record database</translation>
+    </message>
+</context>
+<context>
+    <name>CircleListPanel</name>
+    <message>
+        <source>円の一覧</source>
+        <translation>Circles</translation>
+    </message>
+    <message>
+        <source>名前</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>中心Ｘ</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>中心Ｙ</source>
+        <translation>Y</translation>
+    </message>
+    <message>
+        <source>半径</source>
+        <translation>Radius</translation>
+    </message>
+    <message>
+        <source>平均濃度値</source>
+        <translation>Mean density</translation>
+    </message>
+    <message>
+        <source>標準偏差</source>
+        <translation>Std. dev.</translation>
+    </message>
+    <message>
+        <source>基準濃度値</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>許容差(±)</source>
+        <translation>Tolerance (±)</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Judgement</translation>
+    </message>
+    <message>
+        <source>部品の判定: %1</source>
+        <translation>Part: %1</translation>
+    </message>
+</context>
+<context>
+    <name>JudgementRules</name>
+    <message>
+        <source>円が画像の画素を含みません</source>
+        <translation>The circle covers no pixel of the image</translation>
+    </message>
+    <message>
+        <source>測定ライブラリが呼び出しを拒否しました</source>
+        <translation>The measuring library refused the call</translation>
     </message>
 </context>
 </TS>

@@ -7,6 +7,7 @@
 #include <QStatusBar>
 
 // Ours
+#include "DatabaseProbe.h"
 #include "RecordStore.h"
 #include "frmMain.h"
 #include "frmMeasurementRecord.h"
@@ -68,13 +69,14 @@ void RecordMenu::showState(const RecordState& state) {
         indicator_->setText(QCoreApplication::translate("RecordMenu", "記録 エラー"));
         break;
     }
-    indicator_->setToolTip(state.text);
+    const QString said = DatabaseProbe::explain(store_.config().url, state.text);
+    indicator_->setToolTip(said);
     if (state.kind != shownKind_) {
         shownKind_ = state.kind;
         const QString notice =
             state.kind == RecordState::Kind::Ok
                 ? QCoreApplication::translate("RecordMenu", "記録: データベースに書き込みました")
-                : QCoreApplication::translate("RecordMenu", "記録: %1").arg(state.text);
+                : QCoreApplication::translate("RecordMenu", "記録: %1").arg(said);
         window_.statusLine()->showMessage(notice, 15000);
     }
 }

@@ -7,6 +7,7 @@
 // Qt
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 // Ours
 #include "CircleDrag.h"
@@ -39,6 +40,8 @@ const QString kVerify = QStringLiteral("verify");
 const QString kSince = QStringLiteral("since");
 const QString kUntil = QStringLiteral("until");
 const QString kOutput = QStringLiteral("output");
+const QString kReport = QStringLiteral("report");
+const QString kStation = QStringLiteral("station");
 
 // "2026-03-01" (the start of that day) or "2026-03-01T08:30[:00][Z|+09:00]", local time
 // unless an offset is given.
@@ -119,7 +122,8 @@ void describe(QCommandLineParser& parser) {
         {kRecipe,
          QStringLiteral("Measure the circles of this recipe, each against its own standard and "
                         "tolerance; adds the columns circle and part_verdict, and the exit "
-                        "status follows the parts. Without images, its camera is used."),
+                        "status follows the parts. Without images, its camera is used. With "
+                        "--report: only this recipe's records (its name, or a recipe file)."),
          QStringLiteral("FILE.gavrel-recipe")},
         {kFrames, QStringLiteral("Frames to take from the camera (default 1)."),
          QStringLiteral("N"), QStringLiteral("1")},
@@ -142,6 +146,13 @@ void describe(QCommandLineParser& parser) {
          QStringLiteral("Instead of measuring, check every station's hash chain of this "
                         "database: exit 0 when all are intact, 1 when a link is broken."),
          QStringLiteral("URL")},
+        {kReport,
+         QStringLiteral("Instead of measuring, write a PDF report (process capability, control "
+                        "chart, histogram, NG images) of this database's records to --output, "
+                        "and print its figures."),
+         QStringLiteral("URL")},
+        {kStation, QStringLiteral("--report: only this station's records."),
+         QStringLiteral("NAME")},
     });
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("Image files or folders, measured in order."),
@@ -165,12 +176,13 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
     }
 
     MeasureOptions options;
-    const int databaseOptions =
-        int(parser.isSet(kRecord)) + int(parser.isSet(kExport)) + int(parser.isSet(kVerify));
+    const int databaseOptions = int(parser.isSet(kRecord)) + int(parser.isSet(kExport)) +
+                                int(parser.isSet(kVerify)) + int(parser.isSet(kReport));
     if (databaseOptions > 1) {
-        return usageError(QStringLiteral("give only one of --record, --export and --verify"));
+        return usageError(
+            QStringLiteral("give only one of --record, --export, --verify and --report"));
     }
-    for (const QString& name : {kRecord, kExport, kVerify}) {
+    for (const QString& name : {kRecord, kExport, kVerify, kReport}) {
         if (parser.isSet(name)) {
             QString error;
             if (!DatabaseUrl::parse(parser.value(name), &error)) {
@@ -181,15 +193,34 @@ Outcome parse(const QStringList& arguments, int defaultJobs) {
         }
     }
     for (const QString& name : {kSince, kUntil, kOutput}) {
-        if (parser.isSet(name) && !parser.isSet(kExport)) {
-            return usageError(QStringLiteral("--%1 needs --export").arg(name));
+        if (parser.isSet(name) && !parser.isSet(kExport) && !parser.isSet(kReport)) {
+            return usageError(QStringLiteral("--%1 needs --export or --report").arg(name));
         }
     }
-    if (parser.isSet(kExport) || parser.isSet(kVerify)) {
-        options.command = parser.isSet(kExport) ? MeasureOptions::Command::Export
-                                                : MeasureOptions::Command::Verify;
+    if (parser.isSet(kStation) && !parser.isSet(kReport)) {
+        return usageError(QStringLiteral("--station needs --report"));
+    }
+    if (parser.isSet(kRecipe) && (parser.isSet(kExport) || parser.isSet(kVerify))) {
+        return usageError(QStringLiteral("--recipe goes with measuring or --report"));
+    }
+    if (parser.isSet(kReport) && parser.value(kOutput).isEmpty()) {
+        return usageError(QStringLiteral("--report needs --output FILE.pdf"));
+    }
+    if (parser.isSet(kExport) || parser.isSet(kVerify) || parser.isSet(kReport)) {
+        options.command = parser.isSet(kExport)   ? MeasureOptions::Command::Export
+                          : parser.isSet(kVerify) ? MeasureOptions::Command::Verify
+                                                  : MeasureOptions::Command::Report;
         if (!parser.positionalArguments().isEmpty() || parser.isSet(kCamera)) {
-            return usageError(QStringLiteral("--export and --verify take no images or camera"));
+            return usageError(
+                QStringLiteral("--export, --verify and --report take no images or camera"));
+        }
+        options.station = parser.value(kStation);
+        options.recipe = parser.value(kRecipe);
+        // A recipe file stands for its name.
+        if (QFileInfo(options.recipe).isFile()) {
+            if (const RecipeFile::ReadResult read = RecipeFile::read(options.recipe); read.recipe) {
+                options.recipe = read.recipe->name;
+            }
         }
         for (const auto& [name, time] :
              {std::pair{kSince, &options.since}, std::pair{kUntil, &options.until}}) {

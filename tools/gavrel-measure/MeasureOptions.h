@@ -42,12 +42,14 @@ struct MeasureOptions {
 
     // The inspection record: rows go into `database` when recording; --export and --verify
     // read it instead of measuring.
-    enum class Command { Measure, Export, Verify };
+    enum class Command { Measure, Export, Verify, Report };
     Command command = Command::Measure;
     QString database;   // a database URL; empty when not recording
     QDateTime since;    // --export: records from (inclusive)
     QDateTime until;    //           and before (exclusive)
-    QString outputFile; // --export: empty for standard output
+    QString outputFile; // --export: empty for standard output; --report: the PDF
+    QString station;    // --report: only this station's records
+    QString recipe;     //           and this recipe's
 };
 
 // Reading the command line: the parser is built in one place so that new options are added

@@ -20,6 +20,7 @@
 #include "RecordCommands.h"
 #include "RecordLocations.h"
 #include "RecordSettings.h"
+#include "ReportCommand.h"
 #include "RowRecorder.h"
 #include "TableWriter.h"
 
@@ -68,6 +69,8 @@ int MeasureRun::exec() {
         return RecordCommands::exportCsv(options_, streams_.output, streams_.errors);
     case MeasureOptions::Command::Verify:
         return RecordCommands::verify(options_, streams_.output, streams_.errors);
+    case MeasureOptions::Command::Report:
+        return ReportCommand::run(options_, streams_.output, streams_.errors);
     case MeasureOptions::Command::Measure:
         break;
     }

@@ -2,6 +2,7 @@
 
 // Standard library
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 // POSIX
@@ -16,6 +17,7 @@
 #include "MeasureOptions.h"
 #include "MeasureRun.h"
 #include "SettingsHome.h"
+#include "ReportCommand.h"
 
 int main(int argc, char** argv) {
 #ifdef __GLIBC__
@@ -24,7 +26,10 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
 #endif
-    QCoreApplication app(argc, argv);
+    // A report draws text and needs a GUI application; it opens no window.
+    const std::unique_ptr<QCoreApplication> app =
+        ReportCommand::wanted(argc, argv) ? ReportCommand::application(argc, argv)
+                                          : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("gavrel-measure"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(gavrel::kVersion));
     // The window's settings (station, images kept), read where the window keeps them.
