@@ -9,7 +9,7 @@ unset LANGUAGE
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The fuzzer is built within the test tree, so it needs the test frameworks too.
-"$root/scripts/setup.sh" toolchain build test fuzz
+"$root/scripts/setup.sh" toolchain build test fuzz line
 build_dir="$root/build-fuzz"
 seconds=60
 while [ $# -gt 0 ]; do

@@ -9,7 +9,7 @@ unset LANGUAGE
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # What the tests need and nothing else: no cross compiler, no packaging tools.
-"$root/scripts/setup.sh" toolchain build run test window
+"$root/scripts/setup.sh" toolchain build run test window line
 build_dir=$("$root/scripts/build.sh" -DGAVREL_BUILD_TESTS=ON -DGAVREL_BUILD_BENCH=ON "$@" | tail -n 1)
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"

@@ -24,6 +24,7 @@ struct InspectionRecipe {
     QString name;
     std::vector<RecipeCircle> circles{RecipeCircle{}}; // 1 to kMaxCircles
     QString cameraConfigFile; // absolute path of a video configuration file; empty: none
+    int slot = 0;             // the number a PLC selects it by, 1 to 65535; 0: none
 
     static constexpr int kMaxCircles = 32;
 

@@ -183,6 +183,14 @@ ReadResult parse(const QByteArray& bytes, const QString& folder) {
     if (const QString path = camera.toString(); !path.isEmpty()) {
         recipe.cameraConfigFile = QDir::cleanPath(QDir(folder).absoluteFilePath(path));
     }
+    // The line's number for the recipe (product changeover); absent: none.
+    if (const QJsonValue slot = root.value(QStringLiteral("slot")); !slot.isUndefined()) {
+        const auto number = wholeNumber(slot, 1, 65535);
+        if (!number) {
+            return failure(outOfRange(QStringLiteral("slot"), 1, QStringLiteral("65535")));
+        }
+        recipe.slot = *number;
+    }
     return ReadResult{recipe, QString()};
 }
 
@@ -212,6 +220,9 @@ QByteArray serialize(const InspectionRecipe& recipe, const QString& folder) {
                                        {QStringLiteral("tolerance"), circle.tolerance}});
         }
         root.insert(QStringLiteral("circles"), circles);
+    }
+    if (recipe.slot > 0) {
+        root.insert(QStringLiteral("slot"), recipe.slot);
     }
     if (!recipe.cameraConfigFile.isEmpty()) {
         root.insert(QStringLiteral("camera"),

@@ -16,6 +16,7 @@
 #include "GavrelVersion.h"
 #include "InspectionRecorder.h"
 #include "InterfaceFont.h"
+#include "LineMenu.h"
 #include "MessageBox.h"
 #include "PelmintBinding.h"
 #include "ProcessSignals.h"
@@ -104,6 +105,7 @@ int main(int argc, char** argv) {
                                 *services.messages, services.programFolder);
     InspectionRecorder recorder(&records);
     mainWindow.setRecorder(&recorder);
+    LineMenu lineMenu(mainWindow, settings);
     mainWindow.Form_Load();
     // The program ends when its last window has gone.
     return app.exec();

@@ -77,6 +77,10 @@ public:
     QLabel* alarmReadout() const { return alarmReadout_; }
     const LiveMeter& liveMeter() const { return liveMeter_; }
     bool isLive() const { return liveFeed_ != nullptr; }
+    // When the live frame judged last arrived from the camera; none before one.
+    std::optional<LiveMeter::Clock::time_point> lastFrameArrived() const {
+        return liveFrameArrived_;
+    }
     // The menu bar above the inspection layout and the status line below it.
     QMenuBar* menuBar() const { return menuBar_; }
     QStatusBar* statusLine() const { return statusLine_; }
