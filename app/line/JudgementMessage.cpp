@@ -49,7 +49,8 @@ QJsonObject circleObject(const CircleJudgement& circle) {
 
 } // namespace
 
-QByteArray encode(const Judgement& judgement, const QString& station, int utcOffsetSeconds) {
+QByteArray encode(const Judgement& judgement, const QString& station, int utcOffsetSeconds,
+                  const std::vector<CircleAlarm>& alarms) {
     QJsonObject object;
     object[QStringLiteral("station")] = station;
     object[QStringLiteral("time")] =
@@ -69,6 +70,18 @@ QByteArray encode(const Judgement& judgement, const QString& station, int utcOff
     }
     object[QStringLiteral("measurement_us")] = qRound64(elapsedMs * 1000.0);
     object[QStringLiteral("circles")] = circles;
+    if (!alarms.empty()) {
+        QJsonArray list;
+        for (const CircleAlarm& alarm : alarms) {
+            QJsonArray rules;
+            for (const int rule : alarm.rules) {
+                rules.append(rule);
+            }
+            list.append(QJsonObject{{QStringLiteral("circle"), alarm.circle},
+                                    {QStringLiteral("rules"), rules}});
+        }
+        object[QStringLiteral("alarms")] = list;
+    }
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 

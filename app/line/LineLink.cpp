@@ -1,5 +1,8 @@
 #include "LineLink.h"
 
+// Standard library
+#include <utility>
+
 // Qt
 #include <QDateTime>
 #include <QTimeZone>
@@ -125,6 +128,8 @@ void LineLink::publish(const Judgement& judgement, bool lineJudgement) {
         // trigger again at once.
         gate_.finished();
     }
+    const std::vector<JudgementMessage::CircleAlarm> alarms = std::exchange(pendingAlarms_, {});
+    status_.processAlarm = !alarms.empty();
     if (server_) {
         refreshStatus();
         server_->publish(LineRegisters::encode(judgement), status_);
@@ -132,8 +137,12 @@ void LineLink::publish(const Judgement& judgement, bool lineJudgement) {
     if (publisher_) {
         const QDateTime local = judgement.judgedAt.toLocalTime();
         publisher_->publish(
-            JudgementMessage::encode(judgement, settings_.station, local.offsetFromUtc()));
+            JudgementMessage::encode(judgement, settings_.station, local.offsetFromUtc(), alarms));
     }
+}
+
+void LineLink::raiseProcessAlarm(const QString& circle, const QList<int>& rules) {
+    pendingAlarms_.push_back({circle, rules});
 }
 
 void LineLink::finishTrigger() {

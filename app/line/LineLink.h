@@ -9,6 +9,7 @@
 
 // Ours
 #include "Judgement.h"
+#include "JudgementMessage.h"
 #include "LineRegisters.h"
 #include "ModbusServer.h"
 #include "MqttPublisher.h"
@@ -47,6 +48,9 @@ public:
     // registers and the broker. In triggered mode only the judgement of the triggered frame
     // goes to the line: `lineJudgement` says it is that one.
     void publish(const Judgement& judgement, bool lineJudgement);
+    // The judgement about to be published breaks these rules: its message carries them and
+    // the alarm bit is set until a judgement breaks none.
+    void raiseProcessAlarm(const QString& circle, const QList<int>& rules);
     // The triggered frame has been judged (or could not be): the gate opens again.
     void finishTrigger();
 
@@ -81,4 +85,5 @@ private:
     std::unique_ptr<ModbusServer> server_;
     std::unique_ptr<MqttPublisher> publisher_;
     ModbusServer::Status status_;
+    std::vector<JudgementMessage::CircleAlarm> pendingAlarms_;
 };

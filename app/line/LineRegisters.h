@@ -27,6 +27,7 @@ enum Bit : int {
     RecordOk = 7,       // the record is written (not spooling, no fault)
     BrokerOk = 8,       // the broker is connected (messages dropped: see their count)
     Clamped = 9,        // a result value did not fit its register (see the clamp mask)
+    ProcessAlarm = 10,  // the judgement broke a control-chart rule: a drift before NG
     FirstCircleOk = 16, // circles 1 to 16, OK each
 };
 constexpr int kCircleBits = 16;

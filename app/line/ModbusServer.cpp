@@ -233,6 +233,7 @@ void ModbusServer::applyStatusLocked() {
     bits[CameraOk] = status_.cameraOk;
     bits[RecordOk] = status_.recordOk;
     bits[BrokerOk] = status_.brokerOk;
+    bits[ProcessAlarm] = status_.processAlarm;
     bits[Clamped] = result_.registers[ClampMask] != 0;
     for (int i = 0; i < kCircleBits; ++i) {
         bits[FirstCircleOk + i] = result_.circleOk[static_cast<std::size_t>(i)];

@@ -50,6 +50,7 @@ public:
         bool cameraOk = false;
         bool recordOk = false;
         bool brokerOk = false;
+        bool processAlarm = false;
         LineRegisters::Fault error = LineRegisters::Fault::None;
         std::uint16_t recipeSlot = 0;
         std::uint32_t refusedTriggers = 0;

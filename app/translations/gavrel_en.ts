@@ -1219,4 +1219,95 @@ Press OK again to keep it anyway</translation>
         <translation>The measuring library refused the call</translation>
     </message>
 </context>
+<context>
+    <name>LineMenu</name>
+    <message>
+        <source>CA ファイル</source>
+        <translation>CA file</translation>
+    </message>
+    <message>
+        <source>MQTT ブローカ</source>
+        <translation>MQTT broker</translation>
+    </message>
+    <message>
+        <source>Modbus TCP サーバ</source>
+        <translation>Modbus TCP server</translation>
+    </message>
+    <message>
+        <source>PLC %1</source>
+        <translation>PLC %1</translation>
+    </message>
+    <message>
+        <source>URL</source>
+        <translation>URL</translation>
+    </message>
+    <message>
+        <source>アドレス</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>ステーション名</source>
+        <translation>Station name</translation>
+    </message>
+    <message>
+        <source>トリガ</source>
+        <translation>Trigger</translation>
+    </message>
+    <message>
+        <source>トリガ(&amp;T)</source>
+        <translation>&amp;Trigger</translation>
+    </message>
+    <message>
+        <source>トリガ: 判定中のため受け付けませんでした</source>
+        <translation>Trigger refused: a judgement is under way</translation>
+    </message>
+    <message>
+        <source>ブローカ 接続</source>
+        <translation>Broker connected</translation>
+    </message>
+    <message>
+        <source>ブローカ 切断</source>
+        <translation>Broker disconnected</translation>
+    </message>
+    <message>
+        <source>ポート</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>ユニットID</source>
+        <translation>Unit id</translation>
+    </message>
+    <message>
+        <source>ライン</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>ライン: %1</source>
+        <translation>Line: %1</translation>
+    </message>
+    <message>
+        <source>ライン連携の設定</source>
+        <translation>Line link settings</translation>
+    </message>
+    <message>
+        <source>ライン連携の設定…</source>
+        <translation>Line link settings…</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Judgement</translation>
+    </message>
+    <message>
+        <source>破棄 %1件</source>
+        <translation>%1 dropped</translation>
+    </message>
+    <message>
+        <source>認証情報ファイル</source>
+        <translation>Credentials file</translation>
+    </message>
+    <message>
+        <source>連続</source>
+        <translation>Continuous</translation>
+    </message>
+</context>
 </TS>

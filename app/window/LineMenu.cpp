@@ -54,6 +54,12 @@ LineMenu::LineMenu(frmMain& window, QSettings& settings)
     QMenu* menu = window_.addMenu(tr("ライン"));
     menu->addAction(tr("ライン連携の設定…"), this, [this] { editSettings(); });
     connect(&window_, &frmMain::judgementSettled, this, &LineMenu::judged);
+    connect(&window_, &frmMain::processAlarm, this,
+            [this](const QString& circle, const QList<int>& rules) {
+                if (link_) {
+                    link_->raiseProcessAlarm(circle, rules);
+                }
+            });
     applySettings();
 }
 

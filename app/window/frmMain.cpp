@@ -731,7 +731,7 @@ void frmMain::settle(SettleRule::Event event) {
     if (circlePanel_->isVisible()) {
         circlePanelRefresh_.start(); // with the settled judgement's spread
     }
-    emit judgementSettled(settled->judgement, kept || (settled->record && !recorder_));
+    // The alarm first, so that whoever publishes the judgement can say it broke a rule.
     if (event == SettleRule::Event::LiveFrame) {
         for (const DriftAlarm::Alarm& alarm : driftAlarm_.feed(settled->judgement)) {
             QList<int> rules;
@@ -748,6 +748,7 @@ void frmMain::settle(SettleRule::Event event) {
             emit processAlarm(alarm.circle, rules);
         }
     }
+    emit judgementSettled(settled->judgement, kept || (settled->record && !recorder_));
 }
 
 void frmMain::nudgeCircle(int dx, int dy, int dRadius) {

@@ -232,6 +232,17 @@ TEST(JudgementMessage, CarriesTheJudgementAsRecorded) {
     EXPECT_TRUE(second["record_uuid"].isNull());
     EXPECT_EQ(second["verdict"].toString(), "ERROR");
     EXPECT_EQ(second["rejection"].toString(), "outside");
+    EXPECT_FALSE(m.contains("alarms")); // none raised
+
+    // An early alarm goes out with the judgement that raised it.
+    const QJsonObject alarmed =
+        QJsonDocument::fromJson(
+            JudgementMessage::encode(j, QStringLiteral("st-1"), 0, {{QStringLiteral("1"), {1, 4}}}))
+            .object();
+    const QJsonArray alarms = alarmed["alarms"].toArray();
+    ASSERT_EQ(alarms.size(), 1);
+    EXPECT_EQ(alarms[0].toObject()["circle"].toString(), "1");
+    EXPECT_EQ(alarms[0].toObject()["rules"].toArray(), (QJsonArray{1, 4}));
 }
 
 TEST(TriggerGate, TakesOnlyTheNextFrameAfterATriggerAndRefusesWhileBusy) {
