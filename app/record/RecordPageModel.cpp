@@ -127,6 +127,8 @@ QString RecordPageModel::sortExpression() const {
         return QStringLiteral("tolerance");
     case Verdict:
         return QStringLiteral("verdict");
+    case PartVerdict:
+        return QStringLiteral("part_verdict");
     default:
         return {};
     }
@@ -160,6 +162,8 @@ QVariant RecordPageModel::sortKey(const InspectionRecord& r) const {
         return r.tolerance;
     case Verdict:
         return r.verdict;
+    case PartVerdict:
+        return r.partVerdict;
     default:
         return {};
     }
@@ -263,6 +267,8 @@ QVariant RecordPageModel::data(const QModelIndex& index, int role) const {
             return QString::number(r.tolerance, 'g', 10);
         case Verdict:
             return r.verdict;
+        case PartVerdict:
+            return r.partVerdict;
         case Chain:
             return broken_.contains(r.id)
                        ? QCoreApplication::translate("RecordPageModel", "✗ 改ざん?")
@@ -300,6 +306,7 @@ QVariant RecordPageModel::headerData(int section, Qt::Orientation orientation, i
                                     QCoreApplication::translate("RecordPageModel", "基準濃度"),
                                     QCoreApplication::translate("RecordPageModel", "許容差"),
                                     QCoreApplication::translate("RecordPageModel", "判定"),
+                                    QCoreApplication::translate("RecordPageModel", "部品の判定"),
                                     QCoreApplication::translate("RecordPageModel", "記録の鎖")};
     return titles.value(section);
 }

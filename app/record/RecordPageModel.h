@@ -34,6 +34,7 @@ public:
         Standard,
         Tolerance,
         Verdict,
+        PartVerdict, // of the part the circle belongs to
         Chain,
         ColumnCount
     };

@@ -253,6 +253,10 @@
         <source>許容差</source>
         <translation>Tolerance</translation>
     </message>
+    <message>
+        <source>部品の判定</source>
+        <translation>Part</translation>
+    </message>
 </context>
 <context>
     <name>WindowSystemGuard</name>
