@@ -8,6 +8,7 @@
 #include <QUuid>
 
 // Ours
+#include "InspectionRecipe.h"
 #include "JudgementRules.h"
 #include "KeshImage.h"
 #include "KeshPerformanceCounter.h"
@@ -57,6 +58,22 @@ void Inspection::setCircles(std::vector<CircleSetting> circles) {
     }
     circles_ = std::move(circles);
     selected_ = 0;
+}
+
+void Inspection::applyRecipe(const InspectionRecipe& recipe) {
+    std::vector<CircleSetting> circles;
+    for (const RecipeCircle& place : recipe.circles) {
+        CircleSetting circle;
+        circle.name = place.name;
+        circle.figure.setCenterX(place.centreX);
+        circle.figure.setCenterY(place.centreY);
+        circle.figure.setRadius(place.radius);
+        circle.standard = place.standard;
+        circle.tolerance = place.tolerance;
+        circles.push_back(std::move(circle));
+    }
+    setCircles(std::move(circles));
+    recipeName_ = recipe.name;
 }
 
 QString Inspection::freeCircleName() const {

@@ -13,6 +13,7 @@
 #include "SettleRule.h"
 
 class KeshImage;
+struct InspectionRecipe;
 class KeshPerformanceCounter;
 class PelmintBinding;
 
@@ -45,6 +46,8 @@ public:
     // The name of a new circle: the lowest free number.
     QString freeCircleName() const;
 
+    // A product's set-up: its circles and limits, under its name.
+    void applyRecipe(const InspectionRecipe& recipe);
     const QString& recipeName() const { return recipeName_; }
     void setRecipeName(const QString& name) { recipeName_ = name; }
 

@@ -767,19 +767,7 @@ void frmMain::showPointer(int x, int y, int grey) {
 }
 
 void frmMain::applyRecipe(const InspectionRecipe& recipe) {
-    std::vector<CircleSetting> circles;
-    for (const RecipeCircle& circle : recipe.circles) {
-        CircleSetting setting;
-        setting.name = circle.name;
-        setting.figure.setCenterX(circle.centreX);
-        setting.figure.setCenterY(circle.centreY);
-        setting.figure.setRadius(circle.radius);
-        setting.standard = circle.standard;
-        setting.tolerance = circle.tolerance;
-        circles.push_back(setting);
-    }
-    inspection_.setCircles(std::move(circles));
-    inspection_.setRecipeName(recipe.name);
+    inspection_.applyRecipe(recipe);
     ui.txtStandard->setText(NumberFormat::general(inspection_.selected().standard));
     ui.txtTolerance->setText(NumberFormat::general(inspection_.selected().tolerance));
     circlesChanged();

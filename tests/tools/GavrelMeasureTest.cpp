@@ -455,18 +455,7 @@ TEST(GavrelMeasureTest, ARecipeJudgesEveryImageAsOnePart) {
     ASSERT_EQ(file.errorCode(), 0);
     PelmintBinding pelmint(ProgramFolder::path());
     Inspection inspection(pelmint, image);
-    std::vector<CircleSetting> circles;
-    for (const RecipeCircle& circle : recipe.circles) {
-        CircleSetting setting;
-        setting.name = circle.name;
-        setting.figure.setCenterX(circle.centreX);
-        setting.figure.setCenterY(circle.centreY);
-        setting.figure.setRadius(circle.radius);
-        setting.standard = circle.standard;
-        setting.tolerance = circle.tolerance;
-        circles.push_back(setting);
-    }
-    inspection.setCircles(circles);
+    inspection.applyRecipe(recipe);
     KeshPerformanceCounter timer;
     const Judgement& judged = inspection.measure(timer);
     EXPECT_EQ(judged.partVerdict(), Verdict::NG);

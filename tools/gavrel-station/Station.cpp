@@ -21,22 +21,6 @@ namespace {
 
 constexpr std::chrono::seconds kCameraRetry{2};
 
-// The recipe's circles as the inspection takes them, as the window applies a recipe.
-std::vector<CircleSetting> circlesOf(const InspectionRecipe& recipe) {
-    std::vector<CircleSetting> circles;
-    for (const RecipeCircle& place : recipe.circles) {
-        CircleSetting circle;
-        circle.name = place.name;
-        circle.figure.setCenterX(place.centreX);
-        circle.figure.setCenterY(place.centreY);
-        circle.figure.setRadius(place.radius);
-        circle.standard = place.standard;
-        circle.tolerance = place.tolerance;
-        circles.push_back(std::move(circle));
-    }
-    return circles;
-}
-
 } // namespace
 
 Station::Station(PelmintBinding& pelmint, QObject* parent)
@@ -57,8 +41,7 @@ bool Station::loadRecipe(const QString& path, QString* error) {
         return false;
     }
     recipe_ = *read.recipe;
-    inspection_.setCircles(circlesOf(recipe_));
-    inspection_.setRecipeName(recipe_.name);
+    inspection_.applyRecipe(recipe_);
     return true;
 }
 
