@@ -78,15 +78,27 @@ bool Station::start(const StationConfig& config, QString* error) {
         return false;
     }
 
+    // Every setting is checked before any thread starts.
+    std::optional<DatabaseUrl> recordUrl;
     if (!config.recordUrl.isEmpty()) {
         QString urlError;
-        const std::optional<DatabaseUrl> url = DatabaseUrl::parse(config.recordUrl, &urlError);
-        if (!url) {
+        recordUrl = DatabaseUrl::parse(config.recordUrl, &urlError);
+        if (!recordUrl) {
             *error = QStringLiteral("station/record: %1").arg(urlError);
             return false;
         }
+    }
+
+    line_ = std::make_unique<LineLink>(config.line);
+    connect(line_.get(), &LineLink::logLine, this, &Station::say);
+    connect(line_.get(), &LineLink::recipeSlotRequested, this, &Station::selectSlot);
+    if (!line_->start(error)) {
+        line_.reset();
+        return false;
+    }
+    if (recordUrl) {
         RecordConfig record;
-        record.url = *url;
+        record.url = *recordUrl;
         record.station = config.line.station;
         record.operatorName = QStringLiteral("station");
         if (!config.stateFolder.isEmpty()) {
@@ -101,15 +113,6 @@ bool Station::start(const StationConfig& config, QString* error) {
     }
     recorder_ = std::make_unique<InspectionRecorder>(store_.get());
 
-    line_ = std::make_unique<LineLink>(config.line);
-    connect(line_.get(), &LineLink::logLine, this, &Station::say);
-    connect(line_.get(), &LineLink::recipeSlotRequested, this, &Station::selectSlot);
-    if (!line_->start(error)) {
-        line_.reset();
-        recorder_.reset();
-        store_.reset();
-        return false;
-    }
     line_->setRecipeSlot(recipe_.slot);
     line_->setRecordOk(store_ && store_->state().kind == RecordState::Kind::Ok);
     say(QStringLiteral("recipe %1%2 (%3)")
