@@ -88,9 +88,13 @@ def test_bad_requests_get_the_protocols_exceptions(station):
     client = station
     beyond = client.read_input_registers(1000, 2, slave=1)
     assert beyond.isError() and beyond.exception_code == 2
-    past_the_holding_register = client.read_holding_registers(0, 200, slave=1)
-    assert past_the_holding_register.isError()
-    assert past_the_holding_register.exception_code == 2
+    for request, code in [
+        (lambda: client.read_holding_registers(1, 1, slave=1), 2),  # past the one register
+        (lambda: client.read_holding_registers(0, 200, slave=1), 3),  # more than a frame holds
+        (lambda: client.read_coils(0, 0, slave=1), 3),  # no coil at all
+    ]:
+        answer = request()
+        assert answer.isError() and answer.exception_code == code
 
 
 def test_an_unknown_recipe_slot_sets_the_error_bit_and_keeps_the_recipe(station):
