@@ -182,6 +182,44 @@ if [ "${1:-}" = --in-root ]; then
   grep -q 'flat-128_512x480_grey8\.bmp' <<<"$exported" || fail "the PostgreSQL record holds: $exported"
   say "recorded into PostgreSQL and exported: $(tail -n 1 <<<"$exported")"
 
+  # The headless station as the package installs it: the test pattern judged continuously,
+  # recorded in SQLite and published to a broker of the root's own on loopback.
+  root_install "$sysroot" "$work/apt.log" install mosquitto mosquitto-clients
+  broker_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  as_user sh -c 'printf "%s" "{\"format\":\"gavrel-recipe\",\"version\":1,\"name\":\"clean\",\"circle\":{\"x\":256,\"y\":240,\"r\":40},\"standard\":128,\"tolerance\":20}" >"$HOME/clean.gavrel-recipe"
+    printf "[station]\nname=clean-root\nmode=continuous\nrecipe=%s\ncamera=/usr/share/gavrel/video/test-pattern.ini\nrecord=sqlite://%s\nstate=%s\n[mqtt]\nenabled=true\nurl=mqtt://127.0.0.1:%s\n" \
+      "$HOME/clean.gavrel-recipe" "$HOME/station.sqlite" "$HOME/station" "$1" >"$HOME/station.conf"' sh "$broker_port"
+  as_user env -u DISPLAY /usr/sbin/mosquitto -p "$broker_port" >"$work/broker.log" 2>&1 &
+  broker=$!
+  python3 - "$broker_port" <<'PY' || fail "the root's broker did not start: $(cat "$work/broker.log")"
+import socket, sys, time
+for _ in range(200):
+    try:
+        socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=1).close()
+        sys.exit(0)
+    except OSError:
+        time.sleep(0.05)
+sys.exit(1)
+PY
+  as_user env -u DISPLAY mosquitto_sub -h 127.0.0.1 -p "$broker_port" -t 'gavrel/clean-root/judgement' \
+    -C 3 -W 60 >"$work/judgements.json" 2>&1 &
+  subscriber=$!
+  sleep 0.5
+  as_user env -u DISPLAY gavrel-station --config /home/inspector/station.conf >"$work/station.log" 2>&1 &
+  station=$!
+  wait "$subscriber" || {
+    cat "$work/station.log" "$work/judgements.json" "$work/broker.log" >&2
+    kill "$station" "$broker" 2>/dev/null
+    fail "no judgement reached the broker from gavrel-station"
+  }
+  # The station itself, not the shell that started it in the root.
+  pkill -TERM -f '^gavrel-station --config /home/inspector/station.conf' ||
+    fail "gavrel-station was not running: $(cat "$work/station.log")"
+  wait "$station" || { cat "$work/station.log" >&2; kill "$broker" 2>/dev/null; fail "gavrel-station did not stop cleanly on SIGTERM"; }
+  kill "$broker" 2>/dev/null || true
+  grep -q '"verdict"' "$work/judgements.json" || fail "the broker received: $(cat "$work/judgements.json")"
+  say "gavrel-station published $(wc -l <"$work/judgements.json") judgements, e.g. $(head -c 160 "$work/judgements.json")"
+
   # --- the window, driven from outside like an operator ---
   export DISPLAY=":$display"
   wait_window() { # title -> window id; the first start in a fresh root is slow
