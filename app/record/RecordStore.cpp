@@ -16,7 +16,6 @@ RecordStore::RecordStore(RecordConfig config, QObject* parent,
     qRegisterMetaType<RecordState>();
     thread_.setObjectName(QStringLiteral("record writer"));
     writer_->moveToThread(&thread_);
-    connect(&thread_, &QThread::finished, writer_, &QObject::deleteLater);
     connect(writer_, &RecordWriter::stateChanged, this, [this](const RecordState& state) {
         state_ = state;
         emit stateChanged(state);
@@ -29,6 +28,9 @@ RecordStore::~RecordStore() {
     QMetaObject::invokeMethod(writer_, &RecordWriter::finish, Qt::BlockingQueuedConnection);
     thread_.quit();
     thread_.wait();
+    // Deleted here once its thread has ended, not by a deferred delete that the ending
+    // thread may never run, which would keep the thread's data alive past the program.
+    delete writer_;
 }
 
 bool RecordStore::record(InspectionRecord record) {

@@ -56,7 +56,8 @@ def station(tmp_path):
     yield client
     client.close()
     process.send_signal(signal.SIGTERM)
-    assert process.wait(timeout=5) == 0
+    code = process.wait(timeout=5)
+    assert code == 0, process.stderr.read()
 
 
 def sequence(client):
