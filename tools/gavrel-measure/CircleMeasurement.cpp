@@ -52,10 +52,7 @@ std::vector<MeasurementRow> measure(const QString& source, const KeshImage& imag
             PixelStatistics{statistics.count, statistics.mean, statistics.stddev,
                             static_cast<int>(statistics.min), static_cast<int>(statistics.max)},
             std::chrono::duration<double, std::milli>(elapsed).count());
-        if (judged.statistics) {
-            const PixelStatistics& s = *judged.statistics;
-            row.statistics = CircleStatistics{s.count, s.mean, s.stddev, s.min, s.max};
-        }
+        row.statistics = judged.statistics;
         switch (judged.verdict) {
         case Verdict::OK:
             row.verdict = RowVerdict::OK;

@@ -8,18 +8,13 @@
 #include <QString>
 
 // Ours
+#include "Judgement.h"
 #include "MeasureOptions.h"
 
 enum class RowVerdict { OK, NG, Error };
 
-// What Pelmint reports about the pixels inside one circle.
-struct CircleStatistics {
-    std::int64_t count = 0;
-    double mean = 0.0;
-    double stddev = 0.0;
-    int min = 0;
-    int max = 0;
-};
+// What Pelmint reports about the pixels inside one circle: the inspection's own type.
+using CircleStatistics = PixelStatistics;
 
 // One line of output: one circle on one image.
 struct MeasurementRow {
