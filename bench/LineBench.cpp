@@ -185,6 +185,7 @@ void triggerToResult(int triggers, int brokerPort) {
                 "  (targets: %.2f ms, %.2f ms)\n",
                 latencies.size(), triggers, percentile(latencies, 0.5), percentile(latencies, 0.99),
                 1000.0 / 60 + 2, 2000.0 / 60 + 5);
+    std::fflush(stdout);
 }
 
 void judgementToMessage(int brokerPort) {
@@ -229,6 +230,7 @@ void judgementToMessage(int brokerPort) {
     std::printf("judgement to MQTT message (%d, QoS 1):  median %.3f ms  p99 %.3f ms  "
                 "(target p99 < 5 ms)\n",
                 kMessages, percentile(latencies, 0.5), percentile(latencies, 0.99));
+    std::fflush(stdout);
 }
 
 void continuous(long judgements, int brokerPort) {
@@ -251,12 +253,20 @@ void continuous(long judgements, int brokerPort) {
     const Clock::time_point begun = Clock::now();
     const long counted = subscriber.count.load();
     long peakRss = start.rssKb;
-    std::vector<long> rssSamples;
+    // Resident memory at every tenth of the run, so that a slow climb shows.
+    long nextMark = judgements / 10;
+    std::printf("continuous: RSS at 0 judgements %ld kB\n", start.rssKb);
+    std::fflush(stdout);
     while (subscriber.count.load() - counted < judgements && station.state() == QProcess::Running) {
         std::this_thread::sleep_for(1s);
         const long rss = useOf(station.processId()).rssKb;
-        rssSamples.push_back(rss);
         peakRss = std::max(peakRss, rss);
+        const long done = subscriber.count.load() - counted;
+        if (nextMark > 0 && done >= nextMark) {
+            std::printf("continuous: RSS at %ld judgements %ld kB\n", done, rss);
+            std::fflush(stdout);
+            nextMark += judgements / 10;
+        }
     }
     const ProcessUse end = useOf(station.processId());
     const double seconds = std::chrono::duration<double>(Clock::now() - begun).count();

@@ -50,6 +50,11 @@ bool shouldRecord(Event event, const Judgement& judgement, Clock::time_point now
     case Event::LiveFrame:
         record = liveShouldRecord(judgement.partVerdict(), now, memory);
         break;
+    case Event::LineTriggered:
+        // Kept whatever the live rule would say; the rule still counts it as the last verdict.
+        liveShouldRecord(judgement.partVerdict(), now, memory);
+        record = true;
+        break;
     case Event::Grabbed:
     case Event::Loaded:
         record = true; // a new image, even with the same pixels

@@ -17,12 +17,13 @@ using Clock = std::chrono::steady_clock;
 constexpr std::chrono::seconds kLiveNgInterval{1};
 
 enum class Event {
-    DragReleased, // the end of a drag on the display
-    KeysReleased, // the end of arrow-key or +/- nudges
-    Recalculated, // 再計算
-    Grabbed,      // a frame taken by Grab
-    Loaded,       // an image file read
-    LiveFrame,    // a frame judged in live mode
+    DragReleased,  // the end of a drag on the display
+    KeysReleased,  // the end of arrow-key or +/- nudges
+    Recalculated,  // 再計算
+    Grabbed,       // a frame taken by Grab
+    Loaded,        // an image file read
+    LiveFrame,     // a frame judged in live mode
+    LineTriggered, // a live frame taken by the line's trigger: always kept, as a grab is
 };
 
 // What the rule remembers between settles of one inspection.

@@ -1,5 +1,8 @@
 #include "LineMenu.h"
 
+// Standard library
+#include <utility>
+
 // Qt
 #include <QAction>
 #include <QCheckBox>
@@ -11,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -53,6 +57,11 @@ LineMenu::LineMenu(frmMain& window, QSettings& settings)
     }
     QMenu* menu = window_.addMenu(tr("ライン"));
     menu->addAction(tr("ライン連携の設定…"), this, [this] { editSettings(); });
+    // The menu may go before the window.
+    window_.setLiveFrameClaim(
+        [menu = QPointer<LineMenu>(this)](TriggerGate::Clock::time_point arrived) {
+            return menu && menu->claimLiveFrame(arrived);
+        });
     connect(&window_, &frmMain::judgementSettled, this, &LineMenu::judged);
     connect(&window_, &frmMain::processAlarm, this,
             [this](const QString& circle, const QList<int>& rules) {
@@ -107,6 +116,7 @@ void LineMenu::writeSettings(QSettings& settings, const LineSettings& line) {
 
 void LineMenu::applySettings() {
     link_.reset();
+    claimPending_ = false;
     const LineSettings line = readSettings(settings_);
     if (line.modbusEnabled || line.mqttEnabled) {
         auto link = std::make_unique<LineLink>(line);
@@ -142,6 +152,18 @@ void LineMenu::showLink() {
     indicator_->setText(parts.join(QStringLiteral("  ")));
 }
 
+bool LineMenu::claimLiveFrame(TriggerGate::Clock::time_point arrived) {
+    if (!link_ || link_->gate().mode() != TriggerGate::Mode::Triggered) {
+        return false;
+    }
+    if (std::exchange(claimPending_, false)) {
+        // The frame claimed last was never settled (nothing measured): free the line again.
+        link_->finishTrigger();
+    }
+    claimPending_ = link_->gate().takes(arrived);
+    return claimPending_;
+}
+
 void LineMenu::judged(const Judgement& judgement, bool kept) {
     if (!link_) {
         return;
@@ -149,10 +171,10 @@ void LineMenu::judged(const Judgement& judgement, bool kept) {
     link_->setRecordOk(kept || link_->settings().mode == TriggerGate::Mode::Continuous);
     bool lineJudgement = true;
     if (link_->gate().mode() == TriggerGate::Mode::Triggered) {
-        // The first live frame that arrived after the trigger, or a Grab made after it.
-        const auto arrived = window_.lastFrameArrived();
+        // The first live frame that arrived after the trigger (claimed before it was judged,
+        // so that it is kept), or a Grab made after the trigger.
         if (judgement.origin.kind == ImageOrigin::Kind::LiveFrame) {
-            lineJudgement = arrived && link_->gate().takes(*arrived);
+            lineJudgement = std::exchange(claimPending_, false);
         } else {
             lineJudgement = judgement.origin.kind == ImageOrigin::Kind::CameraFrame &&
                             link_->gate().takes(TriggerGate::Clock::now());

@@ -36,6 +36,7 @@ public:
 
 private:
     void editSettings();
+    bool claimLiveFrame(TriggerGate::Clock::time_point arrived);
     void judged(const Judgement& judgement, bool kept);
     void showLink();
 
@@ -44,4 +45,5 @@ private:
     QLabel* indicator_;
     QAction* triggerAction_;
     std::unique_ptr<LineLink> link_;
+    bool claimPending_ = false; // a live frame claimed for a trigger, not yet settled
 };

@@ -732,7 +732,7 @@ void frmMain::settle(SettleRule::Event event) {
         circlePanelRefresh_.start(); // with the settled judgement's spread
     }
     // The alarm first, so that whoever publishes the judgement can say it broke a rule.
-    if (event == SettleRule::Event::LiveFrame) {
+    if (event == SettleRule::Event::LiveFrame || event == SettleRule::Event::LineTriggered) {
         for (const DriftAlarm::Alarm& alarm : driftAlarm_.feed(settled->judgement)) {
             QList<int> rules;
             QStringList numbers;
@@ -1027,9 +1027,10 @@ void frmMain::showLiveFrames() {
         KeshImage1 = std::move(frame->image);
         liveFrameArrived_ = frame->arrived;
         inspection_.imageReplaced({ImageOrigin::Kind::LiveFrame, strConfFilePath, std::nullopt});
+        const bool claimed = liveFrameClaim_ && liveFrameClaim_(frame->arrived);
         KeshDisplayEx1->showImage(KeshImage1);
         MeasureCircle();
-        settle(SettleRule::Event::LiveFrame);
+        settle(claimed ? SettleRule::Event::LineTriggered : SettleRule::Event::LiveFrame);
         showLiveFigures();
     } while (liveFrameWaiting_);
 }

@@ -2,6 +2,7 @@
 
 // Standard library
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -88,6 +89,10 @@ public:
     QMenu* addMenu(const QString& title);
     // Every settled judgement that the settle rule keeps goes to it; none records nothing.
     void setRecorder(InspectionRecorder* recorder) { recorder_ = recorder; }
+    // Asked for every live frame before it is judged: a frame it claims (the line's trigger
+    // takes it) is settled as LineTriggered, kept whatever the live rule says.
+    using LiveFrameClaim = std::function<bool(LiveMeter::Clock::time_point arrived)>;
+    void setLiveFrameClaim(LiveFrameClaim claim) { liveFrameClaim_ = std::move(claim); }
     // What is being inspected and its last judgement: everything the window shows of it.
     const Inspection& inspection() const { return inspection_; }
 
@@ -202,6 +207,7 @@ private:
     bool showingLiveFrames_ = false;
     bool liveFrameWaiting_ = false;
     std::optional<LiveMeter::Clock::time_point> liveFrameArrived_;
+    LiveFrameClaim liveFrameClaim_;
     LiveMeter::Clock::time_point liveFiguresShown_;
 
     int videoCloseCount_ = 0;

@@ -96,6 +96,36 @@ TEST(SettleRuleTest, RecordsLiveVerdictChangesAndNgFramesAtMostOnceASecond) {
         SettleRule::shouldRecord(Event::LiveFrame, judged(99, 99, Verdict::OK), t0 + 61s, memory));
 }
 
+TEST(SettleRuleTest, AFrameTakenByTheLinesTriggerIsAlwaysKeptAndCountsForTheLiveRule) {
+    struct Case {
+        const char* what;
+        Event event;
+        Clock::duration at;
+        Verdict verdict;
+        bool recorded;
+    };
+    const Case cases[] = {
+        {"first live frame OK", Event::LiveFrame, 0ms, Verdict::OK, true},
+        {"a triggered OK after OK", Event::LineTriggered, 16ms, Verdict::OK, true},
+        {"live OK after it", Event::LiveFrame, 33ms, Verdict::OK, false},
+        {"a triggered NG", Event::LineTriggered, 50ms, Verdict::NG, true},
+        {"live NG within the second of the triggered NG", Event::LiveFrame, 66ms, Verdict::NG,
+         false},
+        {"another triggered NG within the second", Event::LineTriggered, 83ms, Verdict::NG, true},
+        {"a triggered frame the library refused", Event::LineTriggered, 100ms, Verdict::Rejected,
+         false},
+    };
+    SettleRule::Memory memory;
+    const Clock::time_point t0 = Clock::time_point{} + 100s;
+    quint64 frame = 0;
+    for (const Case& c : cases) {
+        ++frame;
+        Judgement judgement = judged(frame, frame, c.verdict);
+        EXPECT_EQ(SettleRule::shouldRecord(c.event, judgement, t0 + c.at, memory), c.recorded)
+            << c.what;
+    }
+}
+
 TEST(SettleRuleTest, APartWithSeveralCirclesIsNewWhenAnyCircleOrLimitChanged) {
     Judgement part = judged(1, 1, Verdict::OK);
     CircleJudgement second = part.circles[0];

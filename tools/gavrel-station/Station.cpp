@@ -228,9 +228,9 @@ void Station::judgeFrame() {
         return;
     }
     // A triggered frame is a part of its own: always recorded, as a Grab is.
-    std::optional<Inspection::Settlement> settled =
-        inspection_.settle(triggered ? SettleRule::Event::Grabbed : SettleRule::Event::LiveFrame,
-                           SettleRule::Clock::now());
+    std::optional<Inspection::Settlement> settled = inspection_.settle(
+        triggered ? SettleRule::Event::LineTriggered : SettleRule::Event::LiveFrame,
+        SettleRule::Clock::now());
     if (settled) {
         if (settled->record) {
             recorder_->record(settled->judgement);
