@@ -35,7 +35,8 @@ std::vector<InspectionRecord> toRecords(Judgement& judgement) {
         }
         InspectionRecord r;
         r.uuid = circle.recordUuid;
-        r.measuredAt = judgement.judgedAt;
+        r.measuredAt = judgement.judgedAt.toUTC();
+        r.utcOffsetSeconds = judgement.judgedAt.toLocalTime().offsetFromUtc();
         r.source = judgement.origin.source;
         r.frame = judgement.origin.frame;
         r.cx = circle.circle.centreX;

@@ -1,6 +1,10 @@
 // Standard library
 #include <algorithm>
 #include <cstdint>
+#include <ctime>
+
+// Qt
+#include <QDateTime>
 
 // Ours
 #include "Inspection.h"
@@ -219,6 +223,31 @@ TEST_F(InspectionTest, RecordsAreTheSettledJudgementOneRowPerMeasuredCircle) {
     EXPECT_EQ(records[1].circleName, QStringLiteral("rim"));
     EXPECT_EQ(records[1].standard, 120.0);
     EXPECT_NE(records[0].uuid, records[1].uuid);
+}
+
+TEST(JudgementRecordsTest, ARecordKeepsTheUtcTimeAndTheStationsOffsetOfItsJudgement) {
+    const QByteArray zone = qgetenv("TZ");
+    struct Case {
+        const char* zone;
+        int offset;
+    };
+    for (const Case& c : {Case{"JST-9", 9 * 3600}, Case{"UTC0", 0}, Case{"EST5", -5 * 3600}}) {
+        qputenv("TZ", c.zone);
+        tzset();
+        Judgement judgement;
+        judgement.judgedAt = QDateTime(QDate(2026, 12, 9), QTime(3, 4, 5), Qt::UTC);
+        CircleJudgement circle;
+        circle.verdict = Verdict::OK;
+        circle.statistics = PixelStatistics{10, 5.0, 0.0, 5, 5};
+        judgement.circles.push_back(circle);
+        const std::vector<InspectionRecord> records = JudgementRecords::toRecords(judgement);
+        ASSERT_EQ(records.size(), 1u) << c.zone;
+        EXPECT_EQ(records[0].measuredAt, judgement.judgedAt) << c.zone;
+        EXPECT_EQ(records[0].measuredAt.timeSpec(), Qt::UTC) << c.zone;
+        EXPECT_EQ(records[0].utcOffsetSeconds, c.offset) << c.zone;
+    }
+    zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+    tzset();
 }
 
 TEST_F(InspectionTest, CirclesAreAddedUpToTheLimitAndTheLastIsNeverRemoved) {

@@ -5,10 +5,10 @@
 
 // Qt
 #include <QCoreApplication>
-#include <QUuid>
 
 // Ours
 #include "InspectionRecord.h"
+#include "JudgementRecords.h"
 #include "MeasurePipeline.h"
 #include "RecordDatabase.h"
 #include "RecordStore.h"
@@ -62,43 +62,52 @@ qint64 RowRecorder::record(const MeasuredInput& measured) {
     if (!measured.image) {
         return ticket;
     }
-    const JudgedImage& image = *measured.image;
-    // The circles of one image are one part.
-    const QString part = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    for (const MeasurementRow& row : measured.rows) {
-        if (!row.statistics || row.verdict == RowVerdict::Error) {
-            continue;
-        }
-        InspectionRecord r;
-        r.source = image.source;
-        r.frame = image.frame;
-        r.imageSha256 = image.sha256;
-        r.cx = row.circle.centreX;
-        r.cy = row.circle.centreY;
-        r.r = row.circle.radius;
-        r.pixelCount = row.statistics->count;
-        r.mean = row.statistics->mean;
-        r.stddev = row.statistics->stddev;
-        r.min = row.statistics->min;
-        r.max = row.statistics->max;
-        r.standard = row.standard;
-        r.tolerance = row.tolerance;
-        r.verdict = row.verdict == RowVerdict::OK ? QStringLiteral("OK") : QStringLiteral("NG");
-        r.elapsedUs = row.elapsedUs;
-        r.recipe = recipe_;
-        r.inspectionUuid = part;
-        r.circleName = row.circleName;
-        r.partVerdict =
-            row.partVerdict == RowVerdict::OK ? QStringLiteral("OK") : QStringLiteral("NG");
+    // The circles of one image are one part, recorded as the window records its judgements.
+    Judgement part = judgementOf(measured);
+    for (InspectionRecord& r : JudgementRecords::toRecords(part)) {
+        r.imageSha256 = measured.image->sha256;
         // Shared, not copied; the writer archives what it is asked to keep.
-        if (row.verdict == RowVerdict::NG || config_.keepOkImages) {
-            r.pixels = image.pixels;
-            r.imageWidth = image.width;
-            r.imageHeight = image.height;
+        if (r.verdict != QLatin1String("NG") && !config_.keepOkImages) {
+            r.pixels.clear();
         }
         ticket = store_->submit(std::move(r));
     }
     return ticket;
+}
+
+Judgement RowRecorder::judgementOf(const MeasuredInput& measured) const {
+    const JudgedImage& image = *measured.image;
+    Judgement judgement;
+    judgement.origin = {image.frame ? ImageOrigin::Kind::CameraFrame : ImageOrigin::Kind::File,
+                        image.source, image.frame};
+    judgement.judgedAt = QDateTime::currentDateTimeUtc();
+    judgement.recipe = recipe_;
+    judgement.pixels = image.pixels;
+    judgement.imageWidth = image.width;
+    judgement.imageHeight = image.height;
+    for (const MeasurementRow& row : measured.rows) {
+        CircleJudgement circle;
+        circle.name = row.circleName;
+        circle.circle = {row.circle.centreX, row.circle.centreY, row.circle.radius};
+        circle.standard = row.standard;
+        circle.tolerance = row.tolerance;
+        circle.statistics = row.statistics;
+        circle.mean = row.statistics ? row.statistics->mean : 0.0;
+        circle.elapsedMs = static_cast<double>(row.elapsedUs) / 1000.0;
+        switch (row.verdict) {
+        case RowVerdict::OK:
+            circle.verdict = Verdict::OK;
+            break;
+        case RowVerdict::NG:
+            circle.verdict = Verdict::NG;
+            break;
+        case RowVerdict::Error:
+            circle.verdict = Verdict::Rejected;
+            break;
+        }
+        judgement.circles.push_back(std::move(circle));
+    }
+    return judgement;
 }
 
 bool RowRecorder::finish(std::FILE* errors) {

@@ -9,6 +9,7 @@
 #include <QString>
 
 // Ours
+#include "Judgement.h"
 #include "RecordConfig.h"
 
 class RecordStore;
@@ -45,6 +46,8 @@ public:
     bool finish(std::FILE* errors);
 
 private:
+    Judgement judgementOf(const MeasuredInput& measured) const;
+
     RecordConfig config_;
     QString recipe_;
     std::unique_ptr<RecordStore> store_;
