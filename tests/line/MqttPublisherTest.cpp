@@ -245,6 +245,35 @@ TEST(MqttPublisher, TalksTlsToABrokerWithTheTestsOwnCertificates) {
     MqttPublisher refused(noCa, {});
     EXPECT_FALSE(refused.start(&error));
     EXPECT_TRUE(error.contains("CA")) << error.toStdString();
+
+    // A broker that asks every client for a certificate signed by the plant's CA.
+    ASSERT_TRUE(run({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=gavrel-st", "-keyout",
+                     "client.key", "-out", "client.csr"}));
+    ASSERT_TRUE(run({"x509", "-req", "-in", "client.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+                     "-CAcreateserial", "-days", "2", "-out", "client.crt"}));
+    MosquittoBroker strict(
+        QStringLiteral("cafile %1\ncertfile %2\nkeyfile %3\nrequire_certificate true\n")
+            .arg(pki.filePath("ca.crt"), pki.filePath("server.crt"), pki.filePath("server.key")));
+    ASSERT_TRUE(strict.running());
+    Subscriber strictSubscriber(strict.port(),
+                                {"--cafile", pki.filePath("ca.crt"), "--cert",
+                                 pki.filePath("client.crt"), "--key", pki.filePath("client.key")});
+    MqttPublisher::Settings withoutCertificate =
+        settingsFor(QStringLiteral("mqtts://127.0.0.1:%1").arg(strict.port()));
+    withoutCertificate.caFile = pki.filePath("ca.crt");
+    MqttPublisher turnedAway(withoutCertificate, {});
+    ASSERT_TRUE(turnedAway.start(&error)) << error.toStdString();
+    EXPECT_FALSE(waitFor([&] { return turnedAway.isConnected(); }, 1500ms));
+    turnedAway.stop();
+
+    MqttPublisher::Settings withCertificate = withoutCertificate;
+    withCertificate.certFile = pki.filePath("client.crt");
+    withCertificate.keyFile = pki.filePath("client.key");
+    MqttPublisher admitted(withCertificate, {});
+    ASSERT_TRUE(admitted.start(&error)) << error.toStdString();
+    ASSERT_TRUE(waitFor([&] { return admitted.isConnected(); }));
+    admitted.publish(message(8));
+    EXPECT_EQ(sequences(strictSubscriber.lines("gavrel/st/judgement", 1)), std::vector<int>{8});
 }
 
 TEST(MqttPublisher, RefusesCredentialsOthersCanReadAndBadUrls) {
