@@ -124,6 +124,9 @@ struct Subscriber {
 struct ProcessUse {
     double cpuSeconds = 0;
     long rssKb = 0;
+    // Of the resident memory, what the process allocated itself; the rest is mapped files
+    // (libraries), whose pages come in as code paths are first run.
+    long anonymousKb = 0;
 };
 
 ProcessUse useOf(qint64 pid) {
@@ -135,6 +138,14 @@ ProcessUse useOf(qint64 pid) {
         if (fields.size() > 23) {
             use.cpuSeconds = (fields[13].toDouble() + fields[14].toDouble()) / tick;
             use.rssKb = fields[23].toLong() * sysconf(_SC_PAGESIZE) / 1024;
+        }
+    }
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("RssAnon:")) {
+                use.anonymousKb = line.mid(8).trimmed().split(' ').value(0).toLong();
+            }
         }
     }
     return use;
@@ -255,15 +266,17 @@ void continuous(long judgements, int brokerPort) {
     long peakRss = start.rssKb;
     // Resident memory at every tenth of the run, so that a slow climb shows.
     long nextMark = judgements / 10;
-    std::printf("continuous: RSS at 0 judgements %ld kB\n", start.rssKb);
+    std::printf("continuous: at 0 judgements RSS %ld kB, of it anonymous %ld kB\n", start.rssKb,
+                start.anonymousKb);
     std::fflush(stdout);
     while (subscriber.count.load() - counted < judgements && station.state() == QProcess::Running) {
         std::this_thread::sleep_for(1s);
-        const long rss = useOf(station.processId()).rssKb;
-        peakRss = std::max(peakRss, rss);
+        const ProcessUse now = useOf(station.processId());
+        peakRss = std::max(peakRss, now.rssKb);
         const long done = subscriber.count.load() - counted;
         if (nextMark > 0 && done >= nextMark) {
-            std::printf("continuous: RSS at %ld judgements %ld kB\n", done, rss);
+            std::printf("continuous: at %ld judgements RSS %ld kB, of it anonymous %ld kB\n", done,
+                        now.rssKb, now.anonymousKb);
             std::fflush(stdout);
             nextMark += judgements / 10;
         }
