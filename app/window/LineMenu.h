@@ -27,6 +27,9 @@ public:
 
     static LineSettings readSettings(QSettings& settings);
     static void writeSettings(QSettings& settings, const LineSettings& line);
+    // The folder the PLC's recipe slots are looked up in; empty: none.
+    static QString readRecipeFolder(QSettings& settings);
+    static void writeRecipeFolder(QSettings& settings, const QString& folder);
 
     // Starts the link as set (off by default); says why not in the status line.
     void applySettings();
@@ -38,10 +41,12 @@ private:
     void editSettings();
     void judged(const Judgement& judgement, bool kept);
     void showLink();
+    void selectRecipeSlot(int slot);
 
     frmMain& window_;
     QSettings& settings_;
     QLabel* indicator_;
     QAction* triggerAction_;
     std::unique_ptr<LineLink> link_;
+    QString recipeFolder_;
 };
