@@ -47,6 +47,7 @@ frmLineSettings::frmLineSettings(const LineSettings& line, const QString& recipe
                                  QWidget* parent)
     : QDialog(parent), given_(line) {
     setWindowTitle(tr("ライン連携の設定"));
+    setMinimumWidth(460); // room for a file path
     auto* layout = new QVBoxLayout(this);
 
     auto* general = new QFormLayout;
@@ -73,7 +74,7 @@ frmLineSettings::frmLineSettings(const LineSettings& line, const QString& recipe
     spnModbusClients_ = spinBox("spnModbusClients", 1, 1000, line.modbus.maxClients, fraModbus_);
     txtModbusAllow_ = lineEdit("txtModbusAllow",
                                line.modbus.allowedClients.join(QStringLiteral(", ")), fraModbus_);
-    txtModbusAllow_->setPlaceholderText(tr("すべて（IP アドレスをカンマで区切って指定）"));
+    txtModbusAllow_->setPlaceholderText(tr("すべて（IP アドレスをカンマ区切りで）"));
     modbus->addRow(tr("アドレス"), txtModbusAddress_);
     modbus->addRow(tr("ポート"), spnModbusPort_);
     modbus->addRow(tr("ユニットID"), spnModbusUnit_);

@@ -1325,8 +1325,8 @@ Press OK again to keep it anyway</translation>
         <translation>Allowed clients</translation>
     </message>
     <message>
-        <source>すべて（IP アドレスをカンマで区切って指定）</source>
-        <translation>Any (IP addresses separated by commas)</translation>
+        <source>すべて（IP アドレスをカンマ区切りで）</source>
+        <translation>Any (IP addresses, comma-separated)</translation>
     </message>
     <message>
         <source>MQTT ブローカ</source>
