@@ -74,6 +74,7 @@ void Inspection::applyRecipe(const InspectionRecipe& recipe) {
     }
     setCircles(std::move(circles));
     recipeName_ = recipe.name;
+    recipeSlot_ = recipe.slot;
 }
 
 QString Inspection::freeCircleName() const {

@@ -50,6 +50,8 @@ public:
     void applyRecipe(const InspectionRecipe& recipe);
     const QString& recipeName() const { return recipeName_; }
     void setRecipeName(const QString& name) { recipeName_ = name; }
+    // The slot a PLC chose the recipe by; 0 when it has none.
+    int recipeSlot() const { return recipeSlot_; }
 
     // The operator's typed limits, read leniently into the selected circle; they take effect
     // with the next measurement.
@@ -85,6 +87,7 @@ private:
     std::vector<CircleSetting> circles_;
     int selected_ = 0;
     QString recipeName_;
+    int recipeSlot_ = 0;
     ImageOrigin origin_;
     QString camera_;
     qint64 cameraFrames_ = 0;

@@ -9,6 +9,7 @@
 
 // Ours
 #include "JudgementMessage.h"
+#include "LineSettingsRules.h"
 
 LineLink::LineLink(LineSettings settings, QObject* parent)
     : QObject(parent), settings_(std::move(settings)), gate_(settings_.mode) {}
@@ -45,7 +46,7 @@ bool LineLink::start(QString* error) {
             takeTrigger();
         };
         if (settings_.mqtt.topicPrefix.isEmpty()) {
-            settings_.mqtt.topicPrefix = QStringLiteral("gavrel/%1/").arg(settings_.station);
+            settings_.mqtt.topicPrefix = LineSettingsRules::defaultTopicPrefix(settings_.station);
         }
         if (settings_.mqtt.clientId.isEmpty()) {
             settings_.mqtt.clientId = QStringLiteral("gavrel-%1").arg(settings_.station);

@@ -15,6 +15,9 @@
 // libmosquitto
 #include <mosquitto.h>
 
+// Ours
+#include "LineSettingsRules.h"
+
 namespace {
 
 // Messages handed to libmosquitto at once; the rest wait in the queue, where they can be
@@ -93,15 +96,17 @@ void MqttPublisher::log(const QString& line) const {
 }
 
 bool MqttPublisher::start(QString* error) {
-    const QUrl url(settings_.url, QUrl::StrictMode);
-    const QString scheme = url.scheme();
-    if (!url.isValid() || url.host().isEmpty() ||
-        (scheme != QLatin1String("mqtt") && scheme != QLatin1String("mqtts"))) {
-        *error = QStringLiteral("broker URL %1: expected mqtt://host:port or mqtts://host:port")
-                     .arg(settings_.url);
+    if (QString wrong = LineSettingsRules::brokerUrlError(settings_.url); !wrong.isEmpty()) {
+        *error = wrong;
         return false;
     }
-    const bool tls = scheme == QLatin1String("mqtts");
+    if (QString wrong = LineSettingsRules::brokerTlsError(settings_.url, settings_.caFile);
+        !wrong.isEmpty()) {
+        *error = wrong;
+        return false;
+    }
+    const QUrl url(settings_.url, QUrl::StrictMode);
+    const bool tls = url.scheme() == QLatin1String("mqtts");
     if (settings_.queueLimit < 1) {
         *error = QStringLiteral("queue limit %1: must be at least 1").arg(settings_.queueLimit);
         return false;
@@ -134,12 +139,6 @@ bool MqttPublisher::start(QString* error) {
                                   credentials->password.toUtf8().constData());
     }
     if (tls) {
-        if (settings_.caFile.isEmpty()) {
-            *error =
-                QStringLiteral("broker URL %1 uses TLS but no CA file is given").arg(settings_.url);
-            stop(0);
-            return false;
-        }
         const QByteArray ca = QFile::encodeName(settings_.caFile);
         const QByteArray cert = QFile::encodeName(settings_.certFile);
         const QByteArray key = QFile::encodeName(settings_.keyFile);

@@ -1226,36 +1226,8 @@ Press OK again to keep it anyway</translation>
 <context>
     <name>LineMenu</name>
     <message>
-        <source>CA ファイル</source>
-        <translation>CA file</translation>
-    </message>
-    <message>
-        <source>MQTT ブローカ</source>
-        <translation>MQTT broker</translation>
-    </message>
-    <message>
-        <source>Modbus TCP サーバ</source>
-        <translation>Modbus TCP server</translation>
-    </message>
-    <message>
         <source>PLC %1</source>
         <translation>PLC %1</translation>
-    </message>
-    <message>
-        <source>URL</source>
-        <translation>URL</translation>
-    </message>
-    <message>
-        <source>アドレス</source>
-        <translation>Address</translation>
-    </message>
-    <message>
-        <source>ステーション名</source>
-        <translation>Station name</translation>
-    </message>
-    <message>
-        <source>トリガ</source>
-        <translation>Trigger</translation>
     </message>
     <message>
         <source>トリガ(&amp;T)</source>
@@ -1274,14 +1246,6 @@ Press OK again to keep it anyway</translation>
         <translation>Broker disconnected</translation>
     </message>
     <message>
-        <source>ポート</source>
-        <translation>Port</translation>
-    </message>
-    <message>
-        <source>ユニットID</source>
-        <translation>Unit id</translation>
-    </message>
-    <message>
         <source>ライン</source>
         <translation>Line</translation>
     </message>
@@ -1290,28 +1254,131 @@ Press OK again to keep it anyway</translation>
         <translation>Line: %1</translation>
     </message>
     <message>
-        <source>ライン連携の設定</source>
-        <translation>Line link settings</translation>
-    </message>
-    <message>
         <source>ライン連携の設定…</source>
         <translation>Line link settings…</translation>
-    </message>
-    <message>
-        <source>判定</source>
-        <translation>Judgement</translation>
     </message>
     <message>
         <source>破棄 %1件</source>
         <translation>%1 dropped</translation>
     </message>
     <message>
-        <source>認証情報ファイル</source>
-        <translation>Credentials file</translation>
+        <source>ライン: スロット %1 のレシピはありません。%2 のままです</source>
+        <translation>Line: no recipe has slot %1; %2 is kept</translation>
+    </message>
+    <message>
+        <source>ライン: レシピ %1（スロット %2）</source>
+        <translation>Line: recipe %1 (slot %2)</translation>
+    </message>
+</context>
+<context>
+    <name>frmLineSettings</name>
+    <message>
+        <source>ライン連携の設定</source>
+        <translation>Line link settings</translation>
+    </message>
+    <message>
+        <source>ステーション名</source>
+        <translation>Station name</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Judgement</translation>
     </message>
     <message>
         <source>連続</source>
         <translation>Continuous</translation>
+    </message>
+    <message>
+        <source>トリガ</source>
+        <translation>Trigger</translation>
+    </message>
+    <message>
+        <source>レシピフォルダ</source>
+        <translation>Recipe folder</translation>
+    </message>
+    <message>
+        <source>なし（PLC はレシピを選べません）</source>
+        <translation>None (the PLC cannot choose recipes)</translation>
+    </message>
+    <message>
+        <source>Modbus TCP サーバ</source>
+        <translation>Modbus TCP server</translation>
+    </message>
+    <message>
+        <source>アドレス</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>ポート</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>ユニットID</source>
+        <translation>Unit id</translation>
+    </message>
+    <message>
+        <source>最大クライアント数</source>
+        <translation>Most clients</translation>
+    </message>
+    <message>
+        <source>許可するクライアント</source>
+        <translation>Allowed clients</translation>
+    </message>
+    <message>
+        <source>すべて（IP アドレスをカンマ区切りで）</source>
+        <translation>Any (IP addresses, comma-separated)</translation>
+    </message>
+    <message>
+        <source>MQTT ブローカ</source>
+        <translation>MQTT broker</translation>
+    </message>
+    <message>
+        <source>URL</source>
+        <translation>URL</translation>
+    </message>
+    <message>
+        <source>CA ファイル</source>
+        <translation>CA file</translation>
+    </message>
+    <message>
+        <source>クライアント証明書</source>
+        <translation>Client certificate</translation>
+    </message>
+    <message>
+        <source>クライアント鍵</source>
+        <translation>Client key</translation>
+    </message>
+    <message>
+        <source>認証情報ファイル</source>
+        <translation>Credentials file</translation>
+    </message>
+    <message>
+        <source>トピックの接頭辞</source>
+        <translation>Topic prefix</translation>
+    </message>
+    <message>
+        <source>送信待ちの上限</source>
+        <translation>Queue bound</translation>
+    </message>
+    <message>
+        <source>件（既定 %1 件）</source>
+        <translation>messages (default %1)</translation>
+    </message>
+    <message>
+        <source>クライアント証明書と鍵は両方とも指定してください</source>
+        <translation>Give both the client certificate and its key</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 </TS>

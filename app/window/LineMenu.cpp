@@ -1,26 +1,22 @@
 #include "LineMenu.h"
 
 // Standard library
+#include <optional>
 #include <utility>
 
 // Qt
 #include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QSettings>
-#include <QSpinBox>
 #include <QStatusBar>
 
 // Ours
+#include "RecipeFolder.h"
 #include "RecordLocations.h"
+#include "frmLineSettings.h"
 #include "frmMain.h"
 
 namespace {
@@ -87,12 +83,25 @@ LineSettings LineMenu::readSettings(QSettings& settings) {
         settings.value(QStringLiteral("ModbusAddress"), line.modbus.address).toString();
     line.modbus.port = settings.value(QStringLiteral("ModbusPort"), line.modbus.port).toInt();
     line.modbus.unitId = settings.value(QStringLiteral("ModbusUnit"), line.modbus.unitId).toInt();
+    line.modbus.maxClients =
+        settings.value(QStringLiteral("ModbusMaxClients"), line.modbus.maxClients).toInt();
+    // One text, as typed: an empty list would not survive every settings format.
+    for (const QString& address : settings.value(QStringLiteral("ModbusAllow"))
+                                      .toString()
+                                      .split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        line.modbus.allowedClients.append(address.trimmed());
+    }
     line.mqttEnabled = settings.value(QStringLiteral("MqttEnabled"), false).toBool();
     line.mqtt.url =
         settings.value(QStringLiteral("MqttUrl"), QStringLiteral("mqtt://127.0.0.1:1883"))
             .toString();
     line.mqtt.caFile = settings.value(QStringLiteral("MqttCaFile")).toString();
+    line.mqtt.certFile = settings.value(QStringLiteral("MqttCertFile")).toString();
+    line.mqtt.keyFile = settings.value(QStringLiteral("MqttKeyFile")).toString();
     line.mqtt.credentialsFile = settings.value(QStringLiteral("MqttCredentialsFile")).toString();
+    line.mqtt.topicPrefix = settings.value(QStringLiteral("MqttTopicPrefix")).toString();
+    line.mqtt.queueLimit =
+        settings.value(QStringLiteral("MqttQueue"), line.mqtt.queueLimit).toInt();
     settings.endGroup();
     return line;
 }
@@ -107,23 +116,44 @@ void LineMenu::writeSettings(QSettings& settings, const LineSettings& line) {
     settings.setValue(QStringLiteral("ModbusAddress"), line.modbus.address);
     settings.setValue(QStringLiteral("ModbusPort"), line.modbus.port);
     settings.setValue(QStringLiteral("ModbusUnit"), line.modbus.unitId);
+    settings.setValue(QStringLiteral("ModbusMaxClients"), line.modbus.maxClients);
+    settings.setValue(QStringLiteral("ModbusAllow"),
+                      line.modbus.allowedClients.join(QLatin1Char(',')));
     settings.setValue(QStringLiteral("MqttEnabled"), line.mqttEnabled);
     settings.setValue(QStringLiteral("MqttUrl"), line.mqtt.url);
     settings.setValue(QStringLiteral("MqttCaFile"), line.mqtt.caFile);
+    settings.setValue(QStringLiteral("MqttCertFile"), line.mqtt.certFile);
+    settings.setValue(QStringLiteral("MqttKeyFile"), line.mqtt.keyFile);
     settings.setValue(QStringLiteral("MqttCredentialsFile"), line.mqtt.credentialsFile);
+    settings.setValue(QStringLiteral("MqttTopicPrefix"), line.mqtt.topicPrefix);
+    settings.setValue(QStringLiteral("MqttQueue"), line.mqtt.queueLimit);
     settings.endGroup();
+}
+
+QString LineMenu::readRecipeFolder(QSettings& settings) {
+    return settings.value(QStringLiteral("Line/RecipeFolder")).toString();
+}
+
+void LineMenu::writeRecipeFolder(QSettings& settings, const QString& folder) {
+    settings.setValue(QStringLiteral("Line/RecipeFolder"), folder);
 }
 
 void LineMenu::applySettings() {
     link_.reset();
     claimPending_ = false;
     const LineSettings line = readSettings(settings_);
+    recipeFolder_ = readRecipeFolder(settings_);
     if (line.modbusEnabled || line.mqttEnabled) {
         auto link = std::make_unique<LineLink>(line);
         QString error;
         if (link->start(&error)) {
             link_ = std::move(link);
             connect(link_.get(), &LineLink::linkChanged, this, &LineMenu::showLink);
+            connect(link_.get(), &LineLink::recipeSlotRequested, this, &LineMenu::selectRecipeSlot);
+            // The slot register follows the window's recipe, however it was chosen.
+            link_->setRecipeSlot(window_.inspection().recipeSlot());
+            connect(&window_, &frmMain::recipeApplied, link_.get(),
+                    [this] { link_->setRecipeSlot(window_.inspection().recipeSlot()); });
             link_->setReady(true);
             link_->setCameraOk(true);
         } else {
@@ -188,56 +218,37 @@ void LineMenu::judged(const Judgement& judgement, bool kept) {
 }
 
 void LineMenu::editSettings() {
-    LineSettings line = readSettings(settings_);
-    QDialog dialog(&window_);
-    dialog.setWindowTitle(tr("ライン連携の設定"));
-    auto* form = new QFormLayout(&dialog);
-    auto* station = new QLineEdit(line.station, &dialog);
-    auto* mode = new QComboBox(&dialog);
-    mode->addItems({tr("連続"), tr("トリガ")});
-    mode->setCurrentIndex(line.mode == TriggerGate::Mode::Triggered ? 1 : 0);
-    auto* modbus = new QCheckBox(tr("Modbus TCP サーバ"), &dialog);
-    modbus->setChecked(line.modbusEnabled);
-    auto* address = new QLineEdit(line.modbus.address, &dialog);
-    auto* port = new QSpinBox(&dialog);
-    port->setRange(1, 65535);
-    port->setValue(line.modbus.port);
-    auto* unit = new QSpinBox(&dialog);
-    unit->setRange(0, 255);
-    unit->setValue(line.modbus.unitId);
-    auto* mqtt = new QCheckBox(tr("MQTT ブローカ"), &dialog);
-    mqtt->setChecked(line.mqttEnabled);
-    auto* url = new QLineEdit(line.mqtt.url, &dialog);
-    auto* ca = new QLineEdit(line.mqtt.caFile, &dialog);
-    auto* credentials = new QLineEdit(line.mqtt.credentialsFile, &dialog);
-    form->addRow(tr("ステーション名"), station);
-    form->addRow(tr("判定"), mode);
-    form->addRow(modbus);
-    form->addRow(tr("アドレス"), address);
-    form->addRow(tr("ポート"), port);
-    form->addRow(tr("ユニットID"), unit);
-    form->addRow(mqtt);
-    form->addRow(tr("URL"), url);
-    form->addRow(tr("CA ファイル"), ca);
-    form->addRow(tr("認証情報ファイル"), credentials);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(buttons);
+    frmLineSettings dialog(readSettings(settings_), readRecipeFolder(settings_), &window_);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    line.station = station->text().trimmed();
-    line.mode =
-        mode->currentIndex() == 1 ? TriggerGate::Mode::Triggered : TriggerGate::Mode::Continuous;
-    line.modbusEnabled = modbus->isChecked();
-    line.modbus.address = address->text().trimmed();
-    line.modbus.port = port->value();
-    line.modbus.unitId = unit->value();
-    line.mqttEnabled = mqtt->isChecked();
-    line.mqtt.url = url->text().trimmed();
-    line.mqtt.caFile = ca->text().trimmed();
-    line.mqtt.credentialsFile = credentials->text().trimmed();
-    writeSettings(settings_, line);
+    writeSettings(settings_, dialog.settings());
+    writeRecipeFolder(settings_, dialog.recipeFolder());
     applySettings();
+}
+
+void LineMenu::selectRecipeSlot(int slot) {
+    if (!link_) {
+        return;
+    }
+    // The recipe in use, asked for again: nothing to change, nothing wrong.
+    if (slot == window_.inspection().recipeSlot()) {
+        link_->setError(LineRegisters::Fault::None);
+        return;
+    }
+    // The line waits for the answer: said in the status line, never in a box.
+    const std::optional<RecipeFolder::Found> found = RecipeFolder::findSlot(recipeFolder_, slot);
+    if (!found) {
+        link_->setError(LineRegisters::Fault::UnknownRecipeSlot);
+        window_.statusLine()->showMessage(
+            tr("ライン: スロット %1 のレシピはありません。%2 のままです")
+                .arg(slot)
+                .arg(window_.inspection().recipeName()),
+            15000);
+        return;
+    }
+    window_.useRecipe(found->recipe); // which sets the slot register
+    link_->setError(LineRegisters::Fault::None);
+    window_.statusLine()->showMessage(
+        tr("ライン: レシピ %1（スロット %2）").arg(found->recipe.name).arg(slot), 15000);
 }

@@ -27,6 +27,9 @@ public:
 
     static LineSettings readSettings(QSettings& settings);
     static void writeSettings(QSettings& settings, const LineSettings& line);
+    // The folder the PLC's recipe slots are looked up in; empty: none.
+    static QString readRecipeFolder(QSettings& settings);
+    static void writeRecipeFolder(QSettings& settings, const QString& folder);
 
     // Starts the link as set (off by default); says why not in the status line.
     void applySettings();
@@ -39,6 +42,7 @@ private:
     bool claimLiveFrame(TriggerGate::Clock::time_point arrived);
     void judged(const Judgement& judgement, bool kept);
     void showLink();
+    void selectRecipeSlot(int slot);
 
     frmMain& window_;
     QSettings& settings_;
@@ -46,4 +50,5 @@ private:
     QAction* triggerAction_;
     std::unique_ptr<LineLink> link_;
     bool claimPending_ = false; // a live frame claimed for a trigger, not yet settled
+    QString recipeFolder_;
 };

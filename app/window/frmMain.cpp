@@ -771,6 +771,12 @@ void frmMain::applyRecipe(const InspectionRecipe& recipe) {
     ui.txtStandard->setText(NumberFormat::general(inspection_.selected().standard));
     ui.txtTolerance->setText(NumberFormat::general(inspection_.selected().tolerance));
     circlesChanged();
+    emit recipeApplied();
+}
+
+void frmMain::useRecipe(const InspectionRecipe& recipe) {
+    applyRecipe(recipe);
+    MeasureCircle();
 }
 
 bool frmMain::openRecipe(const QString& path) {

@@ -59,6 +59,9 @@ public:
     void useRecipeAtStartup(const InspectionRecipe& recipe);
     // Applies a recipe file, or tells the operator why not and changes nothing.
     bool openRecipe(const QString& path);
+    // Applies a recipe already read (the line's changeover) and measures with it; nothing to
+    // tell the operator, so nothing shown.
+    void useRecipe(const InspectionRecipe& recipe);
     // Saves the current set-up; a name without a suffix gets .gavrel-recipe.
     bool saveRecipe(const QString& path);
 
@@ -111,6 +114,8 @@ signals:
     // Live: a circle's results break a control-chart rule against the run's baseline (rule
     // numbers 1 to 4), while its parts may still be OK.
     void processAlarm(const QString& circle, const QList<int>& rules);
+    // A recipe was applied: opened, chosen by the line, or given at start-up.
+    void recipeApplied();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,7 +1,12 @@
 // The slot a PLC selects a recipe by.
 
+// Qt
+#include <QFile>
+#include <QTemporaryDir>
+
 // Ours
 #include "RecipeFile.h"
+#include "RecipeFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -49,4 +54,41 @@ TEST(RecipeSlotTest, ASlotIsAWholeNumberFromOneTo65535AndAbsentMeansNone) {
     EXPECT_EQ(again.recipe->slot, 12);
     recipe.slot = 0;
     EXPECT_FALSE(RecipeFile::serialize(recipe, QString()).contains("slot"));
+}
+
+TEST(RecipeSlotTest, AFolderGivesTheFirstRecipeByNameWithTheSlotAndPassesOverTheRest) {
+    QTemporaryDir folder;
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    write("a-broken.gavrel-recipe", "{");
+    write("b-none.gavrel-recipe", recipeWith(""));
+    write("c-seven.gavrel-recipe", recipeWith(",\"slot\":7"));
+    write("d-seven-too.gavrel-recipe", recipeWith(",\"slot\":7"));
+    write("e-three.gavrel-recipe", recipeWith(",\"slot\":3"));
+    write("f-nine.json", recipeWith(",\"slot\":9"));
+
+    struct Case {
+        int slot;
+        QString file; // empty: none
+    };
+    for (const Case& c : {Case{7, "c-seven.gavrel-recipe"}, Case{3, "e-three.gavrel-recipe"},
+                          Case{9, ""}, Case{0, ""}, Case{65535, ""}}) {
+        SCOPED_TRACE(c.slot);
+        const auto found = RecipeFolder::findSlot(folder.path(), c.slot);
+        if (c.file.isEmpty()) {
+            EXPECT_FALSE(found);
+        } else {
+            ASSERT_TRUE(found);
+            EXPECT_EQ(found->path, folder.filePath(c.file));
+            EXPECT_EQ(found->recipe.slot, c.slot);
+        }
+    }
+    const auto first = RecipeFolder::first(folder.path());
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->path, folder.filePath("b-none.gavrel-recipe"));
+    EXPECT_FALSE(RecipeFolder::first(QString())) << "no folder is not the current folder";
+    EXPECT_FALSE(RecipeFolder::findSlot(folder.filePath("missing"), 7));
 }

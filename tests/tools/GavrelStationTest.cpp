@@ -131,6 +131,12 @@ TEST(GavrelStation, ABrokenConfigurationNamesTheKeyAndExits78) {
                            .arg(creds)),
          "chmod 600"},
         {"bad broker URL", folder.config("[mqtt]\nenabled=true\nurl=http://x\n"), "broker URL"},
+        {"TLS without a CA file", folder.config("[mqtt]\nenabled=true\nurl=mqtts://x:8883\n"),
+         "mqtt/ca_file"},
+        {"a wildcard in the topic prefix",
+         folder.config("[mqtt]\nenabled=true\ntopic_prefix=plant/+\n"), "mqtt/topic_prefix"},
+        {"an allowed client that is not an address",
+         folder.config("[modbus]\nallow=\"127.0.0.1, plc-1\"\n"), "modbus/allow"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

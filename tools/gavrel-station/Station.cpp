@@ -12,6 +12,7 @@
 #include "InspectionRecorder.h"
 #include "LiveFeed.h"
 #include "RecipeFile.h"
+#include "RecipeFolder.h"
 #include "RecordConfig.h"
 #include "RecordLocations.h"
 #include "RecordStore.h"
@@ -51,17 +52,12 @@ bool Station::start(const StationConfig& config, QString* error) {
     QString recipePath = config.recipe;
     if (recipePath.isEmpty()) {
         // The folder's recipe with the configured slot, else its first by name.
-        const QFileInfoList files = QDir(config.recipeFolder)
-                                        .entryInfoList({QStringLiteral("*.") + RecipeFile::kSuffix},
-                                                       QDir::Files, QDir::Name);
-        for (const QFileInfo& file : files) {
-            const RecipeFile::ReadResult read = RecipeFile::read(file.absoluteFilePath());
-            if (read.recipe && (config.slot == 0 || read.recipe->slot == config.slot)) {
-                recipePath = file.absoluteFilePath();
-                break;
-            }
-        }
-        if (recipePath.isEmpty()) {
+        const std::optional<RecipeFolder::Found> found =
+            config.slot == 0 ? RecipeFolder::first(config.recipeFolder)
+                             : RecipeFolder::findSlot(config.recipeFolder, config.slot);
+        if (found) {
+            recipePath = found->path;
+        } else {
             *error =
                 QStringLiteral("station/recipes: no recipe%1 in %2")
                     .arg(config.slot ? QStringLiteral(" with slot %1").arg(config.slot) : QString(),
@@ -250,26 +246,14 @@ void Station::selectSlot(int slot) {
         line_->setError(LineRegisters::Fault::None);
         return;
     }
-    const QFileInfoList files =
-        config_.recipeFolder.isEmpty()
-            ? QFileInfoList{}
-            : QDir(config_.recipeFolder)
-                  .entryInfoList({QStringLiteral("*.") + RecipeFile::kSuffix}, QDir::Files,
-                                 QDir::Name);
-    for (const QFileInfo& file : files) {
-        const RecipeFile::ReadResult read = RecipeFile::read(file.absoluteFilePath());
-        if (read.recipe && read.recipe->slot == slot) {
-            QString error;
-            if (loadRecipe(file.absoluteFilePath(), &error)) {
-                line_->setRecipeSlot(slot);
-                line_->setError(LineRegisters::Fault::None);
-                say(QStringLiteral("recipe %1, slot %2 (%3)")
-                        .arg(recipe_.name)
-                        .arg(slot)
-                        .arg(file.absoluteFilePath()));
-                return;
-            }
-        }
+    if (std::optional<RecipeFolder::Found> found =
+            RecipeFolder::findSlot(config_.recipeFolder, slot)) {
+        recipe_ = std::move(found->recipe);
+        inspection_.applyRecipe(recipe_);
+        line_->setRecipeSlot(slot);
+        line_->setError(LineRegisters::Fault::None);
+        say(QStringLiteral("recipe %1, slot %2 (%3)").arg(recipe_.name).arg(slot).arg(found->path));
+        return;
     }
     line_->setError(LineRegisters::Fault::UnknownRecipeSlot);
     say(QStringLiteral("recipe slot %1 unknown; keeping %2").arg(slot).arg(recipe_.name));

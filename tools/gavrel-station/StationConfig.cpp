@@ -2,8 +2,10 @@
 
 // Qt
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSettings>
+
+// Ours
+#include "LineSettingsRules.h"
 
 namespace {
 
@@ -59,12 +61,14 @@ public:
         if (path.isEmpty()) {
             return path;
         }
-        const QFileInfo info(path);
-        if (!info.exists() || (folder ? !info.isDir() : !info.isFile()) || !info.isReadable()) {
-            fail(key, QStringLiteral("%1 \"%2\" cannot be read")
-                          .arg(folder ? QStringLiteral("folder") : QStringLiteral("file"), path));
+        check(key, LineSettingsRules::readablePathError(path, folder));
+        return QFileInfo(path).absoluteFilePath();
+    }
+    // Names the key before a rule's complaint, if there is one.
+    void check(const char* key, const QString& wrong) {
+        if (!wrong.isEmpty()) {
+            fail(key, wrong);
         }
-        return info.absoluteFilePath();
     }
     void fail(const char* key, const QString& why) {
         if (error_.isEmpty()) {
@@ -94,11 +98,7 @@ StationConfig::ReadResult StationConfig::read(const QString& path) {
     LineSettings& line = config.line;
 
     line.station = read.text("station/name");
-    if (line.station.isEmpty()) {
-        read.fail("station/name", QStringLiteral("missing"));
-    } else if (line.station.contains(QRegularExpression(QStringLiteral("[/#+\\s]")))) {
-        read.fail("station/name", QStringLiteral("must not hold spaces, '/', '#' or '+'"));
-    }
+    read.check("station/name", LineSettingsRules::stationNameError(line.station));
     const QString mode = read.text("station/mode", QStringLiteral("continuous"));
     if (mode == QLatin1String("continuous")) {
         line.mode = TriggerGate::Mode::Continuous;
@@ -127,6 +127,7 @@ StationConfig::ReadResult StationConfig::read(const QString& path) {
     if (!allowed.isEmpty()) {
         for (const QString& address : allowed.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             line.modbus.allowedClients.append(address.trimmed());
+            read.check("modbus/allow", LineSettingsRules::allowedClientError(address.trimmed()));
         }
     }
 
@@ -136,12 +137,18 @@ StationConfig::ReadResult StationConfig::read(const QString& path) {
     line.mqtt.certFile = read.text("mqtt/cert_file");
     line.mqtt.keyFile = read.text("mqtt/key_file");
     line.mqtt.credentialsFile = read.text("mqtt/credentials_file");
-    line.mqtt.topicPrefix = read.text("mqtt/topic_prefix");
-    if (!line.mqtt.topicPrefix.isEmpty() && !line.mqtt.topicPrefix.endsWith(QLatin1Char('/'))) {
-        line.mqtt.topicPrefix += QLatin1Char('/');
-    }
+    line.mqtt.topicPrefix =
+        LineSettingsRules::normalizedTopicPrefix(read.text("mqtt/topic_prefix"));
+    read.check("mqtt/topic_prefix", LineSettingsRules::topicPrefixError(line.mqtt.topicPrefix));
     line.mqtt.queueLimit =
         read.number("mqtt/queue", MqttPublisher::kDefaultQueueLimit, 1, 10000000);
+
+    // The broker's address is checked only when it is used.
+    if (line.mqttEnabled) {
+        read.check("mqtt/url", LineSettingsRules::brokerUrlError(line.mqtt.url));
+        read.check("mqtt/ca_file",
+                   LineSettingsRules::brokerTlsError(line.mqtt.url, line.mqtt.caFile));
+    }
 
     if (!read.error().isEmpty()) {
         return {std::nullopt, read.error()};
