@@ -208,163 +208,164 @@ TEST(LineMenuTest, ATriggerTakesTheNextLiveFrameKeepsItAndGivesThePlcThatJudgeme
     modbus_free(plc);
     window.liveAction()->trigger();
     window.close();
-    TEST(LineMenuTest, EveryFieldGoesThroughTheDialogIntoTheSettingsAndBack) {
-        testutils::Sandbox sandbox;
-        QSettings settings(sandbox.filePath("settings.ini"), QSettings::IniFormat);
-        frmMain window(fakes::services(std::make_shared<fakes::MessageRecorder>()));
-        LineMenu menu(window, settings);
+}
 
-        const QString credentials =
-            sandbox.write("credentials", "username=plant\npassword=s3cret\n");
-        ::chmod(QFile::encodeName(credentials).constData(), 0600);
-        const QString ca = sandbox.write("ca.crt", "x");
-        const QString cert = sandbox.write("client.crt", "x");
-        const QString key = sandbox.write("client.key", "x");
-        const QString recipes = sandbox.mkdir("recipes");
-        const int port = testutils::freeLoopbackPort();
+TEST(LineMenuTest, EveryFieldGoesThroughTheDialogIntoTheSettingsAndBack) {
+    testutils::Sandbox sandbox;
+    QSettings settings(sandbox.filePath("settings.ini"), QSettings::IniFormat);
+    frmMain window(fakes::services(std::make_shared<fakes::MessageRecorder>()));
+    LineMenu menu(window, settings);
 
-        editThroughTheMenu(window, [&](frmLineSettings& dialog) {
-            child<QLineEdit>(dialog, "txtStation")->setText("line-7");
-            child<QComboBox>(dialog, "cboMode")->setCurrentIndex(1);
-            child<QLineEdit>(dialog, "txtRecipeFolder")->setText(recipes);
-            child<QGroupBox>(dialog, "fraModbus")->setChecked(true);
-            child<QLineEdit>(dialog, "txtModbusAddress")->setText("127.0.0.1");
-            child<QSpinBox>(dialog, "spnModbusPort")->setValue(port);
-            child<QSpinBox>(dialog, "spnModbusUnit")->setValue(17);
-            child<QSpinBox>(dialog, "spnModbusClients")->setValue(3);
-            child<QLineEdit>(dialog, "txtModbusAllow")->setText("127.0.0.1, 10.0.0.2");
-            child<QGroupBox>(dialog, "fraMqtt")->setChecked(true);
-            // No broker answers there: the link keeps trying, which is no error.
-            child<QLineEdit>(dialog, "txtMqttUrl")->setText("mqtt://127.0.0.1:1");
-            child<QLineEdit>(dialog, "txtCaFile")->setText(ca);
-            child<QLineEdit>(dialog, "txtCertFile")->setText(cert);
-            child<QLineEdit>(dialog, "txtKeyFile")->setText(key);
-            child<QLineEdit>(dialog, "txtCredentialsFile")->setText(credentials);
-            child<QLineEdit>(dialog, "txtTopicPrefix")->setText("plant/north/");
-            child<QSpinBox>(dialog, "spnQueue")->setValue(250);
-            child<QPushButton>(dialog, "cmdOK")->click();
-            EXPECT_EQ(dialog.result(), QDialog::Accepted)
-                << child<QLabel>(dialog, "lblError")->text().toStdString();
-        });
+    const QString credentials = sandbox.write("credentials", "username=plant\npassword=s3cret\n");
+    ::chmod(QFile::encodeName(credentials).constData(), 0600);
+    const QString ca = sandbox.write("ca.crt", "x");
+    const QString cert = sandbox.write("client.crt", "x");
+    const QString key = sandbox.write("client.key", "x");
+    const QString recipes = sandbox.mkdir("recipes");
+    const int port = testutils::freeLoopbackPort();
 
-        const LineSettings stored = LineMenu::readSettings(settings);
-        EXPECT_EQ(stored.station, "line-7");
-        EXPECT_EQ(stored.mode, TriggerGate::Mode::Triggered);
-        EXPECT_TRUE(stored.modbusEnabled);
-        EXPECT_EQ(stored.modbus.address, "127.0.0.1");
-        EXPECT_EQ(stored.modbus.port, port);
-        EXPECT_EQ(stored.modbus.unitId, 17);
-        EXPECT_EQ(stored.modbus.maxClients, 3);
-        EXPECT_EQ(stored.modbus.allowedClients, QStringList({"127.0.0.1", "10.0.0.2"}));
-        EXPECT_TRUE(stored.mqttEnabled);
-        EXPECT_EQ(stored.mqtt.url, "mqtt://127.0.0.1:1");
-        EXPECT_EQ(stored.mqtt.caFile, ca);
-        EXPECT_EQ(stored.mqtt.certFile, cert);
-        EXPECT_EQ(stored.mqtt.keyFile, key);
-        EXPECT_EQ(stored.mqtt.credentialsFile, credentials);
-        EXPECT_EQ(stored.mqtt.topicPrefix, "plant/north/");
-        EXPECT_EQ(stored.mqtt.queueLimit, 250);
-        EXPECT_EQ(LineMenu::readRecipeFolder(settings), recipes);
-        ASSERT_NE(menu.link(), nullptr) << "started as set";
-        EXPECT_EQ(menu.link()->modbusPort(), port);
+    editThroughTheMenu(window, [&](frmLineSettings& dialog) {
+        child<QLineEdit>(dialog, "txtStation")->setText("line-7");
+        child<QComboBox>(dialog, "cboMode")->setCurrentIndex(1);
+        child<QLineEdit>(dialog, "txtRecipeFolder")->setText(recipes);
+        child<QGroupBox>(dialog, "fraModbus")->setChecked(true);
+        child<QLineEdit>(dialog, "txtModbusAddress")->setText("127.0.0.1");
+        child<QSpinBox>(dialog, "spnModbusPort")->setValue(port);
+        child<QSpinBox>(dialog, "spnModbusUnit")->setValue(17);
+        child<QSpinBox>(dialog, "spnModbusClients")->setValue(3);
+        child<QLineEdit>(dialog, "txtModbusAllow")->setText("127.0.0.1, 10.0.0.2");
+        child<QGroupBox>(dialog, "fraMqtt")->setChecked(true);
+        // No broker answers there: the link keeps trying, which is no error.
+        child<QLineEdit>(dialog, "txtMqttUrl")->setText("mqtt://127.0.0.1:1");
+        child<QLineEdit>(dialog, "txtCaFile")->setText(ca);
+        child<QLineEdit>(dialog, "txtCertFile")->setText(cert);
+        child<QLineEdit>(dialog, "txtKeyFile")->setText(key);
+        child<QLineEdit>(dialog, "txtCredentialsFile")->setText(credentials);
+        child<QLineEdit>(dialog, "txtTopicPrefix")->setText("plant/north/");
+        child<QSpinBox>(dialog, "spnQueue")->setValue(250);
+        child<QPushButton>(dialog, "cmdOK")->click();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted)
+            << child<QLabel>(dialog, "lblError")->text().toStdString();
+    });
 
-        // Read back from a fresh settings object, the dialog shows every field as it was typed.
-        settings.sync();
-        QSettings reread(sandbox.filePath("settings.ini"), QSettings::IniFormat);
-        frmLineSettings shown(LineMenu::readSettings(reread), LineMenu::readRecipeFolder(reread));
-        EXPECT_EQ(child<QLineEdit>(shown, "txtStation")->text(), "line-7");
-        EXPECT_EQ(child<QComboBox>(shown, "cboMode")->currentIndex(), 1);
-        EXPECT_EQ(child<QLineEdit>(shown, "txtRecipeFolder")->text(), recipes);
-        EXPECT_EQ(child<QSpinBox>(shown, "spnModbusUnit")->value(), 17);
-        EXPECT_EQ(child<QLineEdit>(shown, "txtModbusAllow")->text(), "127.0.0.1, 10.0.0.2");
-        EXPECT_EQ(child<QLineEdit>(shown, "txtKeyFile")->text(), key);
-        EXPECT_EQ(child<QSpinBox>(shown, "spnQueue")->value(), 250);
+    const LineSettings stored = LineMenu::readSettings(settings);
+    EXPECT_EQ(stored.station, "line-7");
+    EXPECT_EQ(stored.mode, TriggerGate::Mode::Triggered);
+    EXPECT_TRUE(stored.modbusEnabled);
+    EXPECT_EQ(stored.modbus.address, "127.0.0.1");
+    EXPECT_EQ(stored.modbus.port, port);
+    EXPECT_EQ(stored.modbus.unitId, 17);
+    EXPECT_EQ(stored.modbus.maxClients, 3);
+    EXPECT_EQ(stored.modbus.allowedClients, QStringList({"127.0.0.1", "10.0.0.2"}));
+    EXPECT_TRUE(stored.mqttEnabled);
+    EXPECT_EQ(stored.mqtt.url, "mqtt://127.0.0.1:1");
+    EXPECT_EQ(stored.mqtt.caFile, ca);
+    EXPECT_EQ(stored.mqtt.certFile, cert);
+    EXPECT_EQ(stored.mqtt.keyFile, key);
+    EXPECT_EQ(stored.mqtt.credentialsFile, credentials);
+    EXPECT_EQ(stored.mqtt.topicPrefix, "plant/north/");
+    EXPECT_EQ(stored.mqtt.queueLimit, 250);
+    EXPECT_EQ(LineMenu::readRecipeFolder(settings), recipes);
+    ASSERT_NE(menu.link(), nullptr) << "started as set";
+    EXPECT_EQ(menu.link()->modbusPort(), port);
 
-        // Cancel changes nothing.
-        editThroughTheMenu(window, [](frmLineSettings& dialog) {
-            child<QLineEdit>(dialog, "txtStation")->setText("other");
-            child<QPushButton>(dialog, "cmdCancel")->click();
-        });
-        EXPECT_EQ(LineMenu::readSettings(settings).station, "line-7");
-    }
+    // Read back from a fresh settings object, the dialog shows every field as it was typed.
+    settings.sync();
+    QSettings reread(sandbox.filePath("settings.ini"), QSettings::IniFormat);
+    frmLineSettings shown(LineMenu::readSettings(reread), LineMenu::readRecipeFolder(reread));
+    EXPECT_EQ(child<QLineEdit>(shown, "txtStation")->text(), "line-7");
+    EXPECT_EQ(child<QComboBox>(shown, "cboMode")->currentIndex(), 1);
+    EXPECT_EQ(child<QLineEdit>(shown, "txtRecipeFolder")->text(), recipes);
+    EXPECT_EQ(child<QSpinBox>(shown, "spnModbusUnit")->value(), 17);
+    EXPECT_EQ(child<QLineEdit>(shown, "txtModbusAllow")->text(), "127.0.0.1, 10.0.0.2");
+    EXPECT_EQ(child<QLineEdit>(shown, "txtKeyFile")->text(), key);
+    EXPECT_EQ(child<QSpinBox>(shown, "spnQueue")->value(), 250);
 
-    TEST(LineMenuTest, ThePlcChangesTheWindowsRecipeByItsSlotAndAnUnknownSlotKeepsIt) {
-        testutils::Sandbox sandbox;
-        const QString recipes = sandbox.mkdir("recipes");
-        InspectionRecipe cap;
-        cap.name = "cap";
-        cap.slot = 3;
-        cap.circles = {{"1", 100, 100, 30, 100, 10}};
-        InspectionRecipe lid = cap;
-        lid.name = "lid";
-        lid.slot = 7;
-        lid.circles = {{"1", 300, 200, 60, 50, 5}};
-        ASSERT_EQ(RecipeFile::write(recipes + "/a-cap.gavrel-recipe", cap), QString());
-        ASSERT_EQ(RecipeFile::write(recipes + "/b-lid.gavrel-recipe", lid), QString());
-        sandbox.write("recipes/c-broken.gavrel-recipe", "{");
+    // Cancel changes nothing.
+    editThroughTheMenu(window, [](frmLineSettings& dialog) {
+        child<QLineEdit>(dialog, "txtStation")->setText("other");
+        child<QPushButton>(dialog, "cmdCancel")->click();
+    });
+    EXPECT_EQ(LineMenu::readSettings(settings).station, "line-7");
+}
 
-        QSettings settings(sandbox.filePath("settings.ini"), QSettings::IniFormat);
-        const auto messages = std::make_shared<fakes::MessageRecorder>();
-        frmMain window(fakes::services(messages));
-        window.Form_Load();
-        ASSERT_TRUE(window.openRecipe(recipes + "/a-cap.gavrel-recipe"));
-        messages->clear();
-        LineMenu menu(window, settings);
-        LineSettings line = LineMenu::readSettings(settings);
-        line.station = "window";
-        line.modbusEnabled = true;
-        line.modbus.port = 0;
-        LineMenu::writeSettings(settings, line);
-        LineMenu::writeRecipeFolder(settings, recipes);
-        menu.applySettings();
-        ASSERT_NE(menu.link(), nullptr);
+TEST(LineMenuTest, ThePlcChangesTheWindowsRecipeByItsSlotAndAnUnknownSlotKeepsIt) {
+    testutils::Sandbox sandbox;
+    const QString recipes = sandbox.mkdir("recipes");
+    InspectionRecipe cap;
+    cap.name = "cap";
+    cap.slot = 3;
+    cap.circles = {{"1", 100, 100, 30, 100, 10}};
+    InspectionRecipe lid = cap;
+    lid.name = "lid";
+    lid.slot = 7;
+    lid.circles = {{"1", 300, 200, 60, 50, 5}};
+    ASSERT_EQ(RecipeFile::write(recipes + "/a-cap.gavrel-recipe", cap), QString());
+    ASSERT_EQ(RecipeFile::write(recipes + "/b-lid.gavrel-recipe", lid), QString());
+    sandbox.write("recipes/c-broken.gavrel-recipe", "{");
 
-        modbus_t* plc = modbus_new_tcp("127.0.0.1", menu.link()->modbusPort());
-        ASSERT_EQ(modbus_connect(plc), 0);
-        const auto readSlots = [&](std::uint16_t* inUse, std::uint16_t* asked) {
-            EXPECT_EQ(modbus_read_input_registers(plc, LineRegisters::RecipeSlot, 1, inUse), 1);
-            EXPECT_EQ(modbus_read_registers(plc, LineRegisters::kRecipeSlotRegister, 1, asked), 1);
-        };
-        const auto errorBit = [&] {
-            std::uint8_t bits[LineRegisters::kDiscreteInputCount] = {};
-            EXPECT_EQ(modbus_read_input_bits(plc, 0, LineRegisters::kDiscreteInputCount, bits),
-                      LineRegisters::kDiscreteInputCount);
-            return bits[LineRegisters::Error];
-        };
-        std::uint16_t inUse = 0;
-        std::uint16_t asked = 0;
-        readSlots(&inUse, &asked);
-        EXPECT_EQ(inUse, 3) << "the window's recipe when the link started";
-        EXPECT_EQ(asked, 3);
+    QSettings settings(sandbox.filePath("settings.ini"), QSettings::IniFormat);
+    const auto messages = std::make_shared<fakes::MessageRecorder>();
+    frmMain window(fakes::services(messages));
+    window.Form_Load();
+    ASSERT_TRUE(window.openRecipe(recipes + "/a-cap.gavrel-recipe"));
+    messages->clear();
+    LineMenu menu(window, settings);
+    LineSettings line = LineMenu::readSettings(settings);
+    line.station = "window";
+    line.modbusEnabled = true;
+    line.modbus.port = 0;
+    LineMenu::writeSettings(settings, line);
+    LineMenu::writeRecipeFolder(settings, recipes);
+    menu.applySettings();
+    ASSERT_NE(menu.link(), nullptr);
 
-        // Slot 7: the window takes the lid's circle and limits, and says so.
-        ASSERT_EQ(modbus_write_register(plc, LineRegisters::kRecipeSlotRegister, 7), 1);
-        ASSERT_TRUE(waitUntil([&] { return window.inspection().recipeName() == "lid"; }));
-        EXPECT_EQ(window.inspection().circle(0).figure.radius(), 60);
-        EXPECT_DOUBLE_EQ(window.inspection().circle(0).standard, 50.0);
-        readSlots(&inUse, &asked);
-        EXPECT_EQ(inUse, 7);
-        EXPECT_EQ(errorBit(), 0);
+    modbus_t* plc = modbus_new_tcp("127.0.0.1", menu.link()->modbusPort());
+    ASSERT_EQ(modbus_connect(plc), 0);
+    const auto readSlots = [&](std::uint16_t* inUse, std::uint16_t* asked) {
+        EXPECT_EQ(modbus_read_input_registers(plc, LineRegisters::RecipeSlot, 1, inUse), 1);
+        EXPECT_EQ(modbus_read_registers(plc, LineRegisters::kRecipeSlotRegister, 1, asked), 1);
+    };
+    const auto errorBit = [&] {
+        std::uint8_t bits[LineRegisters::kDiscreteInputCount] = {};
+        EXPECT_EQ(modbus_read_input_bits(plc, 0, LineRegisters::kDiscreteInputCount, bits),
+                  LineRegisters::kDiscreteInputCount);
+        return bits[LineRegisters::Error];
+    };
+    std::uint16_t inUse = 0;
+    std::uint16_t asked = 0;
+    readSlots(&inUse, &asked);
+    EXPECT_EQ(inUse, 3) << "the window's recipe when the link started";
+    EXPECT_EQ(asked, 3);
 
-        // Slot 9 is in no recipe (nor in the broken file): the error bit and code, the lid kept.
-        ASSERT_EQ(modbus_write_register(plc, LineRegisters::kRecipeSlotRegister, 9), 1);
-        ASSERT_TRUE(waitUntil([&] {
-            QCoreApplication::processEvents();
-            return errorBit() == 1;
-        }));
-        std::uint16_t code = 0;
-        ASSERT_EQ(modbus_read_input_registers(plc, LineRegisters::ErrorCode, 1, &code), 1);
-        EXPECT_EQ(code, static_cast<std::uint16_t>(LineRegisters::Fault::UnknownRecipeSlot));
-        EXPECT_EQ(window.inspection().recipeName(), "lid");
-        readSlots(&inUse, &asked);
-        EXPECT_EQ(inUse, 7);
-        EXPECT_TRUE(window.statusLine()->currentMessage().contains("9"));
-        EXPECT_TRUE(messages->records().empty()) << "the line waits: no box";
+    // Slot 7: the window takes the lid's circle and limits, and says so.
+    ASSERT_EQ(modbus_write_register(plc, LineRegisters::kRecipeSlotRegister, 7), 1);
+    ASSERT_TRUE(waitUntil([&] { return window.inspection().recipeName() == "lid"; }));
+    EXPECT_EQ(window.inspection().circle(0).figure.radius(), 60);
+    EXPECT_DOUBLE_EQ(window.inspection().circle(0).standard, 50.0);
+    readSlots(&inUse, &asked);
+    EXPECT_EQ(inUse, 7);
+    EXPECT_EQ(errorBit(), 0);
 
-        // Back to a known slot: the error clears.
-        ASSERT_EQ(modbus_write_register(plc, LineRegisters::kRecipeSlotRegister, 3), 1);
-        ASSERT_TRUE(waitUntil([&] { return window.inspection().recipeName() == "cap"; }));
-        EXPECT_EQ(errorBit(), 0);
-        modbus_close(plc);
-        modbus_free(plc);
-    }
+    // Slot 9 is in no recipe (nor in the broken file): the error bit and code, the lid kept.
+    ASSERT_EQ(modbus_write_register(plc, LineRegisters::kRecipeSlotRegister, 9), 1);
+    ASSERT_TRUE(waitUntil([&] {
+        QCoreApplication::processEvents();
+        return errorBit() == 1;
+    }));
+    std::uint16_t code = 0;
+    ASSERT_EQ(modbus_read_input_registers(plc, LineRegisters::ErrorCode, 1, &code), 1);
+    EXPECT_EQ(code, static_cast<std::uint16_t>(LineRegisters::Fault::UnknownRecipeSlot));
+    EXPECT_EQ(window.inspection().recipeName(), "lid");
+    readSlots(&inUse, &asked);
+    EXPECT_EQ(inUse, 7);
+    EXPECT_TRUE(window.statusLine()->currentMessage().contains("9"));
+    EXPECT_TRUE(messages->records().empty()) << "the line waits: no box";
+
+    // Back to a known slot: the error clears.
+    ASSERT_EQ(modbus_write_register(plc, LineRegisters::kRecipeSlotRegister, 3), 1);
+    ASSERT_TRUE(waitUntil([&] { return window.inspection().recipeName() == "cap"; }));
+    EXPECT_EQ(errorBit(), 0);
+    modbus_close(plc);
+    modbus_free(plc);
+}
