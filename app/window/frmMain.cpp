@@ -809,6 +809,8 @@ bool frmMain::saveRecipe(const QString& path) {
              selected ? LenientNumber::read(ui.txtStandard->text()) : setting.standard,
              selected ? LenientNumber::read(ui.txtTolerance->text()) : setting.tolerance});
     }
+    // The PLC picks the product by its slot: an adjusted recipe keeps it.
+    recipe.slot = inspection_.recipeSlot();
     if (blnVideoReady) {
         recipe.cameraConfigFile = QFileInfo(strConfFilePath).absoluteFilePath();
     }

@@ -215,6 +215,21 @@ TEST_F(frmMainInspectionTest, ARecipeSavedAndOpenedAgainRestoresTheSetUp) {
     EXPECT_EQ(text(*other, "txtTolerance"), QStringLiteral("16"));
     EXPECT_EQ(text(*other, "lblCircleCenterX"), QStringLiteral("300")); // measured at once
     EXPECT_TRUE(messages->records().empty());
+
+    // A product's recipe, adjusted and saved again, keeps the slot the PLC selects it by.
+    InspectionRecipe product;
+    product.name = QStringLiteral("cap");
+    product.slot = 7;
+    product.circles = {{QStringLiteral("1"), 200, 150, 20, 90, 5}};
+    const QString productPath = sandbox.filePath(QStringLiteral("cap.gavrel-recipe"));
+    ASSERT_TRUE(RecipeFile::write(productPath, product).isEmpty());
+    ASSERT_TRUE(other->openRecipe(productPath));
+    placeCircle(*other, 210, 150, 20);
+    ASSERT_TRUE(other->saveRecipe(productPath));
+    const RecipeFile::ReadResult saved = RecipeFile::read(productPath);
+    ASSERT_TRUE(saved.recipe);
+    EXPECT_EQ(saved.recipe->slot, 7);
+    EXPECT_EQ(saved.recipe->circles.at(0).centreX, 210);
 }
 
 TEST_F(frmMainInspectionTest, ADamagedRecipeIsExplainedAndChangesNothing) {
