@@ -137,7 +137,9 @@ void KeshVideo::captureEnd(KeshImage& image) {
 void KeshVideo::close() {
     if (session_) {
         const milliseconds timeout = closeTimeout();
-        if (!session_->close(deadlineAfter(timeout))) {
+        // A failed camera keeps its failure as the text: a source refused its device (one in
+        // use by another program, say) may take longer than that to let go of it.
+        if (!session_->close(deadlineAfter(timeout)) && !lost_) {
             statusText_ =
                 QStringLiteral("the camera did not stop within %1 ms; it stops in the background")
                     .arg(timeout.count());

@@ -22,6 +22,10 @@
 #include <QProcess>
 #include <QSet>
 
+// GStreamer
+#include <gst/base/gstbasesrc.h>
+#include <gst/gst.h>
+
 // Ours
 #include "KeshImage.h"
 #include "KeshVideo.h"
@@ -70,6 +74,58 @@ long residentKiB() {
         }
     }
     return -1;
+}
+
+// A camera another program streams from: a V4L2 device answers EBUSY when its format is set,
+// a GigE Vision camera refuses a second controller's writes. Either way the source posts its
+// own error while negotiating, then the stream stops as not negotiated; letting go of the
+// refused device takes the source a while.
+struct BusySource {
+    GstBaseSrc parent;
+};
+struct BusySourceClass {
+    GstBaseSrcClass parent;
+};
+G_DEFINE_TYPE(BusySource, busy_source, GST_TYPE_BASE_SRC)
+
+constexpr auto kBusySourceLetsGoAfter = 1200ms;
+
+gboolean busySourceSetCaps(GstBaseSrc* source, GstCaps*) {
+    GST_ELEMENT_ERROR(source, RESOURCE, BUSY, ("Device is busy"), ("another program streams"));
+    return FALSE;
+}
+
+gboolean busySourceStop(GstBaseSrc*) {
+    std::this_thread::sleep_for(kBusySourceLetsGoAfter);
+    return TRUE;
+}
+
+GstFlowReturn busySourceCreate(GstBaseSrc*, guint64, guint, GstBuffer**) {
+    return GST_FLOW_ERROR;
+}
+
+void busy_source_class_init(BusySourceClass* type) {
+    static GstStaticPadTemplate source = GST_STATIC_PAD_TEMPLATE(
+        "src", GST_PAD_SRC, GST_PAD_ALWAYS,
+        GST_STATIC_CAPS("video/x-raw,format=GRAY8,width=512,height=480,framerate=30/1"));
+    auto* element = GST_ELEMENT_CLASS(type);
+    gst_element_class_add_static_pad_template(element, &source);
+    gst_element_class_set_static_metadata(element, "Busy camera", "Source/Video",
+                                          "A camera in use by another program", "Gavrel");
+    auto* base = GST_BASE_SRC_CLASS(type);
+    base->set_caps = busySourceSetCaps;
+    base->stop = busySourceStop;
+    base->create = busySourceCreate;
+}
+
+void busy_source_init(BusySource* source) {
+    gst_base_src_set_live(GST_BASE_SRC(source), TRUE);
+    gst_base_src_set_format(GST_BASE_SRC(source), GST_FORMAT_TIME);
+}
+
+void registerBusySource() {
+    gst_init(nullptr, nullptr);
+    gst_element_register(nullptr, "gavrelbusysrc", GST_RANK_NONE, busy_source_get_type());
 }
 
 class KeshVideoTest : public ::testing::Test {
@@ -256,6 +312,22 @@ INSTANTIATE_TEST_SUITE_P(
                     " ! capssetter caps=\"video/x-raw,width=512,height=480\"",
                     KeshVideo::WrongFrameFormat}),
     [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(KeshVideoTest, ACameraInUseFailsToStartAndKeepsItsReasonThroughTheClose) {
+    registerBusySource();
+    ASSERT_EQ(openWith(QStringLiteral("gavrelbusysrc"), QStringLiteral("CloseTimeoutMs=100\n")),
+              KeshVideo::SourceFailed)
+        << video.statusText().toStdString();
+    EXPECT_TRUE(video.statusText().contains(QStringLiteral("busy")))
+        << video.statusText().toStdString();
+    EXPECT_FALSE(video.isOpen());
+
+    // The source is still letting go of the device when the program closes it.
+    video.close();
+    EXPECT_TRUE(video.statusText().contains(QStringLiteral("busy")))
+        << video.statusText().toStdString();
+    EXPECT_EQ(capture(), KeshVideo::NotOpen);
+}
 
 TEST_F(KeshVideoTest, ConfigurationFileProblemsHaveTheirOwnStatus) {
     video.setConfigFile(sandbox.filePath(QStringLiteral("missing.ini")));
