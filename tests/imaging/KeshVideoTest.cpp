@@ -3,6 +3,7 @@
 
 // Standard library
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -95,8 +96,11 @@ gboolean busySourceSetCaps(GstBaseSrc* source, GstCaps*) {
     return FALSE;
 }
 
+std::atomic<int> busySourceStops{0};
+
 gboolean busySourceStop(GstBaseSrc*) {
     std::this_thread::sleep_for(kBusySourceLetsGoAfter);
+    ++busySourceStops;
     return TRUE;
 }
 
@@ -323,10 +327,62 @@ TEST_F(KeshVideoTest, ACameraInUseFailsToStartAndKeepsItsReasonThroughTheClose) 
     EXPECT_FALSE(video.isOpen());
 
     // The source is still letting go of the device when the program closes it.
+    const int stops = busySourceStops;
     video.close();
     EXPECT_TRUE(video.statusText().contains(QStringLiteral("busy")))
         << video.statusText().toStdString();
     EXPECT_EQ(capture(), KeshVideo::NotOpen);
+    EXPECT_TRUE(becomesTrueWithin(5s, [&] { return busySourceStops > stops; }));
+}
+
+TEST_F(KeshVideoTest, OpeningInTwoHalvesEndsAsOpeningDoes) {
+    registerBusySource();
+    const struct {
+        QString pipeline;
+        int status;
+    } cases[] = {
+        {kMovingPattern, KeshVideo::Ok},
+        {QStringLiteral("gavrelbusysrc"), KeshVideo::SourceFailed},
+        {QStringLiteral("nosuchcamerasrc"), KeshVideo::PipelineInvalid},
+        {QStringLiteral("videotestsrc num-buffers=0"), KeshVideo::EndOfStream},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pipeline.toStdString());
+        video.setConfigFile(writeConfig(c.pipeline));
+        video.openBegin();
+        int waits = 0;
+        while (!video.openEnd(50ms) && ++waits < 100) {
+            EXPECT_FALSE(video.isOpen());
+            EXPECT_EQ(capture(), KeshVideo::NotOpen);
+        }
+        EXPECT_FALSE(video.isOpening());
+        EXPECT_EQ(video.status(), c.status) << video.statusText().toStdString();
+        EXPECT_EQ(video.isOpen(), c.status == KeshVideo::Ok);
+        EXPECT_EQ(capture(), c.status == KeshVideo::Ok ? KeshVideo::Ok : KeshVideo::NotOpen);
+        video.close();
+    }
+    video.setConfigFile(sandbox.filePath(QStringLiteral("missing.ini")));
+    video.openBegin();
+    EXPECT_FALSE(video.isOpening());
+    EXPECT_TRUE(video.openEnd(0ms));
+    EXPECT_EQ(video.status(), KeshVideo::FileUnreadable);
+}
+
+TEST_F(KeshVideoTest, ClosingWhileOpeningGivesTheOpeningUpAtOnce) {
+    video.setConfigFile(writeConfig(QStringLiteral("videotestsrc is-live=true ! valve drop=true"),
+                                    QStringLiteral("OpenTimeoutMs=5000\n")));
+    video.openBegin();
+    EXPECT_TRUE(video.isOpening());
+    EXPECT_FALSE(video.openEnd(100ms));
+    QElapsedTimer timer;
+    timer.start();
+    video.close();
+    EXPECT_LT(timer.elapsed(), 2000) << "closing waited for the open's timeout";
+    EXPECT_FALSE(video.isOpening());
+    EXPECT_FALSE(video.isOpen());
+    EXPECT_EQ(capture(), KeshVideo::NotOpen);
+
+    EXPECT_EQ(openWith(kMovingPattern), KeshVideo::Ok) << video.statusText().toStdString();
 }
 
 TEST_F(KeshVideoTest, ConfigurationFileProblemsHaveTheirOwnStatus) {
