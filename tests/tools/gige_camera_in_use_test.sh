@@ -119,8 +119,14 @@ logs() {
         sleep 0.5
     done
 }
+# lost_camera a|b: the station's camera failed after it had opened.
+lost_camera() {
+    sed -n '/camera .*ini open$/,$p' "$work/$1.log" | grep -q 'failed'
+}
 start_station() {
-    $as_user "$station" --config "$work/$1.conf" >"$work/$1.log" 2>&1 &
+    # Emptied here: the child's own redirection may come after the next look at the log.
+    : >"$work/$1.log"
+    $as_user "$station" --config "$work/$1.conf" >>"$work/$1.log" 2>&1 &
     eval "pid_$1=\$!"
 }
 # stop_station a|b: SIGTERM, and it ends well; stop_took is the milliseconds it took.
@@ -142,7 +148,7 @@ in_use_error="camera .* failed (status 4): .*; trying again"
 
 # 1. Station a holds the camera and judges.
 start_station a
-logs a "camera .* open" 60 || fail "station a did not open the camera"
+logs a "camera .*ini open$" 60 || fail "station a did not open the camera"
 judges_past a 0 30 || fail "station a does not judge"
 
 # 2. A second program is refused with the camera's usual error, within its open timeout.
@@ -162,7 +168,7 @@ grep -q 'the source fails to start.*(ErrCode=4)' "$work/refused.err" ||
 
 # 3. Station a never lost its camera and went on judging.
 judges_past a "$before" 30 || fail "station a stopped judging after the refusal"
-! grep -q 'failed' "$work/a.log" || fail "station a lost its camera"
+! lost_camera a || fail "station a lost its camera"
 
 # 4. Once the station has let go, the other program takes frames.
 stop_station a
@@ -179,9 +185,10 @@ done
 [ "$(grep -c 'gige-camera.ini#[0-9]*,.*,OK,' "$work/rows.csv")" -eq 3 ] ||
     fail "expected 3 frames after the station stopped"
 
-# 5. Two stations: b logs its usual camera failure and tries again while a judges on.
+# 5. Two stations: b logs its usual camera failure and tries again while a judges on. (Station
+# a may find the camera still held by gavrel-measure's Aravis for a few seconds: it retries.)
 start_station a
-logs a "camera .* open" 60 || fail "station a did not open the camera again"
+logs a "camera .*ini open$" 60 || fail "station a did not open the camera again"
 start_station b
 logs b "$in_use_error" 60 || fail "station b did not report the camera in use"
 # Trying again does not hold up a stop: stopped in the middle of its next try (2 s after the
@@ -194,11 +201,11 @@ start_station b
 logs b "$in_use_error" 60 || fail "station b did not report the camera in use again"
 before=$(sequence a)
 judges_past a "$before" 30 || fail "station a stopped judging beside station b"
-! grep -q 'failed' "$work/a.log" || fail "station a lost its camera to station b"
+! lost_camera a || fail "station a lost its camera to station b"
 
 # 6. Once a has stopped, b takes the camera and judges.
 stop_station a
-logs b "camera .* open" 60 || fail "station b did not take the camera once it was free"
+logs b "camera .*ini open$" 60 || fail "station b did not take the camera once it was free"
 judges_past b 0 30 || fail "station b does not judge"
 stop_station b
 cat "$work/b.log"
