@@ -142,6 +142,11 @@ std::optional<CameraSession::Answer> CameraSession::openAnswer(Clock::time_point
     return std::move(answer_);
 }
 
+bool CameraSession::openAnswered(Clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_until(lock, deadline, [this] { return answered_ >= 1; });
+}
+
 std::optional<CameraSession::Answer> CameraSession::arm(Clock::time_point deadline) {
     return ask(Request::Arm, deadline);
 }
@@ -177,6 +182,11 @@ std::optional<CameraSession::Answer> CameraSession::ask(Request request,
         return std::nullopt;
     }
     return std::move(answer_);
+}
+
+bool CameraSession::closeRequested() {
+    std::lock_guard lock(mutex_);
+    return request_ == Request::Close;
 }
 
 CameraSession::Request CameraSession::nextRequest() {
@@ -288,6 +298,10 @@ CameraSession::Answer CameraSession::waitForFrame(Clock::time_point deadline, mi
     for (;;) {
         if (auto failed = pendingFailure(framesArrived)) {
             return std::move(*failed);
+        }
+        // Given up while opening: nobody waits for the first frame any more.
+        if (!framesArrived && closeRequested()) {
+            return failure(KeshVideo::NotOpen, QStringLiteral("closed while opening"));
         }
         const auto remaining = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
         if (remaining <= milliseconds::zero()) {

@@ -44,6 +44,8 @@ public:
 
     // Each returns nothing when no answer came by `deadline`.
     std::optional<Answer> openAnswer(Clock::time_point deadline);
+    // Whether the open's answer is there by `deadline`, leaving it for openAnswer().
+    bool openAnswered(Clock::time_point deadline);
     // Drops the frames taken so far, so that the next capture is taken after this call.
     std::optional<Answer> arm(Clock::time_point deadline);
     std::optional<Answer> capture(std::chrono::milliseconds timeout, bool dropOldFrames,
@@ -60,6 +62,7 @@ private:
              std::chrono::milliseconds openTimeout);
     std::optional<Answer> ask(Request request, Clock::time_point deadline);
     Request nextRequest();
+    bool closeRequested();
     void deliver(Answer answer);
 
     // On the session's thread only.

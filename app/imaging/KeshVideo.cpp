@@ -1,6 +1,7 @@
 #include "KeshVideo.h"
 
 // Standard library
+#include <algorithm>
 #include <mutex>
 #include <utility>
 
@@ -71,13 +72,27 @@ void KeshVideo::setConfigFile(const QString& path) {
 }
 
 void KeshVideo::open() {
-    close();
-    status_ = openSession();
-    if (status_ == Ok) {
-        statusText_.clear();
-    } else {
-        statusWhenLost_ = NotOpen;
+    openBegin();
+    if (opening_) {
+        status_ = endSession(*opening_);
     }
+}
+
+void KeshVideo::openBegin() {
+    close();
+    status_ = beginSession();
+}
+
+bool KeshVideo::openEnd(milliseconds wait) {
+    if (!opening_) {
+        return true;
+    }
+    const auto deadline = std::min(*opening_, Clock::now() + wait);
+    if (deadline < *opening_ && !session_->openAnswered(deadline)) {
+        return false;
+    }
+    status_ = endSession(*opening_);
+    return true;
 }
 
 int KeshVideo::status() const {
@@ -85,7 +100,7 @@ int KeshVideo::status() const {
 }
 
 bool KeshVideo::isOpen() const {
-    return session_ && !lost_;
+    return session_ && !lost_ && !opening_;
 }
 
 void KeshVideo::captureBegin() {
@@ -135,9 +150,18 @@ void KeshVideo::captureEnd(KeshImage& image) {
 }
 
 void KeshVideo::close() {
+    if (opening_) {
+        // The session stops by itself once its start is over.
+        opening_.reset();
+        session_->close(Clock::now());
+        session_.reset();
+        statusText_ = QStringLiteral("the camera was closed while opening");
+    }
     if (session_) {
         const milliseconds timeout = closeTimeout();
-        if (!session_->close(deadlineAfter(timeout))) {
+        // A failed camera keeps its failure as the text: a source refused its device (one in
+        // use by another program, say) may take longer than that to let go of it.
+        if (!session_->close(deadlineAfter(timeout)) && !lost_) {
             statusText_ =
                 QStringLiteral("the camera did not stop within %1 ms; it stops in the background")
                     .arg(timeout.count());
@@ -149,7 +173,8 @@ void KeshVideo::close() {
     captureArmed_ = false;
 }
 
-int KeshVideo::openSession() {
+// Nonzero when opening failed before a session was started.
+int KeshVideo::beginSession() {
     if (!initGStreamer()) {
         statusText_ = QStringLiteral("GStreamer could not be initialised");
         return SourceFailed;
@@ -177,16 +202,27 @@ int KeshVideo::openSession() {
         configCloseTimeout_ = milliseconds(*config.closeTimeoutMs());
     }
 
-    const auto deadline = deadlineAfter(openTimeout);
+    opening_ = deadlineAfter(openTimeout);
+    openTimeoutInUse_ = openTimeout;
     session_ = CameraSession::open(config.pipeline() + completion(config.fit()), openTimeout);
+    return NotOpen;
+}
+
+int KeshVideo::endSession(Clock::time_point deadline) {
+    opening_.reset();
     auto answer = session_->openAnswer(deadline);
+    int status = Ok;
     if (!answer) {
-        return abandon(openTimeout);
+        status = abandon(openTimeoutInUse_);
+    } else if (answer->status != Ok) {
+        status = lose(answer->status, answer->text);
     }
-    if (answer->status != Ok) {
-        return lose(answer->status, answer->text);
+    if (status == Ok) {
+        statusText_.clear();
+    } else {
+        statusWhenLost_ = NotOpen;
     }
-    return Ok;
+    return status;
 }
 
 // The session tears its pipeline down itself; close() waits for that, within its timeout.

@@ -50,6 +50,12 @@ public:
     // Named after the camera control's dispatch members: ids 1 (put), 101, 110, 103, 200, 102.
     void setConfigFile(const QString& path);
     void open();
+    // open() in two halves, for a caller that must not wait: openBegin() starts opening and
+    // openEnd() waits for the answer until `wait` at most, false while there is none yet.
+    // A close() meanwhile gives the opening up without waiting for it.
+    void openBegin();
+    bool openEnd(std::chrono::milliseconds wait);
+    bool isOpening() const { return opening_.has_value(); }
     int status() const;
     // Asks for the next frame; captureEnd() waits for it and puts it into the image.
     void captureBegin();
@@ -68,7 +74,8 @@ public:
     std::chrono::nanoseconds lastFrameRunningTime() const { return lastFrameRunningTime_; }
 
 private:
-    int openSession();
+    int beginSession();
+    int endSession(std::chrono::steady_clock::time_point deadline);
     int lose(int status, const QString& text);
     int abandon(std::chrono::milliseconds waited);
     std::chrono::milliseconds captureTimeout() const;
@@ -78,6 +85,9 @@ private:
     QString configFile_;
     // Set from open to close; after a failure it is only being torn down.
     std::shared_ptr<CameraSession> session_;
+    // Set from openBegin() until its answer: when opening gives up.
+    std::optional<std::chrono::steady_clock::time_point> opening_;
+    std::chrono::milliseconds openTimeoutInUse_{0};
     bool lost_ = false;
     int status_ = NotOpen;
     int statusWhenLost_ = NotOpen; // reported by captures after the pipeline failed

@@ -3,6 +3,7 @@
 
 // Standard library
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -21,6 +22,10 @@
 #include <QImage>
 #include <QProcess>
 #include <QSet>
+
+// GStreamer
+#include <gst/base/gstbasesrc.h>
+#include <gst/gst.h>
 
 // Ours
 #include "KeshImage.h"
@@ -70,6 +75,61 @@ long residentKiB() {
         }
     }
     return -1;
+}
+
+// A camera another program streams from: a V4L2 device answers EBUSY when its format is set,
+// a GigE Vision camera refuses a second controller's writes. Either way the source posts its
+// own error while negotiating, then the stream stops as not negotiated; letting go of the
+// refused device takes the source a while.
+struct BusySource {
+    GstBaseSrc parent;
+};
+struct BusySourceClass {
+    GstBaseSrcClass parent;
+};
+G_DEFINE_TYPE(BusySource, busy_source, GST_TYPE_BASE_SRC)
+
+constexpr auto kBusySourceLetsGoAfter = 1200ms;
+
+gboolean busySourceSetCaps(GstBaseSrc* source, GstCaps*) {
+    GST_ELEMENT_ERROR(source, RESOURCE, BUSY, ("Device is busy"), ("another program streams"));
+    return FALSE;
+}
+
+std::atomic<int> busySourceStops{0};
+
+gboolean busySourceStop(GstBaseSrc*) {
+    std::this_thread::sleep_for(kBusySourceLetsGoAfter);
+    ++busySourceStops;
+    return TRUE;
+}
+
+GstFlowReturn busySourceCreate(GstBaseSrc*, guint64, guint, GstBuffer**) {
+    return GST_FLOW_ERROR;
+}
+
+void busy_source_class_init(BusySourceClass* type) {
+    static GstStaticPadTemplate source = GST_STATIC_PAD_TEMPLATE(
+        "src", GST_PAD_SRC, GST_PAD_ALWAYS,
+        GST_STATIC_CAPS("video/x-raw,format=GRAY8,width=512,height=480,framerate=30/1"));
+    auto* element = GST_ELEMENT_CLASS(type);
+    gst_element_class_add_static_pad_template(element, &source);
+    gst_element_class_set_static_metadata(element, "Busy camera", "Source/Video",
+                                          "A camera in use by another program", "Gavrel");
+    auto* base = GST_BASE_SRC_CLASS(type);
+    base->set_caps = busySourceSetCaps;
+    base->stop = busySourceStop;
+    base->create = busySourceCreate;
+}
+
+void busy_source_init(BusySource* source) {
+    gst_base_src_set_live(GST_BASE_SRC(source), TRUE);
+    gst_base_src_set_format(GST_BASE_SRC(source), GST_FORMAT_TIME);
+}
+
+void registerBusySource() {
+    gst_init(nullptr, nullptr);
+    gst_element_register(nullptr, "gavrelbusysrc", GST_RANK_NONE, busy_source_get_type());
 }
 
 class KeshVideoTest : public ::testing::Test {
@@ -256,6 +316,74 @@ INSTANTIATE_TEST_SUITE_P(
                     " ! capssetter caps=\"video/x-raw,width=512,height=480\"",
                     KeshVideo::WrongFrameFormat}),
     [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(KeshVideoTest, ACameraInUseFailsToStartAndKeepsItsReasonThroughTheClose) {
+    registerBusySource();
+    ASSERT_EQ(openWith(QStringLiteral("gavrelbusysrc"), QStringLiteral("CloseTimeoutMs=100\n")),
+              KeshVideo::SourceFailed)
+        << video.statusText().toStdString();
+    EXPECT_TRUE(video.statusText().contains(QStringLiteral("busy")))
+        << video.statusText().toStdString();
+    EXPECT_FALSE(video.isOpen());
+
+    // The source is still letting go of the device when the program closes it.
+    const int stops = busySourceStops;
+    video.close();
+    EXPECT_TRUE(video.statusText().contains(QStringLiteral("busy")))
+        << video.statusText().toStdString();
+    EXPECT_EQ(capture(), KeshVideo::NotOpen);
+    EXPECT_TRUE(becomesTrueWithin(5s, [&] { return busySourceStops > stops; }));
+}
+
+TEST_F(KeshVideoTest, OpeningInTwoHalvesEndsAsOpeningDoes) {
+    registerBusySource();
+    const struct {
+        QString pipeline;
+        int status;
+    } cases[] = {
+        {kMovingPattern, KeshVideo::Ok},
+        {QStringLiteral("gavrelbusysrc"), KeshVideo::SourceFailed},
+        {QStringLiteral("nosuchcamerasrc"), KeshVideo::PipelineInvalid},
+        {QStringLiteral("videotestsrc num-buffers=0"), KeshVideo::EndOfStream},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pipeline.toStdString());
+        video.setConfigFile(writeConfig(c.pipeline));
+        video.openBegin();
+        int waits = 0;
+        while (!video.openEnd(50ms) && ++waits < 100) {
+            EXPECT_FALSE(video.isOpen());
+            EXPECT_EQ(capture(), KeshVideo::NotOpen);
+        }
+        EXPECT_FALSE(video.isOpening());
+        EXPECT_EQ(video.status(), c.status) << video.statusText().toStdString();
+        EXPECT_EQ(video.isOpen(), c.status == KeshVideo::Ok);
+        EXPECT_EQ(capture(), c.status == KeshVideo::Ok ? KeshVideo::Ok : KeshVideo::NotOpen);
+        video.close();
+    }
+    video.setConfigFile(sandbox.filePath(QStringLiteral("missing.ini")));
+    video.openBegin();
+    EXPECT_FALSE(video.isOpening());
+    EXPECT_TRUE(video.openEnd(0ms));
+    EXPECT_EQ(video.status(), KeshVideo::FileUnreadable);
+}
+
+TEST_F(KeshVideoTest, ClosingWhileOpeningGivesTheOpeningUpAtOnce) {
+    video.setConfigFile(writeConfig(QStringLiteral("videotestsrc is-live=true ! valve drop=true"),
+                                    QStringLiteral("OpenTimeoutMs=5000\n")));
+    video.openBegin();
+    EXPECT_TRUE(video.isOpening());
+    EXPECT_FALSE(video.openEnd(100ms));
+    QElapsedTimer timer;
+    timer.start();
+    video.close();
+    EXPECT_LT(timer.elapsed(), 2000) << "closing waited for the open's timeout";
+    EXPECT_FALSE(video.isOpening());
+    EXPECT_FALSE(video.isOpen());
+    EXPECT_EQ(capture(), KeshVideo::NotOpen);
+
+    EXPECT_EQ(openWith(kMovingPattern), KeshVideo::Ok) << video.statusText().toStdString();
+}
 
 TEST_F(KeshVideoTest, ConfigurationFileProblemsHaveTheirOwnStatus) {
     video.setConfigFile(sandbox.filePath(QStringLiteral("missing.ini")));

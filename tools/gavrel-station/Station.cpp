@@ -21,6 +21,7 @@
 namespace {
 
 constexpr std::chrono::seconds kCameraRetry{2};
+constexpr std::chrono::milliseconds kCameraOpeningBeat{20};
 
 } // namespace
 
@@ -29,6 +30,8 @@ Station::Station(PelmintBinding& pelmint, QObject* parent)
     cameraRetry_.setSingleShot(true);
     cameraRetry_.setInterval(kCameraRetry);
     connect(&cameraRetry_, &QTimer::timeout, this, &Station::openCamera);
+    cameraOpening_.setInterval(kCameraOpeningBeat);
+    connect(&cameraOpening_, &QTimer::timeout, this, &Station::cameraOpened);
 }
 
 Station::~Station() {
@@ -124,12 +127,13 @@ bool Station::start(const StationConfig& config, QString* error) {
 
 void Station::stop() {
     cameraRetry_.stop();
+    cameraOpening_.stop();
     if (feed_) {
         feed_->stop();
         delete feed_;
         feed_ = nullptr;
     }
-    if (video_.isOpen()) {
+    if (video_.isOpen() || video_.isOpening()) {
         video_.close();
     }
     if (line_) {
@@ -144,7 +148,19 @@ void Station::stop() {
 
 void Station::openCamera() {
     video_.setConfigFile(cameraFile_);
-    video_.open();
+    video_.openBegin();
+    if (video_.isOpening()) {
+        cameraOpening_.start();
+    } else {
+        cameraOpened();
+    }
+}
+
+void Station::cameraOpened() {
+    if (!video_.openEnd(std::chrono::milliseconds(0))) {
+        return;
+    }
+    cameraOpening_.stop();
     if (video_.status() != KeshVideo::Ok) {
         cameraFailed(video_.status());
         return;

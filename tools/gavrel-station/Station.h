@@ -46,6 +46,7 @@ private:
     bool loadRecipe(const QString& path, QString* error);
     void selectSlot(int slot);
     void openCamera();
+    void cameraOpened();
     void takeFrames();
     void judgeFrame();
     void cameraFailed(int status);
@@ -65,6 +66,9 @@ private:
     std::unique_ptr<LineLink> line_;
     LiveFeed* feed_ = nullptr;
     QTimer cameraRetry_;
+    // Opening a camera can take seconds (one in use by another program is refused only after
+    // several); the station goes on meanwhile and looks for the answer on this beat.
+    QTimer cameraOpening_;
     bool cameraOk_ = false;
     int failedStatus_ = KeshVideo::Ok; // the failure last told, while the camera is away
     RecordState::Kind recordKind_ = RecordState::Kind::Ok;
