@@ -2,6 +2,7 @@
 
 // Standard library
 #include <future>
+#include <memory>
 #include <pthread.h>
 
 // Qt
@@ -20,16 +21,18 @@ RecordStore::RecordStore(RecordConfig config, QObject* parent,
     : QObject(parent), config_(std::move(config)),
       writer_(new RecordWriter(config_, retryInterval)) {
     qRegisterMetaType<RecordState>();
-    std::promise<QThread*> adopted;
-    thread_ = std::thread([&adopted] {
+    // Shared with the thread, which may still be inside set_value() when this returns.
+    auto adopted = std::make_shared<std::promise<QThread*>>();
+    std::future<QThread*> adoptedThread = adopted->get_future();
+    thread_ = std::thread([adopted] {
         pthread_setname_np(pthread_self(), "record writer");
         QThread::currentThread()->setObjectName(QStringLiteral("record writer"));
         // Runs until the QThread is told to quit, even when that comes before exec().
         QEventLoop loop;
-        adopted.set_value(QThread::currentThread());
+        adopted->set_value(QThread::currentThread());
         loop.exec();
     });
-    writerThread_ = adopted.get_future().get();
+    writerThread_ = adoptedThread.get();
     writer_->moveToThread(writerThread_);
     connect(writer_, &RecordWriter::stateChanged, this, [this](const RecordState& state) {
         state_ = state;
