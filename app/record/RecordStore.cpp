@@ -1,9 +1,16 @@
 #include "RecordStore.h"
 
+// Standard library
+#include <future>
+#include <memory>
+#include <pthread.h>
+
 // Qt
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
 
 // Ours
 #include "RecordCodec.h"
@@ -14,22 +21,33 @@ RecordStore::RecordStore(RecordConfig config, QObject* parent,
     : QObject(parent), config_(std::move(config)),
       writer_(new RecordWriter(config_, retryInterval)) {
     qRegisterMetaType<RecordState>();
-    thread_.setObjectName(QStringLiteral("record writer"));
-    writer_->moveToThread(&thread_);
+    // Shared with the thread, which may still be inside set_value() when this returns.
+    auto adopted = std::make_shared<std::promise<QThread*>>();
+    std::future<QThread*> adoptedThread = adopted->get_future();
+    thread_ = std::thread([adopted] {
+        pthread_setname_np(pthread_self(), "record writer");
+        QThread::currentThread()->setObjectName(QStringLiteral("record writer"));
+        // Runs until the QThread is told to quit, even when that comes before exec().
+        QEventLoop loop;
+        adopted->set_value(QThread::currentThread());
+        loop.exec();
+    });
+    writerThread_ = adoptedThread.get();
+    writer_->moveToThread(writerThread_);
     connect(writer_, &RecordWriter::stateChanged, this, [this](const RecordState& state) {
         state_ = state;
         emit stateChanged(state);
     });
-    thread_.start();
     QMetaObject::invokeMethod(writer_, &RecordWriter::start, Qt::QueuedConnection);
 }
 
 RecordStore::~RecordStore() {
     QMetaObject::invokeMethod(writer_, &RecordWriter::finish, Qt::BlockingQueuedConnection);
-    thread_.quit();
-    thread_.wait();
-    // Deleted here once its thread has ended, not by a deferred delete that the ending
-    // thread may never run, which would keep the thread's data alive past the program.
+    writerThread_->quit();
+    // Once joined the thread has ended and let go of its Qt thread data; the writer, the last
+    // object of that thread, goes after it.
+    thread_.join();
+    writerThread_ = nullptr;
     delete writer_;
 }
 

@@ -2,16 +2,17 @@
 
 // Standard library
 #include <chrono>
+#include <thread>
 
 // Qt
 #include <QObject>
-#include <QThread>
 
 // Ours
 #include "InspectionRecord.h"
 #include "RecordConfig.h"
 #include "RecordState.h"
 
+class QThread;
 class RecordWriter;
 
 // The inspection record as the programs see it: a writer thread commits judgements to the
@@ -59,7 +60,10 @@ signals:
 
 private:
     RecordConfig config_;
-    QThread thread_;
+    // Joined, not only waited for: QThread::wait() returns while the thread is still ending,
+    // and one that ends after the program has begun to exit keeps its Qt thread data for good.
+    std::thread thread_;
+    QThread* writerThread_ = nullptr; // Qt's view of thread_, which it adopts
     RecordWriter* writer_;
     RecordState state_;
     qint64 lastTicket_ = 0;
