@@ -34,6 +34,7 @@
 #include "CsvReader.h"
 #include "DatabaseUrl.h"
 #include "PostgresServer.h"
+#include "ProgramRun.h"
 #include "RecordChain.h"
 #include "RecordLocations.h"
 #include "RecordSpool.h"
@@ -42,11 +43,7 @@
 
 namespace {
 
-struct ProgramRun {
-    int exitCode = -1;
-    QByteArray output;
-    QByteArray errors;
-};
+using testutils::ProgramRun;
 
 class GavrelMeasureRecordSafetyTest : public testing::Test {
 protected:
@@ -73,18 +70,8 @@ protected:
         if (!outputFile.isEmpty()) {
             process.setStandardOutputFile(outputFile);
         }
-        process.start(QStringLiteral(GAVREL_MEASURE_PROGRAM), arguments);
-        ProgramRun result;
-        if (!process.waitForFinished(120000)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "gavrel-measure did not finish";
-            return result;
-        }
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.output = process.readAllStandardOutput();
-        result.errors = process.readAllStandardError();
-        return result;
+        return testutils::runToEnd(process,
+                                   QStringList{QStringLiteral(GAVREL_MEASURE_PROGRAM)} + arguments);
     }
 
     QString sample(const char* name, const QString& as) {

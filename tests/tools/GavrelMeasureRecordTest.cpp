@@ -19,6 +19,7 @@
 
 // Ours
 #include "CsvReader.h"
+#include "ProgramRun.h"
 #include "ShippedSamples.h"
 #include "testutils.h"
 
@@ -26,11 +27,7 @@ namespace {
 
 const QByteArray kBom = QByteArrayLiteral("\xEF\xBB\xBF");
 
-struct ProgramRun {
-    int exitCode = -1;
-    QByteArray output;
-    QByteArray errors;
-};
+using testutils::ProgramRun;
 
 using testutils::readCsv;
 
@@ -45,18 +42,8 @@ protected:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
                            sandbox.filePath(QStringLiteral("config")));
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(GAVREL_MEASURE_PROGRAM), arguments);
-        ProgramRun result;
-        if (!process.waitForFinished(120000)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "gavrel-measure did not finish";
-            return result;
-        }
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.output = process.readAllStandardOutput();
-        result.errors = process.readAllStandardError();
-        return result;
+        return testutils::runToEnd(process,
+                                   QStringList{QStringLiteral(GAVREL_MEASURE_PROGRAM)} + arguments);
     }
 
     QString sample(const char* name, const QString& as) {

@@ -29,18 +29,14 @@
 #include "KeshPerformanceCounter.h"
 #include "PelmintBinding.h"
 #include "ProgramFolder.h"
+#include "ProgramRun.h"
 #include "RecipeFile.h"
 #include "ShippedSamples.h"
 #include "testutils.h"
 
 namespace {
 
-struct ProgramRun {
-    int exitCode = -1;
-    QByteArray output;
-    QByteArray errors;
-    QList<QByteArray> lines() const { return output.trimmed().split('\n'); }
-};
+using testutils::ProgramRun;
 
 // Runs the program; `prefix` (for instance setpriv) runs it as another user.
 ProgramRun runMeasure(const QStringList& arguments, const QStringList& prefix = {},
@@ -51,18 +47,7 @@ ProgramRun runMeasure(const QStringList& arguments, const QStringList& prefix = 
     if (!outputFile.isEmpty()) {
         process.setStandardOutputFile(outputFile);
     }
-    process.start(command.takeFirst(), command);
-    ProgramRun run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "gavrel-measure did not finish";
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.output = process.readAllStandardOutput();
-    run.errors = process.readAllStandardError();
-    return run;
+    return testutils::runToEnd(process, command);
 }
 
 KeshImage greyImage(int width, int height, const std::vector<std::uint8_t>& pixels) {
