@@ -290,7 +290,29 @@ TEST_F(InspectionRecorderTest, NothingIsRecordedWithoutAStoreOrWhenNothingWasMea
     judged.circles[0].verdict = Verdict::Rejected; // a circle the library refused
     judged.circles[0].statistics.reset();
     EXPECT_FALSE(recorder.record(judged));
+    EXPECT_TRUE(judged.inspectionUuid.isEmpty());
     EXPECT_TRUE(stored().empty());
+}
+
+TEST_F(InspectionRecorderTest, AJudgementNamesItsRecordsOnlyOnceTheyAreKept) {
+    start();
+    Judgement judged = *window->inspection().last();
+    judged.circles[0].statistics = PixelStatistics{7845, 128.0, 0.0, 128, 128};
+    // Neither the database nor the spool can be written under a plain file.
+    const QString blocker = records.write(QStringLiteral("blocker"), "not a folder");
+    RecordStore unwritable(recordkit::config(
+        blocker, DatabaseUrl::sqliteFile(blocker + QStringLiteral("/measurements.sqlite"))));
+    InspectionRecorder failing(&unwritable);
+    Judgement lost = judged;
+    EXPECT_FALSE(failing.record(lost));
+    EXPECT_TRUE(lost.inspectionUuid.isEmpty());
+    EXPECT_TRUE(lost.circles[0].recordUuid.isEmpty());
+
+    Judgement kept = judged;
+    ASSERT_TRUE(recorder.record(kept));
+    EXPECT_FALSE(kept.inspectionUuid.isEmpty());
+    EXPECT_FALSE(kept.circles[0].recordUuid.isEmpty());
+    EXPECT_EQ(stored().size(), 1u);
 }
 
 } // namespace
