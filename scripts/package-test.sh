@@ -190,7 +190,8 @@ if [ "${1:-}" = --in-root ]; then
     printf "[station]\nname=clean-root\nmode=continuous\nrecipe=%s\ncamera=/usr/share/gavrel/video/test-pattern.ini\nrecord=sqlite://%s\nstate=%s\n[mqtt]\nenabled=true\nurl=mqtt://127.0.0.1:%s\n" \
       "$HOME/clean.gavrel-recipe" "$HOME/station.sqlite" "$HOME/station" "$1" >"$HOME/station.conf"' sh "$broker_port"
   as_user env -u DISPLAY /usr/sbin/mosquitto -p "$broker_port" >"$work/broker.log" 2>&1 &
-  broker=$!
+  # The broker itself, not the shell that started it in the root.
+  stop_broker() { pkill -TERM -f "^/usr/sbin/mosquitto -p $broker_port\$" || true; }
   python3 - "$broker_port" <<'PY' || fail "the root's broker did not start: $(cat "$work/broker.log")"
 import socket, sys, time
 for _ in range(200):
@@ -209,14 +210,15 @@ PY
   station=$!
   wait "$subscriber" || {
     cat "$work/station.log" "$work/judgements.json" "$work/broker.log" >&2
-    kill "$station" "$broker" 2>/dev/null
+    kill "$station" 2>/dev/null
+    stop_broker
     fail "no judgement reached the broker from gavrel-station"
   }
   # The station itself, not the shell that started it in the root.
   pkill -TERM -f '^gavrel-station --config /home/inspector/station.conf' ||
     fail "gavrel-station was not running: $(cat "$work/station.log")"
-  wait "$station" || { cat "$work/station.log" >&2; kill "$broker" 2>/dev/null; fail "gavrel-station did not stop cleanly on SIGTERM"; }
-  kill "$broker" 2>/dev/null || true
+  wait "$station" || { cat "$work/station.log" >&2; stop_broker; fail "gavrel-station did not stop cleanly on SIGTERM"; }
+  stop_broker
   grep -q '"verdict"' "$work/judgements.json" || fail "the broker received: $(cat "$work/judgements.json")"
   say "gavrel-station published $(wc -l <"$work/judgements.json") judgements, e.g. $(head -c 160 "$work/judgements.json")"
 
